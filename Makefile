@@ -1,0 +1,40 @@
+# The two commands of a fresh checkout: `make demo` and `make test`.
+BUILD          ?= build
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD     ?= build-fuzz
+JOBS           ?= $(shell nproc)
+DEMO_EXAMPLE   ?= examples/four_look_obrien_fleming.par
+FUZZ_SECONDS   ?= 30
+
+.PHONY: build demo test test-sanitize fuzz bench clean
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Runs the main job on a shipped example; the report is written in $(BUILD)/demo.
+demo: build
+	mkdir -p $(BUILD)/demo
+	cd $(BUILD)/demo && ../survseq < $(CURDIR)/$(DEMO_EXAMPLE)
+	@echo "Report written to $(BUILD)/demo/ (file name from line 14 of $(DEMO_EXAMPLE))"
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize:
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DSURVSEQ_SANITIZE=ON -DSURVSEQ_BENCHMARKS=OFF
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+# Feeds generated parameter files to the reader under libFuzzer for FUZZ_SECONDS.
+fuzz:
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DSURVSEQ_FUZZ=ON -DSURVSEQ_BENCHMARKS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target reader_fuzzer
+	mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/fuzz/reader_fuzzer -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus $(CURDIR)/examples
+
+bench: build
+	for b in $(BUILD)/bench/*_benchmark; do $$b; done
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+#include "input/design_parameters.h"
+
+namespace survseq::bounds {
+
+// A critical value that cannot be crossed in practice, and the upper end of the
+// boundary search.
+inline constexpr float kBoundaryCap = 5.0f;
+
+// Cumulative type-I error that use function `useFunction` allows at information
+// fraction `fraction` (information `information`, floor `floor`, parameter b).
+float spentError(int32_t useFunction, float typeIError, float fraction, float information,
+                 float floor, float b);
+
+// The critical value c[k] of analysis k (1..MaxAnalyses) from the information
+// t[1..k], the cumulative error errorSplit[k] and the fixed values c[1..k-1].
+// boundaryFailed is 1 when the target could not be reached below kBoundaryCap.
+void computeBoundary(int32_t k, const input::AnalysisValues& t,
+                     const input::AnalysisValues& errorSplit, int32_t sides,
+                     int32_t& boundaryFailed, input::AnalysisValues& c);
+
+}  // namespace survseq::bounds

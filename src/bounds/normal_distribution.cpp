@@ -1,0 +1,1 @@
+#include "bounds/normal_distribution.h"

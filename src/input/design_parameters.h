@@ -1,0 +1,90 @@
+#pragma once
+
+// The one record of a run: every value of the parameter file, the settings derived
+// from them while reading, and the few members the design search moves later.
+//
+// Indexing: the small tables follow the parameter file's numbering and start at 1.
+// The arrays are one longer than their capacity; element 0 carries meaning only for
+// the survival curves (x[0] = 0, s[0] = 1) and for errorSplit (errorSplit[0] = 0).
+// Every stored real is single precision, every count a 32-bit integer.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace survseq::input {
+
+inline constexpr int32_t MaxAnalyses = 15;
+inline constexpr int32_t MaxStatistics = 5;
+inline constexpr int32_t MaxIntervals = 20;
+inline constexpr int32_t MaxDropPoints = 20;
+
+// The reader refuses designs whose largest accrual (upper rate x accrual period)
+// needs more patients than this per simulated trial.
+inline constexpr double kMaxPatientsPerTrial = 10'000'000.0;
+
+using AnalysisValues = std::array<float, MaxAnalyses + 1>;     // [1..K], errorSplit [0..K]
+using StatisticValues = std::array<float, MaxStatistics + 1>;  // [1..statisticCount]
+using IntervalValues = std::array<float, MaxIntervals + 1>;    // [1..n], curves [0..n]
+using DropPointValues = std::array<float, MaxDropPoints + 1>;  // [1..count]
+
+// Codes as they stand in the parameter file; the record stores the plain numbers.
+enum BoundaryMethod : int32_t { ErrorSplit = 1, LanDeMets = 2, Haybittle = 3, GivenBoundaries = 4 };
+enum UseFunction : int32_t { OBrienFleming = 1, Pocock = 2, Linear = 3, HaybittleType = 4 };
+enum AlternativeKind : int32_t { SurvivalCurveGiven = 1, HazardRatiosGiven = 2 };
+
+// A piecewise survival function given by its values at right cut points:
+// s[i] = S(x[i]) for i = 1..count, with x[0] = 0 and s[0] = 1.
+struct SurvivalCurve {
+  int32_t count = 0;
+  IntervalValues x{};
+  IntervalValues s{};
+};
+
+struct DesignParameters {
+  int32_t boundaryMethod = 0;
+  std::string outputFileName;  // as given, without padding
+  int32_t seed = 0;
+  int32_t analysisCount = 0;
+  AnalysisValues analysisTimes{};
+  int32_t statisticCount = 0;
+  StatisticValues rho{};
+  StatisticValues tau{};
+  StatisticValues informationFloor{};
+  StatisticValues informationCeiling{};
+  int32_t simulationCount = 0;
+  float typeIError = 0.0f;
+  int32_t sides = 0;
+  AnalysisValues errorSplit{};  // cumulative type-I error after reading
+  float haybittleBInput = 0.0f;
+  float haybittleB = 0.0f;
+  AnalysisValues boundaryValues{};
+  int32_t useFunction = 0;
+  SurvivalCurve baselineCurve;
+  float accrualPeriod = 0.0f;
+  float accrualRateLower = 0.0f;
+  float accrualRateUpper = 0.0f;
+  float accrualRate = 0.0f;
+  float desiredPower = 0.0f;
+  int32_t hazardRatioCount = 0;
+  IntervalValues hazardRatioCuts{};
+  float alternativeKind = 0.0f;
+  IntervalValues hazardRatios{};
+  SurvivalCurve alternativeCurve;
+  SurvivalCurve censoringControl;
+  SurvivalCurve censoringTreatment;
+  int32_t dropInCount = 0;
+  DropPointValues dropInTimes{};
+  DropPointValues dropInRates{};
+  int32_t dropOutCount = 0;
+  DropPointValues dropOutTimes{};
+  DropPointValues dropOutRates{};
+};
+
+// The alternative code is a real read from the file; everything above 1.5 means
+// that line 113 held hazard ratios.
+inline bool hazardRatiosGiven(const DesignParameters& design) {
+  return design.alternativeKind > 1.5f;
+}
+
+}  // namespace survseq::input

@@ -1,0 +1,1 @@
+#include "input/parameter_file.h"

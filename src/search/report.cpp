@@ -1,0 +1,1 @@
+#include "search/output_line.h"

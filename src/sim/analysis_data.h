@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "input/design_parameters.h"
+#include "sim/simulated_trial.h"
+
+namespace survseq::sim {
+
+// One trial as seen at one analysis time; record m (1-based) at index m - 1.
+struct AnalysisData {
+  explicit AnalysisData(int32_t patientCapacity)
+      : observedTime(static_cast<size_t>(patientCapacity)),
+        observedGroup(static_cast<size_t>(patientCapacity)),
+        eventIndicator(static_cast<size_t>(patientCapacity)) {}
+
+  std::vector<float> observedTime;
+  std::vector<float> observedGroup;
+  std::vector<int32_t> eventIndicator;  // 1 event, 0 censored
+  int32_t enteredCount = 0;
+};
+
+// Standardised weighted log-rank statistics and their variances, [1..statisticCount].
+struct StatisticResults {
+  input::StatisticValues statisticValue{};
+  input::StatisticValues statisticVariance{};
+  int32_t eventCount = 0;
+};
+
+// The patients who entered before `analysisTime`, with observed time and status.
+void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, float analysisTime,
+                         AnalysisData& data);
+
+// Orders the records by observed time with the gap-halving exchange sort; the order
+// it leaves among equal times is part of the result.
+void sortAnalysisData(AnalysisData& data);
+
+void computeStatistics(const AnalysisData& data, int32_t statisticCount,
+                       const input::StatisticValues& rho, const input::StatisticValues& tau,
+                       StatisticResults& results);
+
+}  // namespace survseq::sim

@@ -1,0 +1,1 @@
+#include "sim/uniform_generator.h"

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace survseq::sim {
+
+// The run's single stream of uniform numbers: the portable subtractive generator
+// (modulus 1e9, lags 55 and 24). One instance lives for the whole run and is handed
+// down; the order of draws defines every result.
+class UniformGenerator {
+ public:
+  static constexpr int32_t kModulus = 1000000000;
+  static constexpr int32_t kSeedConstant = 161803398;
+  static constexpr float kScale = 1.0e-9f;
+
+  // The next number of the stream, in [0, 1] (both ends can occur). When the
+  // generator is new, or when `seed` is negative, the table is first rebuilt from
+  // |seed| and `seed` is set to 1.
+  float nextUniform(int32_t& seed);
+
+ private:
+  void initialise(int32_t seed);
+
+  bool initialised_ = false;
+  std::array<int32_t, 56> table_{};  // [1..55]
+  int32_t nextIndex_ = 0;
+  int32_t nextIndexP_ = 0;
+};
+
+}  // namespace survseq::sim
