@@ -84,6 +84,7 @@ void PlainItem::appendTo(std::string& line) const {
 }
 
 std::string plainLine(std::initializer_list<PlainItem> items) {
+  if (items.size() == 0) return {};  // a plain write with no items is an empty line
   std::string line = " ";
   for (const PlainItem& item : items) item.appendTo(line);
   return line;

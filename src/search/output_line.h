@@ -6,7 +6,8 @@
 // A plain line is one blank followed by its items with no separator: text as it
 // stands, an integer right-aligned in 12 columns, a real in 15 columns with seven
 // significant digits (fixed notation in 11 columns plus 4 blanks when
-// 0.1 <= |x| < 1e7, otherwise 0.dddddddE+dd right-aligned in 15).
+// 0.1 <= |x| < 1e7, otherwise 0.dddddddE+dd right-aligned in 15). A plain line
+// without items is an empty line.
 //
 // A laid-out line is built from exactly its parts: texts, blanks, int(w), fixed(w.d),
 // repeated groups that wrap after n values, and line ends.

@@ -44,7 +44,7 @@ TEST(PlainLine, ItemsFollowOneBlankWithoutSeparators) {
   EXPECT_EQ(plainLine({"The", 2, "   th v0 is too large."}),
             " The           2   th v0 is too large.");
   EXPECT_EQ(plainLine({"no. of simulation=", -17}), " no. of simulation=         -17");
-  EXPECT_EQ(plainLine({}), " ");
+  EXPECT_EQ(plainLine({}), "");
   std::ostringstream out;
   writePlainLine(out, {"b is", 3.0f});
   EXPECT_EQ(out.str(), " b is   3.000000    \n");

@@ -1,0 +1,110 @@
+#include "search/accrual_search.h"
+
+#include <cmath>
+
+#include "search/simulation_pass.h"
+
+namespace survseq::search {
+
+namespace {
+
+using input::DesignParameters;
+
+// Deliberately the single-precision 0.3333 rather than one third.
+constexpr float kDescentExponent = 0.3333f;
+constexpr int32_t kLastDescentIteration = 3;
+
+float plusTwoStandardErrors(const PowerEstimate& e) {
+  return static_cast<float>(double(e.power) + 2.0 * double(e.standardError));
+}
+
+float minusTwoStandardErrors(const PowerEstimate& e) {
+  return static_cast<float>(double(e.power) - 2.0 * double(e.standardError));
+}
+
+std::optional<SearchOutcome> interpolate(SearchState& state, DesignParameters& design,
+                                         const PowerEstimate& estimate) {
+  const float d = design.desiredPower;
+  if (minusTwoStandardErrors(estimate) > d) {
+    design.accrualRateUpper = design.accrualRate;
+    state.upperEndPower = estimate.power;
+    state.upperEndStandardError = estimate.standardError;
+  } else {
+    design.accrualRateLower = design.accrualRate;
+    state.lowerEndPower = estimate.power;
+    state.lowerEndStandardError = estimate.standardError;
+  }
+  if (plusTwoStandardErrors({state.lowerEndPower, state.lowerEndStandardError}) > d) {
+    return SearchOutcome::WithinTwoStandardErrors;
+  }
+  // Linear interpolation of power against rate between the ends of the bracket.
+  design.accrualRate = static_cast<float>(
+      ((double(state.upperEndPower) - d) * design.accrualRateLower +
+       (double(d) - state.lowerEndPower) * design.accrualRateUpper) /
+      (double(state.upperEndPower) - state.lowerEndPower));
+  if (state.iterationIndex + 1 == kMaxIterations) return SearchOutcome::IterationLimit;
+  ++state.iterationIndex;
+  return std::nullopt;
+}
+
+}  // namespace
+
+float descentStepFactor(float accrualRateLower, float accrualRateUpper) {
+  return static_cast<float>(
+      std::pow(double(accrualRateLower) / double(accrualRateUpper), double(kDescentExponent)));
+}
+
+std::optional<SearchOutcome> advanceSearch(SearchState& state, DesignParameters& design,
+                                           const PowerEstimate& estimate) {
+  if (state.phase == SearchPhase::Descending) {
+    const float d = design.desiredPower;
+    const bool significantlyAbove = minusTwoStandardErrors(estimate) > d;
+    if (state.iterationIndex == 0 && plusTwoStandardErrors(estimate) < d) {
+      return SearchOutcome::UpperBoundTooSmall;
+    }
+    if (state.iterationIndex == kLastDescentIteration) {
+      if (significantlyAbove) return SearchOutcome::LowerBoundTooBig;
+    } else if (significantlyAbove) {
+      design.accrualRateUpper = design.accrualRate;
+      state.upperEndPower = estimate.power;
+      state.upperEndStandardError = estimate.standardError;
+      design.accrualRate = design.accrualRate * state.stepFactor;
+      ++state.iterationIndex;
+      return std::nullopt;
+    }
+    state.phase = SearchPhase::Interpolating;
+  }
+  return interpolate(state, design, estimate);
+}
+
+void AccrualSearch::start(sim::UniformGenerator& generator) {
+  report_.writeSeedLine(design_.seed);
+  generator.nextUniform(design_.seed);  // seeds the stream; the number is not used
+  report_.writeDesignEcho(design_);
+  report_.writeOutputFileNotice(design_.outputFileName);
+  report_.writeRunHeader(design_.simulationCount);
+}
+
+SearchOutcome AccrualSearch::run(const PassRunner& runPass) {
+  SearchState state;
+  state.stepFactor = descentStepFactor(design_.accrualRateLower, design_.accrualRateUpper);
+  for (;;) {
+    report_.writeIterationHeader(state.iterationIndex + 1, design_.accrualRate);
+    const int32_t rejections = runPass(design_);
+    const PowerEstimate estimate = estimatePower(rejections, design_.simulationCount);
+    if (const auto outcome = advanceSearch(state, design_, estimate)) {
+      const ClosingValues closing{design_.desiredPower, design_.accrualRateLower,
+                                  {state.lowerEndPower, state.lowerEndStandardError},
+                                  kMaxIterations};
+      report_.writeClosingBlock(*outcome, closing);
+      if (*outcome == SearchOutcome::WithinTwoStandardErrors &&
+          design_.boundaryMethod == input::Haybittle &&
+          design_.haybittleBInput < design_.haybittleB) {
+        report_.writeHaybittleBWarning(design_.haybittleBInput, design_.haybittleB);
+      }
+      return *outcome;
+    }
+  }
+}
+
+}  // namespace survseq::search

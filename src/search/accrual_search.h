@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "input/design_parameters.h"
+#include "search/report.h"
+#include "sim/uniform_generator.h"
+
+namespace survseq::search {
+
+enum class SearchPhase { Descending = 1, Interpolating = 2 };
+
+inline constexpr int32_t kMaxIterations = 20;
+
+// Where the search stands between iterations. accrualRateUpper and accrualRateLower
+// of the design hold the ends of the bracket.
+struct SearchState {
+  SearchPhase phase = SearchPhase::Descending;
+  int32_t iterationIndex = 0;  // iterations finished before the present one
+  float stepFactor = 1.0f;
+  float upperEndPower = 0.0f;
+  float upperEndStandardError = 0.0f;
+  float lowerEndPower = 0.0f;
+  float lowerEndStandardError = 0.0f;
+};
+
+// (lower / upper)^0.3333: three steps take the upper bound to a hair above the lower.
+float descentStepFactor(float accrualRateLower, float accrualRateUpper);
+
+// Applies the power found at design.accrualRate to the search: either ends it with an
+// outcome, or moves design.accrualRate (and the bracket) to the next rate to simulate.
+std::optional<SearchOutcome> advanceSearch(SearchState& state, input::DesignParameters& design,
+                                           const PowerEstimate& estimate);
+
+// The whole run after reading: design echo, the iterations, the closing block.
+class AccrualSearch {
+ public:
+  // Runs one simulation pass at design.accrualRate and returns the number of trials
+  // in which the first statistic rejected.
+  using PassRunner = std::function<int32_t(input::DesignParameters&)>;
+
+  AccrualSearch(input::DesignParameters& design, Report& report) : design_(design), report_(report) {}
+
+  // Writes the design echo and run header, seeding `generator` on the way.
+  void start(sim::UniformGenerator& generator);
+
+  // Iterates until the search ends and writes the closing block.
+  SearchOutcome run(const PassRunner& runPass);
+
+ private:
+  input::DesignParameters& design_;
+  Report& report_;
+};
+
+}  // namespace survseq::search

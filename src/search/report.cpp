@@ -1,1 +1,0 @@
-#include "search/output_line.h"

@@ -1,0 +1,80 @@
+#pragma once
+
+// Everything the design search tells the user: the design echo, the run header, the
+// blocks of each iteration and the closing block in the report file, and the few
+// console lines of the search.
+
+#include <cstdint>
+#include <iosfwd>
+#include <span>
+
+#include "input/design_parameters.h"
+
+namespace survseq::search {
+
+enum class SearchOutcome { UpperBoundTooSmall, LowerBoundTooBig, WithinTwoStandardErrors, IterationLimit };
+
+// Power of one statistic over the trials of a pass, with its binomial standard error.
+struct PowerEstimate {
+  float power = 0.0f;
+  float standardError = 0.0f;
+};
+
+// What the pass reports for one statistic.
+struct StatisticSummary {
+  float rho = 0.0f;
+  float tau = 0.0f;
+  PowerEstimate estimate;
+  float averageStoppingTime = 0.0f;
+};
+
+// The values a closing block prints.
+struct ClosingValues {
+  float desiredPower = 0.0f;
+  float accrualRate = 0.0f;  // the lower end of the final bracket
+  PowerEstimate estimate;    // at that rate
+  int32_t iterationLimit = 0;
+};
+
+class Report {
+ public:
+  Report(std::ostream& console, std::ostream& file) : console_(console), file_(file) {}
+
+  std::ostream& console() { return console_; }
+  std::ostream& file() { return file_; }
+
+  // The design echo: the seed line alone (written before the generator first runs),
+  // then everything after it.
+  void writeSeedLine(int32_t seed);
+  void writeDesignEcho(const input::DesignParameters& design);
+  void writeOutputFileNotice(const std::string& outputFileName);
+  void writeRunHeader(int32_t simulationCount);
+
+  void writeIterationHeader(int32_t iterationNumber, float accrualRate);
+  // haybittle is null unless the Haybittle boundary was fixed before the trials:
+  // then it holds b and the last critical value.
+  struct HaybittleValues {
+    float b;
+    float lastCriticalValue;
+  };
+  void writePreSimulation(int32_t statistic, const HaybittleValues* haybittle,
+                          std::span<const float> nullVariances);
+  void writeSubjectCount(int32_t subjectCount);
+  void writeNoEntryNote(float analysisTime, int32_t trialNumber);
+  void writePassResults(const input::DesignParameters& design,
+                        std::span<const StatisticSummary> statistics);
+
+  void writeClosingBlock(SearchOutcome outcome, const ClosingValues& values);
+  void writeHaybittleBWarning(float bInput, float bUsed);
+
+  // Console lines of the loops that raise b.
+  void writeHaybittleBIncrease();
+  void writeUseFunctionBReset();
+  void writeUseFunctionBIncrease();
+
+ private:
+  std::ostream& console_;
+  std::ostream& file_;
+};
+
+}  // namespace survseq::search

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "bounds/statistic_table.h"
+#include "input/design_parameters.h"
+#include "search/report.h"
+#include "sim/analysis_data.h"
+#include "sim/simulated_trial.h"
+#include "sim/uniform_generator.h"
+
+namespace survseq::search {
+
+// Rejections and summed stopping times of each statistic over the trials of a pass.
+struct PassResults {
+  std::array<int32_t, input::MaxStatistics + 1> rejectionCount{};  // [1..statisticCount]
+  input::StatisticValues stoppingTimeSum{};
+};
+
+// The patients a trial of the run can need at most: the search never visits a rate
+// above the upper bound it was given.
+int32_t patientCapacityFor(const input::DesignParameters& design);
+
+// Power and its binomial standard error from a rejection count.
+PowerEstimate estimatePower(int32_t rejections, int32_t simulationCount);
+
+// One iteration of the search: simulates simulationCount trials at the present
+// accrual rate and runs every statistic through the group-sequential analyses. The
+// trial arrays are sized once, here, and reused by every pass.
+class SimulationPass {
+ public:
+  explicit SimulationPass(int32_t patientCapacity);
+
+  // Writes the pre-simulation, subject-count and result blocks of the iteration.
+  // May raise design.haybittleB and sets the information floor and ceiling once.
+  const PassResults& run(input::DesignParameters& design, sim::UniformGenerator& generator,
+                         Report& report);
+
+ private:
+  void prepareStatistics(input::DesignParameters& design, Report& report);
+  void fixHaybittleBoundary(input::DesignParameters& design, Report& report);
+  void checkUseFunctionB(input::DesignParameters& design, Report& report);
+  void simulateTrial(input::DesignParameters& design, int32_t trialNumber, int32_t subjectCount,
+                     sim::UniformGenerator& generator, Report& report);
+  void skipAnalysis(const input::DesignParameters& design, int32_t analysis);
+  void writeResults(const input::DesignParameters& design, Report& report) const;
+
+  sim::SimulatedTrial trial_;
+  sim::AnalysisData analysisData_;
+  sim::StatisticResults statistics_;
+  bounds::BoundarySet boundaries_;
+  bounds::StatisticAnalysisTable observedInformation_;
+  input::AnalysisValues nullVariances_{};
+  std::array<bool, input::MaxStatistics + 1> stopped_{};
+  int32_t boundaryFailed_ = 0;
+  PassResults results_;
+};
+
+}  // namespace survseq::search
