@@ -19,6 +19,11 @@ class UniformGenerator {
   // |seed| and `seed` is set to 1.
   float nextUniform(int32_t& seed);
 
+  // A residue of the generator, 0..kModulus-1, as a number in [0, 1]: the product
+  // with kScale formed in double and rounded once to float, so that 999999999 gives
+  // exactly 1.0.
+  static float toUnitInterval(int32_t residue);
+
  private:
   void initialise(int32_t seed);
 
