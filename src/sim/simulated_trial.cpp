@@ -1,0 +1,104 @@
+#include "sim/simulated_trial.h"
+
+#include "input/run_error.h"
+#include "sim/survival_functions.h"
+
+namespace survseq::sim {
+
+namespace {
+
+enum class Arm { Control, Treatment };
+
+// The event-time law of an arm, inverted at the uniform u.
+float eventTimeUnder(Arm law, const input::DesignParameters& design, float u,
+                     std::ostream& report) {
+  if (law == Arm::Control) {
+    return timeAtSurvival(design.baselineCurve, u);
+  }
+  if (input::hazardRatiosGiven(design)) {
+    return hazardRatioTimeAtSurvival(design, u, report);
+  }
+  return timeAtSurvival(design.alternativeCurve, u);
+}
+
+// The switch points of one arm: drop-in for control, drop-out for treatment.
+struct SwitchPoints {
+  int32_t count;
+  const input::DropPointValues& times;
+  const input::DropPointValues& rates;
+};
+
+// Walks the switch points in order; each point the patient passes before the event
+// costs one draw, and the rate is the chance of switching there given no event and no
+// earlier switch. Returns the point taken, or 0.
+int32_t switchPointTaken(const SwitchPoints& points, float eventTime,
+                         UniformGenerator& generator, int32_t& seed) {
+  for (int32_t k = 1; k <= points.count; ++k) {
+    if (eventTime > points.times[k] && generator.nextUniform(seed) <= points.rates[k]) {
+      return k;
+    }
+  }
+  return 0;
+}
+
+struct ArmPlan {
+  Arm arm;
+  Arm switchedTo;
+  SwitchPoints switchPoints;
+  const input::SurvivalCurve& censoring;
+  float groupCode;
+};
+
+// Draws patient `index` (0-based) of the given arm: entry, event, switch check (with
+// the rejection loop of a switch), censoring - in exactly this order of draws.
+void drawPatient(const input::DesignParameters& design, const ArmPlan& plan, size_t index,
+                 UniformGenerator& generator, int32_t& seed, SimulatedTrial& trial,
+                 std::ostream& report) {
+  trial.entryTime[index] = static_cast<float>(double(generator.nextUniform(seed)) *
+                                              double(design.accrualPeriod));
+  float u = generator.nextUniform(seed);
+  float eventTime = eventTimeUnder(plan.arm, design, u, report);
+
+  const int32_t k = switchPointTaken(plan.switchPoints, eventTime, generator, seed);
+  if (k > 0) {
+    // The first attempt reuses u, coupling the two laws through one uniform; later
+    // attempts reject times not beyond the switch, so the new law is taken conditional
+    // on no event before the switch. A uniform of 0 gives an infinite time, so the
+    // loop always has a way out.
+    const float switchTime = plan.switchPoints.times[k];
+    while (true) {
+      eventTime = eventTimeUnder(plan.switchedTo, design, u, report);
+      if (eventTime > switchTime) {
+        break;
+      }
+      u = generator.nextUniform(seed);
+    }
+  }
+  trial.eventTime[index] = eventTime;
+  trial.censoringTime[index] = timeAtSurvival(plan.censoring, generator.nextUniform(seed));
+  trial.group[index] = plan.groupCode;
+}
+
+}  // namespace
+
+void generateTrial(const input::DesignParameters& design, int32_t subjectCount,
+                   UniformGenerator& generator, int32_t& seed, SimulatedTrial& trial,
+                   std::ostream& report) {
+  if (subjectCount > trial.capacity()) {
+    throw RunError("A simulated trial needs more patients than its arrays can hold.");
+  }
+  const ArmPlan control{Arm::Control, Arm::Treatment,
+                        {design.dropInCount, design.dropInTimes, design.dropInRates},
+                        design.censoringControl, 0.0f};
+  const ArmPlan treatment{Arm::Treatment, Arm::Control,
+                          {design.dropOutCount, design.dropOutTimes, design.dropOutRates},
+                          design.censoringTreatment, 1.0f};
+  // Allocation by position: the first half (rounded down) is the control arm.
+  const int32_t controlCount = subjectCount / 2;
+  for (int32_t j = 1; j <= subjectCount; ++j) {
+    drawPatient(design, j <= controlCount ? control : treatment, static_cast<size_t>(j - 1),
+                generator, seed, trial, report);
+  }
+}
+
+}  // namespace survseq::sim
