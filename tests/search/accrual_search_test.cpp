@@ -1,0 +1,135 @@
+#include "search/accrual_search.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+#include "search/simulation_pass.h"
+
+namespace survseq::search {
+namespace {
+
+// Drives the search with a fake pass whose rejection count is chosen per rate.
+class SearchWithFakePass : public ::testing::Test {
+ protected:
+  SearchWithFakePass() : report(console, file) {
+    design.simulationCount = 100;
+    design.accrualRateLower = 10.0f;
+    design.accrualRateUpper = 50.0f;
+    design.accrualRate = 50.0f;
+    design.desiredPower = 0.8f;
+    design.boundaryMethod = input::LanDeMets;
+  }
+
+  template <typename Rejections>
+  SearchOutcome runSearch(Rejections rejectionsAt) {
+    AccrualSearch search(design, report);
+    return search.run([&](input::DesignParameters& d) {
+      visitedRates.push_back(d.accrualRate);
+      return rejectionsAt(d.accrualRate);
+    });
+  }
+
+  input::DesignParameters design;
+  std::ostringstream console;
+  std::ostringstream file;
+  Report report;
+  std::vector<float> visitedRates;
+};
+
+TEST_F(SearchWithFakePass, PowerFarBelowTargetAtUpperBoundEndsAtOnce) {
+  const auto outcome = runSearch([](float) { return 50; });  // 0.5 + 2 * 0.05 < 0.8
+  EXPECT_EQ(outcome, SearchOutcome::UpperBoundTooSmall);
+  EXPECT_EQ(visitedRates, std::vector<float>{50.0f});
+  EXPECT_NE(file.str().find(" The upper bound on the accrual rate is too small for"), std::string::npos);
+}
+
+TEST_F(SearchWithFakePass, PowerWithinTwoStandardErrorsAtUpperBoundSucceedsAtOnce) {
+  const auto outcome = runSearch([](float) { return 80; });
+  EXPECT_EQ(outcome, SearchOutcome::WithinTwoStandardErrors);
+  EXPECT_EQ(visitedRates, std::vector<float>{50.0f});
+  EXPECT_EQ(design.accrualRateLower, 50.0f);
+  EXPECT_NE(file.str().find(" At the accrual rate of   50.0 the simulated power of\n"
+                            " the first statistic is   0.800. Since the standard   \n"
+                            " error of this simulated power is  0.0400, you have \n"),
+            std::string::npos);
+}
+
+TEST_F(SearchWithFakePass, ExactEqualityAtUpperBoundSimulatesTheUpperBoundAgain) {
+  // 50 of 100: p + 2 se rounds to exactly the single-precision 0.6.
+  design.desiredPower = 0.6f;
+  const PowerEstimate e = estimatePower(50, 100);
+  ASSERT_EQ(static_cast<float>(double(e.power) + 2.0 * e.standardError), 0.6f);
+
+  int pass = 0;
+  const auto outcome = runSearch([&](float) { return ++pass == 1 ? 50 : 60; });
+  EXPECT_EQ(outcome, SearchOutcome::WithinTwoStandardErrors);
+  EXPECT_EQ(visitedRates, (std::vector<float>{50.0f, 50.0f}));
+}
+
+TEST_F(SearchWithFakePass, DescentThatStaysAboveTargetEndsAtTheFourthRate) {
+  const auto outcome = runSearch([](float) { return 100; });
+  EXPECT_EQ(outcome, SearchOutcome::LowerBoundTooBig);
+  ASSERT_EQ(visitedRates.size(), 4u);
+  const float f = descentStepFactor(10.0f, 50.0f);
+  EXPECT_EQ(visitedRates[1], 50.0f * f);
+  EXPECT_EQ(visitedRates[2], visitedRates[1] * f);
+  EXPECT_EQ(visitedRates[3], visitedRates[2] * f);
+  // 0.3333 falls short of a third, so the fourth rate lies a hair above the bound.
+  EXPECT_GT(visitedRates[3], 10.0f);
+  EXPECT_NEAR(visitedRates[3], 10.0f, 0.01f);
+}
+
+TEST_F(SearchWithFakePass, EqualBoundsRepeatTheSameRate) {
+  design.accrualRateLower = 50.0f;
+  EXPECT_EQ(descentStepFactor(50.0f, 50.0f), 1.0f);
+  EXPECT_EQ(runSearch([](float) { return 100; }), SearchOutcome::LowerBoundTooBig);
+  EXPECT_EQ(visitedRates, (std::vector<float>(4, 50.0f)));
+}
+
+TEST_F(SearchWithFakePass, BracketIsInterpolatedLinearly) {
+  // Above target at 50, clearly below at 50 f: the next rate interpolates the powers
+  // 0.95 at the upper end and 0.5 at the lower end.
+  const auto outcome = runSearch([&](float rate) {
+    if (rate == 50.0f) return 95;
+    if (visitedRates.size() == 2) return 50;
+    return 80;
+  });
+  EXPECT_EQ(outcome, SearchOutcome::WithinTwoStandardErrors);
+  ASSERT_EQ(visitedRates.size(), 3u);
+  const double lower = visitedRates[1];
+  const double expected = ((0.95 - 0.8f) * lower + (0.8f - 0.5) * 50.0) / (0.95 - 0.5);
+  EXPECT_NEAR(visitedRates[2], expected, 1e-4);
+  EXPECT_EQ(design.accrualRateUpper, 50.0f);
+}
+
+TEST_F(SearchWithFakePass, AnUpperEndNeverEndsTheSearchAndTwentyIterationsAreTheLimit) {
+  // A step in power that no rate meets within two standard errors: the bracket
+  // closes in on the step for ever.
+  const auto outcome = runSearch([](float rate) { return rate > 23.0f ? 100 : 0; });
+  EXPECT_EQ(outcome, SearchOutcome::IterationLimit);
+  EXPECT_EQ(visitedRates.size(), static_cast<size_t>(kMaxIterations));
+  EXPECT_NE(file.str().find("  The maximum number of 20  iterations has been\n"), std::string::npos);
+}
+
+TEST_F(SearchWithFakePass, RaisedHaybittleBIsReportedAfterSuccess) {
+  design.boundaryMethod = input::Haybittle;
+  design.haybittleBInput = 0.5f;
+  design.haybittleB = 3.2f;
+  runSearch([](float) { return 80; });
+  EXPECT_NE(file.str().find(" The b in the input file is  0.50, which is too small.\n"
+                            "The b used in the simulation is  3.20. Please keep \n"),
+            std::string::npos);
+}
+
+TEST(PowerEstimate, IsTheBinomialProportionWithItsStandardError) {
+  const PowerEstimate e = estimatePower(250, 1000);
+  EXPECT_EQ(e.power, 0.25f);
+  EXPECT_FLOAT_EQ(e.standardError, std::sqrt(0.25f * 0.75f / 1000.0f));
+  EXPECT_EQ(estimatePower(0, 1000).standardError, 0.0f);
+}
+
+}  // namespace
+}  // namespace survseq::search
