@@ -1,0 +1,143 @@
+#include "sim/analysis_data.h"
+
+#include <cmath>
+
+#include "input/run_error.h"
+
+namespace survseq::sim {
+
+void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, float analysisTime,
+                         AnalysisData& data) {
+  if (subjectCount > trial.capacity() ||
+      subjectCount > static_cast<int32_t>(data.observedTime.size())) {
+    throw RunError("A simulated trial has more patients than the analysis arrays can hold.");
+  }
+  int32_t m = 0;
+  for (int32_t j = 0; j < subjectCount; ++j) {
+    // Follow-up ends at the analysis or at loss to follow-up, whichever comes first.
+    float followUp = analysisTime - trial.entryTime[j];
+    if (followUp > trial.censoringTime[j]) {
+      followUp = trial.censoringTime[j];
+    }
+    // Not yet entered (entry at or after the analysis), or lost at time 0: not seen.
+    if (!(followUp > 0.0f)) {
+      continue;
+    }
+    data.observedGroup[m] = trial.group[j];
+    if (followUp < trial.eventTime[j]) {
+      data.observedTime[m] = followUp;
+      data.eventIndicator[m] = 0;
+    } else {
+      // An event exactly at the end of follow-up is seen.
+      data.observedTime[m] = trial.eventTime[j];
+      data.eventIndicator[m] = 1;
+    }
+    ++m;
+  }
+  data.enteredCount = m;
+}
+
+// The defining procedure halves the gap from m down to 1 and at each gap repeats
+// exchange passes (swap i and i + gap when time[i] > time[i + gap], strictly) until a
+// pass changes nothing. A pass only ever compares positions of the same residue
+// modulo the gap, so the residue classes are bubble-sorted independently, and
+// repeating passes until none exchanges leaves each class in the one order a stable
+// sort gives it (equal times are never exchanged; a NaN time is never exchanged and
+// so splits its class into parts sorted separately). Straight insertion with the same
+// strict comparison produces exactly that order in every class, so it reproduces the
+// exchange passes element for element - including the order of equal times, which
+// the statistics depend on - with far fewer comparisons.
+void sortAnalysisData(AnalysisData& data) {
+  const int32_t m = data.enteredCount;
+  auto& time = data.observedTime;
+  auto& group = data.observedGroup;
+  auto& indicator = data.eventIndicator;
+  for (int32_t gap = m / 2; gap >= 1; gap /= 2) {
+    for (int32_t i = gap; i < m; ++i) {
+      const float keyTime = time[i];
+      const float keyGroup = group[i];
+      const int32_t keyIndicator = indicator[i];
+      int32_t j = i;
+      while (j >= gap && time[j - gap] > keyTime) {
+        time[j] = time[j - gap];
+        group[j] = group[j - gap];
+        indicator[j] = indicator[j - gap];
+        j -= gap;
+      }
+      time[j] = keyTime;
+      group[j] = keyGroup;
+      indicator[j] = keyIndicator;
+    }
+  }
+}
+
+namespace {
+
+// Bit-identical to std::pow: x^0 is exactly 1 for every x (0 and NaN included), and
+// multiplying by that 1 changes nothing, so the power is skipped for the common
+// exponent 0 (rho = 0 for the log-rank weight, tau = 0 for most others).
+double powerOrOne(double base, double exponent) {
+  return exponent == 0.0 ? 1.0 : std::pow(base, exponent);
+}
+
+}  // namespace
+
+void computeStatistics(const AnalysisData& data, int32_t statisticCount,
+                       const input::StatisticValues& rho, const input::StatisticValues& tau,
+                       StatisticResults& results) {
+  const int32_t m = data.enteredCount;
+  float atRisk = static_cast<float>(m);
+  float treatmentAtRisk = 0.0f;
+  for (int32_t j = 0; j < m; ++j) {
+    treatmentAtRisk += data.observedGroup[j];
+  }
+  float survival = 1.0f;
+  results.eventCount = 0;
+  for (int32_t i = 1; i <= statisticCount; ++i) {
+    results.statisticValue[i] = 0.0f;
+    results.statisticVariance[i] = 0.0f;
+  }
+
+  // Each record is a risk set of its own, in sorted order: tied records after an
+  // event are still at risk for it, tied records before it are not.
+  for (int32_t j = 0; j < m; ++j) {
+    if (data.eventIndicator[j] == 1) {
+      const double n = atRisk;
+      const double nT = treatmentAtRisk;
+      // Pooled survival estimate, updated before use with n/(n+1) so that 1 - S is
+      // positive from the first event on.
+      survival = static_cast<float>(n * double(survival) / (n + 1.0));
+      ++results.eventCount;
+      // Observed minus expected treatment events, and its hypergeometric variance.
+      const float d = static_cast<float>(double(data.observedGroup[j]) - nT / n);
+      const float v = static_cast<float>((n - nT) * nT / n / n);
+      const double s = survival;
+      const double oneMinusS = 1.0 - s;
+      for (int32_t i = 1; i <= statisticCount; ++i) {
+        const double r = rho[i];
+        const double t = tau[i];
+        const double weight = powerOrOne(s, r) * powerOrOne(oneMinusS, t);
+        const double varianceWeight = powerOrOne(s, 2.0 * r) * powerOrOne(oneMinusS, 2.0 * t);
+        results.statisticValue[i] =
+            static_cast<float>(double(results.statisticValue[i]) + weight * double(d));
+        results.statisticVariance[i] = static_cast<float>(
+            double(results.statisticVariance[i]) + varianceWeight * double(v));
+      }
+    }
+    atRisk -= 1.0f;
+    treatmentAtRisk -= data.observedGroup[j];
+  }
+  if (results.eventCount == 0) {
+    return;
+  }
+  // Standardise; the sign makes fewer treatment events than expected positive. With
+  // events but no variance (only one arm ever at risk) this is 0/0 = NaN, which lies
+  // beyond no boundary.
+  for (int32_t i = 1; i <= statisticCount; ++i) {
+    results.statisticValue[i] =
+        static_cast<float>(-double(results.statisticValue[i]) /
+                           std::sqrt(double(results.statisticVariance[i])));
+  }
+}
+
+}  // namespace survseq::sim
