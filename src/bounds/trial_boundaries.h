@@ -17,4 +17,10 @@ void updateTrialBoundaries(int32_t analysis, input::DesignParameters& design,
                            StatisticAnalysisTable& observedInformation,
                            int32_t& boundaryFailed, std::ostream& console);
 
+// For an analysis that a trial skips because nobody had entered before it: every
+// statistic gets observed information 0 and cannot reject there (kBoundaryCap), so the
+// later analyses of the trial read nothing left by an earlier trial.
+void recordSkippedAnalysis(int32_t analysis, int32_t statisticCount, BoundarySet& boundaries,
+                           StatisticAnalysisTable& observedInformation);
+
 }  // namespace survseq::bounds
