@@ -29,6 +29,7 @@ struct StatisticResults {
 };
 
 // The patients who entered before `analysisTime`, with observed time and status.
+// Throws RunError when subjectCount exceeds either set of arrays.
 void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, float analysisTime,
                          AnalysisData& data);
 
@@ -36,6 +37,10 @@ void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, floa
 // it leaves among equal times is part of the result.
 void sortAnalysisData(AnalysisData& data);
 
+// For statistics 1..statisticCount: the weighted log-rank score with weight
+// S^rho (1-S)^tau, standardised as -score / sqrt(variance), and its variance; every
+// sorted record is a risk set of its own. With no event both stay 0; with events but
+// no variance the value is NaN.
 void computeStatistics(const AnalysisData& data, int32_t statisticCount,
                        const input::StatisticValues& rho, const input::StatisticValues& tau,
                        StatisticResults& results);

@@ -27,7 +27,8 @@ struct SimulatedTrial {
 };
 
 // Draws patients 1..subjectCount (control arm first, then treatment) in the fixed
-// order of draws. subjectCount must not exceed trial.capacity().
+// order of draws. A subjectCount above trial.capacity() is refused with a RunError
+// before anything is drawn.
 void generateTrial(const input::DesignParameters& design, int32_t subjectCount,
                    UniformGenerator& generator, int32_t& seed, SimulatedTrial& trial,
                    std::ostream& report);
