@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <string>
 
 #include "input/design_parameters.h"
 #include "search/report_file.h"
@@ -15,5 +18,13 @@ inline constexpr int kParameterFileLines = 152;
 // naming the line, for anything it cannot read or accept.
 void readParameterFile(std::istream& in, std::ostream& console, DesignParameters& design,
                        search::ReportFile& report);
+
+// Opens the output file named on line 14; `line` is the physical line that named it.
+using OutputFileOpener = std::function<void(const std::string& name, int32_t line)>;
+
+// The same reading with the opening of the output file handed to `openOutputFile`,
+// which is called once, after line 14 and before line 15 is read.
+void readParameterFile(std::istream& in, std::ostream& console, DesignParameters& design,
+                       const OutputFileOpener& openOutputFile);
 
 }  // namespace survseq::input

@@ -1,0 +1,35 @@
+#include "input/repair_messages.h"
+
+#include <ostream>
+#include <string>
+
+#include "search/output_line.h"
+
+namespace survseq::input {
+
+void writeEqualSpacingMessage(std::ostream& console, int32_t largestCutPoint) {
+  search::LaidOutLine()
+      .text(" The right cutpoints are equally spaced. The largest cutpoint is set to " +
+            std::to_string(largestCutPoint) + ".")
+      .writeTo(console);
+}
+
+void writeSurvivalRepairMessage(std::ostream& console, float lastCutPoint) {
+  search::LaidOutLine()
+      .text(" Since your last survival value is <.00001.")
+      .endLine()
+      .text(" The survival value at ")
+      .fixed(lastCutPoint, 9, 3)
+      .text(" is set to .00001. Hope this is OK.")
+      .writeTo(console);
+}
+
+void writeHazardRatioRepairMessage(std::ostream& console, float cutPoint) {
+  search::LaidOutLine()
+      .text("The hazard ratio on [0,")
+      .fixed(cutPoint, 5, 2)
+      .text("] is set to 1.")
+      .writeTo(console);
+}
+
+}  // namespace survseq::input
