@@ -84,9 +84,9 @@ float lanDeMetsCriticalValue(int32_t statistic, int32_t analysis,
     return recursiveCriticalValue(analysis, design, row, boundaryFailed);
   }
   // Nearly all the information is in: no error is spent here, and the information of
-  // this analysis is drawn back to the midpoint with the previous one so that the
-  // later analyses still see room before the planned maximum. A first analysis has no
-  // previous one and keeps its own.
+  // this analysis is drawn back to the midpoint with the previous one, so that the next
+  // analysis, itself near the planned maximum, still comes clearly after it on the
+  // information scale. A first analysis has no previous one and keeps its own.
   if (analysis > 1) {
     observedInformation(statistic, analysis) = static_cast<float>(
         (double(observedInformation(statistic, analysis)) +

@@ -134,15 +134,6 @@ TEST(BoundaryComputation, LastAnalysisWithoutNewInformationFails) {
   EXPECT_EQ(failed, 1);
 }
 
-TEST(BoundaryComputation, SupportsFifteenAnalyses) {
-  const AnalysisValues c = useFunctionBoundaries(input::Pocock, 0.05f, 2, 15);
-  // Pocock-type values for many looks sit near 2.8 and fall slowly.
-  for (int32_t k = 2; k <= 15; ++k) {
-    EXPECT_GT(c[k], 2.5f) << k;
-    EXPECT_LT(c[k], c[k - 1] + 0.01f) << k;
-  }
-}
-
 TEST(BoundaryComputation, ReadsOnlyItsOwnAnalysis) {
   AnalysisValues t = values({1, 2, 3, 4});
   AnalysisValues c = values({3, 3, 3});

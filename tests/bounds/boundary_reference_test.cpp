@@ -137,5 +137,23 @@ TEST(BoundaryReference, SeveralUnevenLooks) {
   }
 }
 
+TEST(BoundaryReference, FifteenLooks) {
+  // The full capacity of the design record, values fixed by successive calls.
+  Case design{{}, {}, 0.05f, 2};
+  AnalysisValues t{}, split{}, c{};
+  for (int32_t k = 1; k <= input::MaxAnalyses; ++k) {
+    t[k] = static_cast<float>(k);
+    split[k] = spentError(input::Pocock, 0.05f, static_cast<float>(k) / 15.0f, 0.0f, 0.0f, 0.0f);
+    int32_t failed = -1;
+    computeBoundary(k, t, split, 2, failed, c);
+    EXPECT_EQ(failed, 0) << k;
+    design.information.push_back(t[k]);
+    if (k < input::MaxAnalyses) design.interim.push_back(c[k]);
+  }
+  // With 15 looks each step of the score (sigma 0.26) is narrower than the spacing of
+  // the 24 nodes over (-E, E), and the rule itself costs about 2e-4 in c.
+  EXPECT_NEAR(c[15], reference(design), 5e-4);
+}
+
 }  // namespace
 }  // namespace survseq::bounds

@@ -36,17 +36,6 @@ TEST(UseFunctions, FollowTheirShapesBetween) {
   }
 }
 
-TEST(UseFunctions, SpendMoreAsInformationGrows) {
-  for (int32_t useFunction : {OBrienFleming, Pocock, Linear}) {
-    float previous = 0.0f;
-    for (float fraction = 0.05f; fraction < 1.0f; fraction += 0.05f) {
-      const float error = spent(useFunction, fraction);
-      EXPECT_GT(error, previous) << useFunction << " " << fraction;
-      previous = error;
-    }
-  }
-}
-
 TEST(UseFunctions, HaybittleTypeGrowsWithTheLogOfInformationOverTheFloor) {
   const float b = 3.0f;  // phi(b) and the result are single precision: relative error ~1e-7
   const double density = std::exp(-4.5) / std::sqrt(2.0 * M_PI);
