@@ -120,8 +120,8 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
         const double varianceWeight = powerOrOne(s, 2.0 * r) * powerOrOne(oneMinusS, 2.0 * t);
         results.statisticValue[i] =
             static_cast<float>(double(results.statisticValue[i]) + weight * double(d));
-        results.statisticVariance[i] = static_cast<float>(
-            double(results.statisticVariance[i]) + varianceWeight * double(v));
+        results.statisticVariance[i] =
+            static_cast<float>(double(results.statisticVariance[i]) + varianceWeight * double(v));
       }
     }
     atRisk -= 1.0f;
@@ -134,9 +134,8 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
   // events but no variance (only one arm ever at risk) this is 0/0 = NaN, which lies
   // beyond no boundary.
   for (int32_t i = 1; i <= statisticCount; ++i) {
-    results.statisticValue[i] =
-        static_cast<float>(-double(results.statisticValue[i]) /
-                           std::sqrt(double(results.statisticVariance[i])));
+    results.statisticValue[i] = static_cast<float>(-double(results.statisticValue[i]) /
+                                                   std::sqrt(double(results.statisticVariance[i])));
   }
 }
 

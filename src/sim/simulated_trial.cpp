@@ -31,8 +31,8 @@ struct SwitchPoints {
 // Walks the switch points in order; each point the patient passes before the event
 // costs one draw, and the rate is the chance of switching there given no event and no
 // earlier switch. Returns the point taken, or 0.
-int32_t switchPointTaken(const SwitchPoints& points, float eventTime,
-                         UniformGenerator& generator, int32_t& seed) {
+int32_t switchPointTaken(const SwitchPoints& points, float eventTime, UniformGenerator& generator,
+                         int32_t& seed) {
   for (int32_t k = 1; k <= points.count; ++k) {
     if (eventTime > points.times[k] && generator.nextUniform(seed) <= points.rates[k]) {
       return k;
@@ -54,8 +54,8 @@ struct ArmPlan {
 void drawPatient(const input::DesignParameters& design, const ArmPlan& plan, size_t index,
                  UniformGenerator& generator, int32_t& seed, SimulatedTrial& trial,
                  std::ostream& report) {
-  trial.entryTime[index] = static_cast<float>(double(generator.nextUniform(seed)) *
-                                              double(design.accrualPeriod));
+  trial.entryTime[index] =
+      static_cast<float>(double(generator.nextUniform(seed)) * double(design.accrualPeriod));
   float u = generator.nextUniform(seed);
   float eventTime = eventTimeUnder(plan.arm, design, u, report);
 
@@ -87,12 +87,16 @@ void generateTrial(const input::DesignParameters& design, int32_t subjectCount,
   if (subjectCount > trial.capacity()) {
     throw RunError("A simulated trial needs more patients than its arrays can hold.");
   }
-  const ArmPlan control{Arm::Control, Arm::Treatment,
+  const ArmPlan control{Arm::Control,
+                        Arm::Treatment,
                         {design.dropInCount, design.dropInTimes, design.dropInRates},
-                        design.censoringControl, 0.0f};
-  const ArmPlan treatment{Arm::Treatment, Arm::Control,
+                        design.censoringControl,
+                        0.0f};
+  const ArmPlan treatment{Arm::Treatment,
+                          Arm::Control,
                           {design.dropOutCount, design.dropOutTimes, design.dropOutRates},
-                          design.censoringTreatment, 1.0f};
+                          design.censoringTreatment,
+                          1.0f};
   // Allocation by position: the first half (rounded down) is the control arm.
   const int32_t controlCount = subjectCount / 2;
   for (int32_t j = 1; j <= subjectCount; ++j) {

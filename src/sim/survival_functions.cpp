@@ -89,8 +89,8 @@ float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
   const int m = design.hazardRatioCount;
   float p = 1.0f;
   for (int k = 1;; ++k) {
-    const float q = static_cast<float>(
-        std::pow(double(u) / double(p), 1.0 / double(design.hazardRatios[k])));
+    const float q =
+        static_cast<float>(std::pow(double(u) / double(p), 1.0 / double(design.hazardRatios[k])));
     const float survivalAtCut = survivalAt(baseline, design.hazardRatioCuts[k]);
     if (q >= survivalAtCut) {
       return timeAtSurvival(baseline, q);
@@ -109,13 +109,12 @@ float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
       return timeAtSurvival(baseline, target);
     }
     p = static_cast<float>(
-        double(p) * std::pow(double(survivalAtCut), double(design.hazardRatios[k]) -
-                                                        double(design.hazardRatios[k + 1])));
+        double(p) * std::pow(double(survivalAtCut),
+                             double(design.hazardRatios[k]) - double(design.hazardRatios[k + 1])));
   }
 }
 
-float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho,
-                            float tau) {
+float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho, float tau) {
   const float a = survivalAt(design.censoringControl, t);
   const float b = survivalAt(design.censoringTreatment, t);
   const float sum = a + b;
@@ -125,9 +124,8 @@ float nullVarianceIntegrand(const input::DesignParameters& design, float t, floa
   // The weight S^rho (1-S)^tau of the statistic, squared, with the curve in place of
   // its estimate, times the harmonic-type factor a*b/(a+b) of the two arms at risk.
   const double s = survivalAt(design.baselineCurve, t);
-  return static_cast<float>(std::pow(s, 2.0 * double(rho)) *
-                            std::pow(1.0 - s, 2.0 * double(tau)) * double(a) * double(b) /
-                            double(sum));
+  return static_cast<float>(std::pow(s, 2.0 * double(rho)) * std::pow(1.0 - s, 2.0 * double(tau)) *
+                            double(a) * double(b) / double(sum));
 }
 
 }  // namespace survseq::sim

@@ -26,7 +26,6 @@ float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
                                 std::ostream& report);
 
 // The weighted null-variance density of a statistic with weight S^rho (1-S)^tau.
-float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho,
-                            float tau);
+float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho, float tau);
 
 }  // namespace survseq::sim

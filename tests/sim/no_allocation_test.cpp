@@ -33,28 +33,23 @@ input::SurvivalCurve oneInterval(float end, float survival) {
   input::SurvivalCurve curve;
   curve.count = 1;
   curve.x[1] = end;
-  curve.s[0] = 1.0f;
-  curve.s[1] = survival;
+  curve.s = {1.0f, survival};
   return curve;
 }
 
 TEST(NoAllocation, AFullTrialAtTheLargestSize) {
   constexpr int32_t kPatients = 7100;
-  input::DesignParameters design;
+  input::DesignParameters design;  // hazard-ratio alternative, drop-in and drop-out
   design.accrualPeriod = 10.0f;
   design.baselineCurve = oneInterval(10.0f, 0.5f);
   design.alternativeKind = 2.0f;
   design.hazardRatioCount = 2;
   design.hazardRatioCuts = {0.0f, 4.0f, 8.0f};
   design.hazardRatios = {0.0f, 0.7f, 0.6f};
-  design.censoringControl = oneInterval(20.0f, 0.8f);
-  design.censoringTreatment = oneInterval(20.0f, 0.8f);
-  design.dropInCount = 2;
-  design.dropInTimes = {0.0f, 2.0f, 6.0f};
-  design.dropInRates = {0.0f, 0.1f, 0.2f};
-  design.dropOutCount = 1;
-  design.dropOutTimes = {0.0f, 3.0f};
-  design.dropOutRates = {0.0f, 0.15f};
+  design.censoringControl = design.censoringTreatment = oneInterval(20.0f, 0.8f);
+  design.dropInCount = design.dropOutCount = 1;
+  design.dropInTimes = design.dropOutTimes = {0.0f, 3.0f};
+  design.dropInRates = design.dropOutRates = {0.0f, 0.15f};
   const input::StatisticValues rho{0.0f, 0.0f, 1.0f, 0.0f, 0.5f, 2.0f};
   const input::StatisticValues tau{0.0f, 0.0f, 0.0f, 1.0f, 0.5f, 0.0f};
 
