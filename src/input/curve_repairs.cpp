@@ -3,7 +3,6 @@
 #include <ostream>
 
 #include "input/repair_messages.h"
-#include "search/output_line.h"
 
 namespace survseq::input {
 
@@ -20,14 +19,12 @@ constexpr const char* kOneInterval = " The number of intervals is set to 1.";
 
 size_t at(int32_t index) { return static_cast<size_t>(index); }
 
-void say(std::ostream& console, const char* message) { search::writePlainLine(console, {message}); }
-
 // Counts that are repaired only when below 1 (every count of intervals or points
 // except the baseline's).
 void raiseToOne(int32_t& count, std::ostream& console, const char* message) {
   if (count > 0) return;
   count = 1;
-  say(console, message);
+  writeTextMessage(console, message);
 }
 
 void spaceEvenlyIfLastNotAbove(IntervalValues& cutPoints, int32_t count, float zeroTest,
@@ -49,7 +46,7 @@ void repairBaselineIntervalCount(DesignParameters& design, std::ostream& console
   SurvivalCurve& curve = design.baselineCurve;
   if (curve.count == 0) {
     curve.count = 1;
-    say(console, kOneInterval);
+    writeTextMessage(console, kOneInterval);
   }
   curve.x[0] = 0.0f;
 }

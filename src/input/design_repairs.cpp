@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "search/output_line.h"
+#include "input/repair_messages.h"
 
 namespace survseq::input {
 
@@ -13,39 +13,37 @@ constexpr float kTypeIErrorZeroTest = 1e-10f;
 constexpr float kErrorSumTolerance = 1e-6f;
 constexpr float kBoundaryValueFloor = 0.00001f;
 
-void say(std::ostream& console, const char* message) { search::writePlainLine(console, {message}); }
-
 }  // namespace
 
 void repairBoundaryMethod(DesignParameters& design, std::ostream& console) {
   if (design.boundaryMethod != 0) return;
   design.boundaryMethod = LanDeMets;
-  say(console, " The Lan-Demets method is chosen.");
+  writeTextMessage(console, " The Lan-Demets method is chosen.");
 }
 
 void repairSeed(DesignParameters& design, std::ostream& console) {
   if (design.seed != 0) return;
   design.seed = -123457;
-  say(console, " The seed is set to -123457.");
+  writeTextMessage(console, " The seed is set to -123457.");
 }
 
 void repairAnalysisCount(DesignParameters& design, std::ostream& console) {
   if (design.analysisCount > 1) return;
   design.analysisCount = 1;
-  say(console, " You have specified the non-sequential design.");
+  writeTextMessage(console, " You have specified the non-sequential design.");
 }
 
 void repairLastAnalysisTime(DesignParameters& design, std::ostream& console) {
   float& lastTime = design.analysisTimes[static_cast<size_t>(design.analysisCount)];
   if (lastTime > 0.0f) return;
   lastTime = 10.0f;
-  say(console, " The last look has been set at 10.");
+  writeTextMessage(console, " The last look has been set at 10.");
 }
 
 void repairStatisticCount(DesignParameters& design, std::ostream& console) {
   if (design.statisticCount != 0) return;
   design.statisticCount = 1;
-  say(console, " One test statistic is specified.");
+  writeTextMessage(console, " One test statistic is specified.");
 }
 
 void clearInformationLimits(DesignParameters& design) {
@@ -58,19 +56,19 @@ void clearInformationLimits(DesignParameters& design) {
 void repairSimulationCount(DesignParameters& design, std::ostream& console) {
   if (design.simulationCount > 0) return;
   design.simulationCount = 1000;
-  say(console, " The number of simulation is set to 1000.");
+  writeTextMessage(console, " The number of simulation is set to 1000.");
 }
 
 void repairTypeIError(DesignParameters& design, std::ostream& console) {
   if (design.typeIError > kTypeIErrorZeroTest) return;
   design.typeIError = 0.05f;
-  say(console, " The type-I error is set to 0.05.");
+  writeTextMessage(console, " The type-I error is set to 0.05.");
 }
 
 void repairSides(DesignParameters& design, std::ostream& console) {
   if (design.sides != 0) return;
   design.sides = 2;
-  say(console, " 2 sided test is spcified.");
+  writeTextMessage(console, " 2 sided test is spcified.");
 }
 
 void accumulateErrorSplit(DesignParameters& design, std::ostream& console) {
@@ -85,7 +83,7 @@ void accumulateErrorSplit(DesignParameters& design, std::ostream& console) {
   for (size_t i = 1; i <= K; ++i) spent[i] = spent[i] + spent[i - 1];
   const float mismatch = std::fabs(spent[K] - design.typeIError);
   if (mismatch > kErrorSumTolerance)
-    say(console, " The sum of the e's is not equal to the type-I error.");
+    writeTextMessage(console, " The sum of the e's is not equal to the type-I error.");
 }
 
 void chooseHaybittleB(DesignParameters& design, std::ostream& console) {
@@ -94,7 +92,7 @@ void chooseHaybittleB(DesignParameters& design, std::ostream& console) {
     return;
   }
   design.haybittleB = 3.0f;
-  say(console, " You input is less than 1, b is re-set to 3.");
+  writeTextMessage(console, " You input is less than 1, b is re-set to 3.");
 }
 
 void repairBoundaryValues(DesignParameters& design) {
@@ -107,7 +105,7 @@ void repairBoundaryValues(DesignParameters& design) {
 void repairUseFunction(DesignParameters& design, std::ostream& console) {
   if (design.useFunction > 0) return;
   design.useFunction = OBrienFleming;
-  say(console, " The OBrien and Fleming use function is chosen.");
+  writeTextMessage(console, " The OBrien and Fleming use function is chosen.");
 }
 
 void repairAccrual(DesignParameters& design) {

@@ -64,8 +64,9 @@ void readOutputFileName(LayoutReader& lines, DesignParameters& design,
                         const OutputFileOpener& openOutputFile) {
   lines.text(14, design.outputFileName);
   design.outputFileName = withoutTrailingBlanks(design.outputFileName);
-  if (design.outputFileName.empty())
+  if (design.outputFileName.empty()) {
     throw RunError("no output file name is given", lines.lineNumber());
+  }
   openOutputFile(design.outputFileName, lines.lineNumber());
 }
 

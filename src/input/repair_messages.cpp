@@ -7,6 +7,10 @@
 
 namespace survseq::input {
 
+void writeTextMessage(std::ostream& console, std::string_view text) {
+  search::writePlainLine(console, {text});
+}
+
 void writeEqualSpacingMessage(std::ostream& console, int32_t largestCutPoint) {
   search::LaidOutLine()
       .text(" The right cutpoints are equally spaced. The largest cutpoint is set to " +

@@ -1,13 +1,17 @@
 #pragma once
 
-// The repair messages that carry a number. They are laid-out lines, written exactly
-// as built here with no blank of their own in front; the messages made of text alone
-// are plain lines written where their repairs happen.
+// How the repairs announce themselves on the console. A message of text alone is a
+// plain line, so one blank stands before the text (which often begins with a blank of
+// its own). The messages that carry a number, and the equal-spacing message, are
+// laid-out lines, written exactly as built here.
 
 #include <cstdint>
 #include <iosfwd>
+#include <string_view>
 
 namespace survseq::input {
+
+void writeTextMessage(std::ostream& console, std::string_view text);
 
 // All cut points of a curve were replaced by equally spaced ones ending at
 // `largestCutPoint` (10 or 20).

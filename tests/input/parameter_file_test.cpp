@@ -162,14 +162,6 @@ TEST(Layout, AlternativeKindDecidesOnlyTheMeaningOfLine113) {
   EXPECT_EQ(ratios.design.dropOutRates[2], d.dropOutRates[2]);
 }
 
-TEST(Layout, AlternativeCurveTakesTheRepairedCutPoints) {
-  const testing::Reading reading =
-      readFile(validFile({{100, "0"}, {103, "0"}, {108, "1"}, {113, "0.6"}}));
-  EXPECT_EQ(reading.design.alternativeCurve.count, 1);
-  EXPECT_EQ(reading.design.alternativeCurve.x[1], 10.0f);
-  EXPECT_EQ(reading.design.alternativeCurve.s[1], 0.6f);
-}
-
 TEST(ContinuedReads, AShortLineContinuesOnTheNextAndMovesLaterLinesDown) {
   // Line 23 holds two of the three times; the third is on an added line, so every
   // later line of the file lies one further down.
@@ -178,13 +170,6 @@ TEST(ContinuedReads, AShortLineContinuesOnTheNextAndMovesLaterLinesDown) {
   const testing::Reading reading = readFile(validFile({{23, "10 20\n30"}}));
   EXPECT_EQ(reading.design.analysisTimes[3], 30.0f);
   EXPECT_EQ(reading.design.statisticCount, 2);
-  EXPECT_EQ(reading.design.dropOutRates[2], 0.04f);
-}
-
-TEST(ContinuedReads, EmptyLinesInsideAReadCountAsBlanks) {
-  const testing::Reading reading =
-      readFile(validFile({{23, "10\n\n\t\n20 30"}, {152, "0.03\n\n0.04"}}));
-  EXPECT_EQ(reading.design.analysisTimes[2], 20.0f);
   EXPECT_EQ(reading.design.dropOutRates[2], 0.04f);
 }
 
@@ -212,26 +197,6 @@ TEST(ContinuedReads, SkippedLinesMayHoldAnything) {
   testing::LineTexts odd = {{1, ""}, {12, "3*'unbalanced"}, {13, "/,,"}, {151, "x y z"}};
   const testing::Reading reading = readFile(validFile(odd) + "lines after 152 are not read\n");
   EXPECT_EQ(reading.design.dropOutRates[2], 0.04f);
-}
-
-TEST(ContinuedReads, FreeFormatConventionsApplyOnDataLines) {
-  const testing::Reading reading = readFile(validFile({{23, "3*7"},
-                                                       {30, "2*"},
-                                                       {33, ",0.25"},
-                                                       {61, "2 / 5"},
-                                                       {88, "10,,90"},
-                                                       {14, "1*\"designs/run 1.out\""}}));
-  const DesignParameters& d = reading.design;
-  EXPECT_EQ(d.analysisTimes[1], 7.0f);
-  EXPECT_EQ(d.analysisTimes[3], 7.0f);
-  EXPECT_EQ(d.rho[1], 0.0f);
-  EXPECT_EQ(d.tau[1], 0.0f);
-  EXPECT_EQ(d.tau[2], 0.25f);
-  EXPECT_EQ(d.boundaryValues[1], 2.0f);
-  EXPECT_EQ(d.boundaryValues[2], 1.96f);  // left 0 by the slash, then repaired
-  EXPECT_EQ(d.accrualRateLower, 10.0f);   // left 0 by the empty value, then defaulted
-  EXPECT_EQ(d.accrualRateUpper, 90.0f);
-  EXPECT_EQ(d.outputFileName, "designs/run 1.out");
 }
 
 TEST(OutputFile, IsOpenedOnceRightAfterLine14) {

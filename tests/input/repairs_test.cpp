@@ -192,6 +192,7 @@ TEST(CurveRepairs, SurvivalRepairShowsTheSpacedCutPointOfTheAlternative) {
   const testing::Reading reading =
       readFile(validFile({{100, "4"}, {103, "1 2 3 0"}, {108, "1"}, {113, "0.9 0.8 0.7 0"}}));
   EXPECT_EQ(reading.design.alternativeCurve.s[4], 0.00001f);
+  EXPECT_EQ(reading.design.alternativeCurve.x[4], 10.0f);
   EXPECT_EQ(reading.console,
             " The right cutpoints are equally spaced. The largest cutpoint is set to 10.\n"
             " Since your last survival value is <.00001.\n"
