@@ -165,7 +165,9 @@ void SimulationPass::simulateTrial(DesignParameters& design, int32_t trialNumber
     sim::collectAnalysisData(trial_, subjectCount, t, analysisData_);
     if (analysisData_.enteredCount == 0) {
       report.writeNoEntryNote(t, trialNumber);
-      skipAnalysis(design, k);
+      if (design.boundaryMethod != input::GivenBoundaries) {  // given values hold for the pass
+        bounds::recordSkippedAnalysis(k, design.statisticCount, boundaries_, observedInformation_);
+      }
       continue;
     }
     sim::sortAnalysisData(analysisData_);
@@ -196,16 +198,6 @@ void SimulationPass::simulateTrial(DesignParameters& design, int32_t trialNumber
         results_.stoppingTimeSum[s] += design.analysisTimes[K];
       }
     }
-  }
-}
-
-// Nobody had entered before analysis k of this trial: no statistic can reject there,
-// and the later analyses of the trial must see that, not what an earlier trial left.
-void SimulationPass::skipAnalysis(const DesignParameters& design, int32_t analysis) {
-  if (design.boundaryMethod == input::GivenBoundaries) return;  // fixed for the whole pass
-  for (int32_t s = 1; s <= design.statisticCount; ++s) {
-    observedInformation_(s, analysis) = 0.0f;
-    boundaries_.criticalValue(s, analysis) = bounds::kBoundaryCap;
   }
 }
 

@@ -43,7 +43,6 @@ class SimulationPass {
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
   void simulateTrial(input::DesignParameters& design, int32_t trialNumber, int32_t subjectCount,
                      sim::UniformGenerator& generator, Report& report);
-  void skipAnalysis(const input::DesignParameters& design, int32_t analysis);
   void writeResults(const input::DesignParameters& design, Report& report) const;
 
   sim::SimulatedTrial trial_;

@@ -49,7 +49,7 @@ TEST_F(ReportLayout, DesignEchoOfTheDefaults) {
   EXPECT_EQ(file.str(),
             "The seed =    -123457\n"
             "Number of interim analyses =  1\n"
-            "Times of the interim analysis =  1.00\n"
+            "Times of the interim analysis =   1.00\n"
             "The rho(s) of the statistic(s)  =      0.00 \n"
             "The tau(s) of the statistic(s) =      0.00 \n"
             "Accrual period and the upper bound on the accrual rate =    10.00   50.00 \n"
@@ -75,7 +75,7 @@ TEST_F(ReportLayout, DesignEchoOfTheDefaults) {
 
 TEST_F(ReportLayout, ThirteenAnalysisTimesSpillOntoASecondLine) {
   report.writeDesignEcho(defaultDesign(13));
-  EXPECT_NE(file.str().find("Times of the interim analysis =  1.00  2.00  3.00  4.00  5.00  6.00"
+  EXPECT_NE(file.str().find("Times of the interim analysis =   1.00  2.00  3.00  4.00  5.00  6.00"
                             "  7.00  8.00  9.00 10.00 11.00 12.00\n 13.00\n"),
             std::string::npos);
 }
