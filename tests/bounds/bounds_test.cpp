@@ -1,0 +1,270 @@
+// The normal distribution, use functions, critical values and null variances of src/bounds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+#include "bounds/boundary_computation.h"
+#include "bounds/normal_distribution.h"
+#include "bounds/null_variance.h"
+#include "bounds/trial_boundaries.h"
+
+namespace survseq::bounds {
+namespace {
+
+using Floats = std::vector<float>;
+
+double phi(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI); }
+double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
+
+TEST(NormalDistribution, Density) {
+  EXPECT_NEAR(normalDensity(0.0f), 0.3989423, 5e-8);
+  EXPECT_NEAR(normalDensity(-1.96f), phi(1.96f), 4e-7 * phi(1.96f));
+  EXPECT_GT(normalDensity(13.0f), 0.0f);  // the exponent passes -87 at |x| ~ 13.121
+  for (float x : {13.2f, -13.2f, INFINITY, NAN}) EXPECT_EQ(normalDensity(x), 0.0f) << x;
+}
+
+TEST(NormalDistribution, TailArea) {
+  struct Case { float x; bool upper; double expected, tol = 0; };
+  const Case cases[] = {{1.96f, true, 0.0249979, 1e-7}, {-1.96f, false, 0.0249979, 1e-7},
+                        {0, true, 0.5}, {0, false, 0.5}, {8, true, 6.22e-16, 1e-18}, {8, false, 1},
+                        {-8, true, 1}, {19, true, 0}, {-19, false, 0}};
+  for (const Case& c : cases) EXPECT_NEAR(normalTailArea(c.x, c.upper), c.expected, c.tol) << c.x;
+  const float aboveSeam = std::nextafter(1.28f, 2.0f);  // both branches against erfc
+  for (float x : {-3.5f, -1.0f, 0.3f, 1.0f, 1.28f, aboveSeam, 1.5f, 2.5f, 4.0f, 6.0f}) {
+    EXPECT_NEAR(normalTailArea(x, true), upperTail(x), 2e-7) << x;
+    EXPECT_NEAR(normalTailArea(x, false), 1.0 - upperTail(x), 2e-7) << x;
+  }
+  EXPECT_LE(normalTailArea(aboveSeam, true), normalTailArea(1.28f, true));
+  EXPECT_LT(normalTailArea(1.28f, true) - normalTailArea(aboveSeam, true), 4e-8f);  // true: 2e-8
+}
+
+TEST(NormalDistribution, QuantileAndFaults) {
+  struct Case { float p; double z, tolerance = 0; int32_t fault = 0; };
+  for (const Case& c : {Case{0.975f, 1.959964, 1e-6}, Case{0.025f, -1.959964, 1e-6}, Case{0.5f, 0},
+                        Case{1e-19f, -9.0, 0.05}, Case{1e-21f, 0, 0, 1}, Case{0, 0, 0, 1},
+                        Case{1, 0, 0, 1}, Case{2, 0, 0, 1}, Case{NAN, 0, 0, 1}}) {
+    int32_t fault = -1;
+    EXPECT_NEAR(normalQuantile(c.p, fault), c.z, c.tolerance) << c.p;
+    EXPECT_EQ(fault, c.fault) << c.p;
+  }
+}
+
+TEST(UseFunctions, ShapesAndHaybittleType) {
+  for (float f : {0.1f, 0.25f, 0.5f, 0.8f, 1.0f}) {  // all of alpha at the end
+    const double obrienFleming = 2.0 * upperTail(1.959963985 / std::sqrt(double(f)));
+    EXPECT_NEAR(spentError(input::OBrienFleming, 0.05f, f, 0, 0, 0), obrienFleming,
+                1e-7 + 1e-5 * obrienFleming) << f;
+    EXPECT_NEAR(spentError(input::Pocock, 0.05f, f, 0, 0, 0),
+                0.05 * std::log(1.0 + (M_E - 1.0) * f), 1e-7) << f;
+  }
+  // Haybittle type, b = 3, floor 20: log growth in I / floor, whatever the fraction or code.
+  const double atFloor = 4.0 * phi(3.0) / 3.0;
+  const double doubled = atFloor + (3.0 - 1.0 / 3.0) * phi(3.0) * std::log(2.0);
+  EXPECT_NEAR(spentError(input::HaybittleType, 0.05f, 0.3f, 20, 20, 3), atFloor, 3e-7 * atFloor);
+  EXPECT_NEAR(spentError(input::HaybittleType, 0.05f, 0.5f, 40, 20, 3), doubled, 3e-7 * doubled);
+  EXPECT_NEAR(spentError(7, 0.05f, 0.9f, 40, 20, 3), doubled, 3e-7 * doubled);
+}
+
+// c(k) at the last of the analyses with information t, given the earlier values c.
+float boundaryAt(const Floats& t, const Floats& c, float alpha = 0.05f, int32_t sides = 2,
+                 int32_t* failed = nullptr) {
+  const auto k = static_cast<int32_t>(t.size());
+  input::AnalysisValues information{}, split{}, critical{};
+  for (int32_t i = 1; i <= k; ++i) information[i] = t[i - 1];
+  for (int32_t i = 1; i < k; ++i) critical[i] = c[i - 1];
+  split[k] = alpha;
+  int32_t unused = -1;
+  computeBoundary(k, information, split, sides, failed ? *failed : unused, critical);
+  return critical[k];
+}
+
+TEST(BoundaryComputation, ValuesFailuresAndEquivalentInformation) {
+  const Floats c3 = {3.5f, 2.8f, 2.4f}, equal = {1, 2, 3, 4};
+  struct Case { const char* what; Floats t, c; double expected, tol = 0;
+                int32_t failed = 0, sides = 2; float alpha = 0.05f; };
+  for (const Case& c : {
+           Case{"interim values 3.0", equal, {3, 3, 3}, 1.983, 0.0015},
+           Case{"interim values 1.5 spend too much", equal, {1.5f, 1.5f, 1.5f}, 5, 0, 1},
+           Case{"first analysis", {10}, {}, 1.959964, 1e-6},
+           Case{"first analysis, one-sided", {10}, {}, 1.644854, 1e-6, 0, 1},
+           Case{"nothing to spend: no quantile", {10}, {}, 5, 0, 0, 2, 0},
+           Case{"no earlier information", {0, 0, 0, 1}, c3, 1.959964, 1e-6},
+           Case{"no new information", {1, 1}, {2.5f}, 5, 0, 1},
+           Case{"less information than before", {2, 1}, {2.5f}, 5, 0, 1},
+           Case{"leading zeros", {0, 0, 0.5f, 1}, {9, 9, 2.5f}, boundaryAt({0.5f, 1}, {2.5f})},
+           Case{"t(k) <= 1e-4", {7e-5f, 8e-5f, 9e-5f, 1e-4f}, c3, boundaryAt(equal, c3)},
+           Case{"0.500001 ignored", {0.5f, 0.500001f, 1}, {2.5f, 1}, boundaryAt({0.5f, 1}, {2.5f})},
+           Case{"scale", {2, 4.5f, 7, 10}, c3, boundaryAt({0.2f, 0.45f, 0.7f, 1}, c3), 1e-5}}) {
+    SCOPED_TRACE(c.what);
+    int32_t failed = -1;
+    EXPECT_NEAR(boundaryAt(c.t, c.c, c.alpha, c.sides, &failed), c.expected, c.tol);
+    EXPECT_EQ(failed, c.failed);
+  }
+  EXPECT_NE(boundaryAt({7e-5f, 8e-5f, 9e-5f, 1.01e-4f}, c3), boundaryAt(equal, c3));  // > 1e-4
+}
+
+// Independent reference in double precision: the probability of crossing c(1..k), from the
+// sub-densities of the score on a fine grid by Simpson's rule and the last step through erfc.
+double referenceCrossing(const Floats& t, const Floats& c, int sides) {
+  std::vector<double> x{0.0}, w{1.0};  // points; Simpson weight times density (at first: 0)
+  double previous = 0.0;
+  for (size_t i = 0; i + 1 < t.size(); ++i) {
+    const double f = double(t[i]) / t.back(), sigma = std::sqrt(f - previous);
+    const double E = std::sqrt(f) * c[i];
+    std::vector<double> y(401), g(401);  // 400 intervals over (-E, E)
+    for (int j = 0; j <= 400; ++j) {
+      y[j] = E * (j / 200.0 - 1.0);
+      for (size_t m = 0; m < x.size(); ++m) g[j] += w[m] * phi((y[j] - x[m]) / sigma) / sigma;
+      g[j] *= E / 600.0 * (j == 0 || j == 400 ? 1 : j % 2 ? 4 : 2);
+    }
+    x.swap(y);
+    w.swap(g);
+    previous = f;
+  }
+  double inside = 0.0, above = 0.0;
+  for (size_t m = 0; m < x.size(); ++m) {
+    inside += w[m];
+    above += w[m] * upperTail((c.back() - x[m]) / std::sqrt(1.0 - previous));
+  }
+  // Half the earlier crossings are upward; a path that crossed below has stopped. By symmetry
+  // the two-sided probability is twice the one-sided.
+  return sides * (0.5 * (1.0 - inside) + above);
+}
+
+// One trial's boundaries: planned information 100, floor 1 for statistic 1 and 10 for 2.
+class TrialBoundaries : public ::testing::Test {
+ protected:
+  void use(int32_t method, int32_t K, float alpha, int32_t statistics = 1) {
+    d.boundaryMethod = method;
+    d.analysisCount = K;
+    d.typeIError = alpha;
+    d.sides = alpha < 0.03f ? 1 : 2;  // one-sided at 2.5 %
+    d.statisticCount = statistics;
+    d.informationFloor = {0, 1, 10};
+    d.informationCeiling = {0, 100, 100};
+  }
+  void analyse(int32_t analysis, std::initializer_list<float> information) {
+    for (int32_t j = 1; float value : information) observed(j++, analysis) = value;
+    updateTrialBoundaries(analysis, d, boundaries, observed, failed, console);
+  }
+  float critical(int32_t i, int32_t j = 1) const { return boundaries.criticalValue(j, i); }
+  input::DesignParameters d;
+  BoundarySet boundaries;
+  StatisticAnalysisTable observed;
+  int32_t failed = 0;
+  std::ostringstream console;
+};
+
+TEST_F(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference) {
+  // One-sided, the first value is 4.3319: 1 - 7.4e-6 in single precision leaves ~1 % of the
+  // tail. The last design has all 15 looks, unevenly spaced.
+  struct Case { int32_t useFunction, K; float alpha; std::vector<double> published; };
+  for (const Case& p : {Case{input::OBrienFleming, 4, 0.025f, {4.333, 2.963, 2.359, 2.014}},
+                        Case{input::OBrienFleming, 4, 0.05f, {3.920, 2.774, 2.298, 2.043}},
+                        Case{input::Pocock, 4, 0.05f, {2.368, 2.368, 2.358, 2.350}},
+                        Case{input::Pocock, input::MaxAnalyses, 0.05f, {}}}) {
+    use(input::LanDeMets, p.K, p.alpha);
+    d.useFunction = p.useFunction;
+    Floats t, c;
+    for (int32_t i = 1; i <= p.K; ++i) {
+      t.push_back(p.K == 4 ? 25.0f * i : 100.0f * i * (15 + i) / 450.0f);
+      analyse(i, {t.back()});
+      c.push_back(critical(i));
+      EXPECT_NEAR(referenceCrossing(t, c, d.sides), d.errorSplit[i], 5e-6) << p.useFunction << i;
+    }
+    for (size_t i = 0; i < p.published.size(); ++i) EXPECT_NEAR(c[i], p.published[i], 0.0015) << i;
+  }
+}
+
+TEST_F(TrialBoundaries, FallingAndNearlyCompleteInformation) {
+  use(input::LanDeMets, 2, 0.05f);
+  analyse(1, {99.5f});  // a first analysis with 99 % keeps its information and spends nothing
+  EXPECT_EQ(critical(1), kBoundaryCap);
+  EXPECT_EQ(observed(1, 1), 99.5f);
+  use(input::LanDeMets, 3, 0.05f);
+  d.useFunction = input::Linear;
+  analyse(1, {40.0f});
+  // Falling: raised in the working copy only. Capped: drawn back to the midpoint with 40.
+  struct Case { float information, kept, split; };  // split 0.123: untouched, capped
+  for (const Case& c : {Case{30, 30, 0.05f * 0.400001f}, Case{98.9f, 98.9f, 0.05f * 0.989f},
+                        Case{120, 80, 0.123f}, Case{99, 69.5f, 0.123f}}) {
+    d.errorSplit[2] = 0.123f;
+    analyse(2, {c.information});
+    EXPECT_EQ(critical(2) == kBoundaryCap, c.split == 0.123f) << c.information;
+    EXPECT_EQ(observed(1, 2), c.kept) << c.information;
+    EXPECT_FLOAT_EQ(d.errorSplit[2], c.split) << c.information;
+  }
+  analyse(3, {100.0f});
+  EXPECT_EQ(critical(3), boundaryAt({40, 69.5f, 100}, {critical(1), 5}));
+}
+
+TEST_F(TrialBoundaries, BelowTheFloorAndFailuresPerStatistic) {
+  use(input::ErrorSplit, 1, 0.05f, 2);
+  analyse(1, {50.0f, 5.0f});  // a single analysis: not tested, and nothing said
+  EXPECT_EQ(critical(1, 2), kBoundaryCap);
+  // Statistic 2: untested at the interim analysis; fixed-sample value and message at the last.
+  use(input::ErrorSplit, 3, 0.05f, 2);
+  d.errorSplit = {0, 0.01f, 0.02f, 0.015f};
+  analyse(1, {50.0f, 50.0f});
+  EXPECT_NEAR(critical(1, 2), 2.575829, 2e-6);  // the given split: two-sided 1 %
+  analyse(2, {60.0f, 5.0f});
+  EXPECT_EQ(critical(2, 2), kBoundaryCap);
+  EXPECT_TRUE(console.str().empty());
+  analyse(3, {100.0f, 5.0f});
+  EXPECT_EQ(critical(3, 1), kBoundaryCap);  // less than already spent: fails, for itself only
+  EXPECT_NEAR(critical(3, 2), 1.959964, 1e-6);
+  EXPECT_EQ(console.str(), " The           2   th v0 is too large.\n");
+}
+
+TEST_F(TrialBoundaries, HaybittleFixesTheInterimValues) {
+  use(input::Haybittle, 3, 0.05f);
+  d.haybittleB = 3.0f;
+  failed = 1;  // left over from earlier: never caps a fixed value
+  for (int32_t i = 1; i <= 3; ++i) analyse(i, {30.0f * static_cast<float>(i)});
+  for (int32_t i = 1; i <= 2; ++i) EXPECT_EQ(critical(i), 3.0f) << i;
+  EXPECT_EQ(critical(3), boundaryAt({30, 60, 90}, {3, 3}));  // all of alpha at the last
+}
+
+TEST_F(TrialBoundaries, ASkippedAnalysisReadsNothingFromAnEarlierTrial) {
+  boundaries.criticalValue(1, 1) = 1.2f;  // left by an earlier trial
+  observed(1, 1) = 70.0f;
+  recordSkippedAnalysis(1, 1, boundaries, observed);
+  EXPECT_EQ(critical(1), kBoundaryCap);
+  EXPECT_EQ(observed(1, 1), 0.0f);
+  use(input::LanDeMets, 2, 0.05f);
+  analyse(2, {100.0f});
+  EXPECT_NEAR(critical(2), 1.959964, 1e-6);  // an analysis without information spends nothing
+}
+
+TEST(NullVariance, EntryWindowRateAndPieces) {
+  // No loss to follow-up and rho = tau = 0: integrand 1/2. Event density 0.05 on two pieces, so
+  // V = rate/2 * 0.05 * 1/2 * integral of min(D, T - u) over [0, min(T, 10)].
+  input::DesignParameters d;
+  d.baselineCurve = {2, {0, 5, 10}, {1, 0.75f, 0.5f}};
+  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
+  d.analysisCount = 3;
+  d.analysisTimes = {0, 10, 5, 20};
+  struct Case { float accrual; double integral[3]; };
+  for (const Case& c : {Case{10, {50, 12.5, 100}}, Case{1, {9.5, 4.5, 10}}}) {
+    d.accrualPeriod = c.accrual;
+    input::AnalysisValues v{}, doubled{};
+    nullVariances(d, 8.0f, 0, 0, v);
+    nullVariances(d, 16.0f, 0, 0, doubled);
+    for (int32_t i = 1; i <= 3; ++i) {
+      EXPECT_NEAR(v[i], 8.0 * 0.0125 * c.integral[i - 1], 1e-3 * v[i]) << c.accrual << " " << i;
+      EXPECT_EQ(doubled[i], 2.0f * v[i]) << c.accrual << " " << i;
+    }
+  }
+  // T = 0.025, D = 0.013 (window 0.013 up to u = 0.012, then T - u): from 0 the midpoints are
+  // 0.005, 0.015 and the remainder's 0.0225; from 0.003 they are 0.008, 0.018 and 0.024.
+  struct Piece { float a, b; double expected; };
+  for (const Piece& p : {Piece{0, 0.025f, 0.5 * (0.01 * 0.013 + 0.01 * 0.01 + 0.005 * 0.0025)},
+                         Piece{0.003f, 0.025f, 0.5 * (0.01 * 0.013 + 0.01 * 0.007 + 0.002 * 0.001)},
+                         Piece{0.02f, 0.02f, 0}})
+    EXPECT_NEAR(integrateNullVariancePiece(d, p.a, p.b, 0.025f, 0.013f, 0, 0), p.expected, 2e-10);
+}
+
+}  // namespace
+}  // namespace survseq::bounds
