@@ -1,161 +1,107 @@
-// The free-format reading of numbered lines: separators, reads continued over lines,
-// surplus values, repeat factors, values left unchanged, slashes and text values.
+// Free-format reading of numbered lines (separators, reads continued over lines, surplus
+// values, repeat factors, values left unchanged, slashes, text values) and the single
+// values it reads. Its errors are checked through whole files in parameter_file_test.cpp.
 
 #include "input/free_format_reader.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <limits>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
-#include "input/run_error.h"
+#include "input/value_text.h"
 
 namespace survseq::input {
 namespace {
 
-// Each read of `counts` on `text`, into reals that start at -1 so that a value left
-// unchanged shows.
-std::vector<std::vector<float>> readAll(const std::string& text, std::vector<size_t> counts) {
-  std::istringstream in(text);
-  FreeFormatReader reader(in);
-  std::vector<std::vector<float>> reads;
-  for (size_t count : counts) {
-    std::vector<float> values(count, -1.0f);
-    reader.readReals(values);
-    reads.push_back(values);
-  }
-  return reads;
-}
-
 using Reads = std::vector<std::vector<float>>;
 
-TEST(Separators, BlanksTabsAndCommas) {
-  EXPECT_EQ(readAll("1 2\t3,4 , 5 ,6\t,  7", {7}), (Reads{{1, 2, 3, 4, 5, 6, 7}}));
-}
-
-TEST(ContinuedReads, ShortLinesContinueAndEmptyLinesCountAsBlanks) {
-  std::istringstream in("1 2\n\n  \n3\n4\n");
-  FreeFormatReader reader(in);
-  std::array<float, 3> values{};
-  reader.readReals(values);
-  EXPECT_EQ(values, (std::array<float, 3>{1, 2, 3}));
-  EXPECT_EQ(reader.lineNumber(), 4);
-  EXPECT_EQ(reader.readsDone(), 1);
-  reader.skipLine();
-  EXPECT_EQ(reader.lineNumber(), 5);
-  EXPECT_EQ(reader.readsDone(), 2);
-}
-
-TEST(ContinuedReads, EachReadStartsOnANewLineAndDropsTheRest) {
-  EXPECT_EQ(readAll("1 2 3\n4 5\n6", {1, 1, 1}), (Reads{{1}, {4}, {6}}));
-  // A read that ends exactly at a line end still leaves that line behind.
-  EXPECT_EQ(readAll("1\n2\n", {1, 1}), (Reads{{1}, {2}}));
-}
-
-TEST(ContinuedReads, ReadOfNothingSkipsALine) {
-  EXPECT_EQ(readAll("junk\n2", {0, 1}), (Reads{{}, {2}}));
-}
-
-TEST(ContinuedReads, CarriageReturnLineEndsReadAlike) {
-  EXPECT_EQ(readAll("1 2\r\n3\r\n", {2, 1}), (Reads{{1, 2}, {3}}));
-}
-
-TEST(RepeatFactors, CopiesAndUnchangedValues) {
-  EXPECT_EQ(readAll("3*7 2", {4}), (Reads{{7, 7, 7, 2}}));
-  EXPECT_EQ(readAll("2* 5", {3}), (Reads{{-1, -1, 5}}));
-  EXPECT_EQ(readAll("2*,5", {3}), (Reads{{-1, -1, 5}}));
-  // Copies beyond the values needed are dropped with the rest of the line.
-  EXPECT_EQ(readAll("5*1\n2", {2, 1}), (Reads{{1, 1}, {2}}));
-  EXPECT_EQ(readAll("2147483647*3", {2}), (Reads{{3, 3}}));
-}
-
-TEST(RepeatFactors, MustBePositive) {
-  for (const char* text : {"0*5", "99999999999*5"}) {
+TEST(FreeFormatReader, ReadsRealsInEveryConvention) {
+  // A text, one read of each count into reals that start at -1, and what they hold.
+  const std::tuple<const char*, std::vector<size_t>, Reads> cases[] = {
+      {"1 2\t3,4 , 5 ,6\t,  7", {7}, {{1, 2, 3, 4, 5, 6, 7}}},
+      // Short lines continue, empty lines are blanks; the next read starts on a new line.
+      {"1 2\n\n  \n3\n4\n", {3, 1}, {{1, 2, 3}, {4}}}, {"1\n2\n", {1, 1}, {{1}, {2}}},
+      {"1 2 3\n4 5\n6", {1, 1, 1}, {{1}, {4}, {6}}}, {"junk\n2", {0, 1}, {{}, {2}}},
+      {"1 2\r\n3\r\n", {2, 1}, {{1, 2}, {3}}},
+      // Repeat factors: copies, and values left unchanged; surplus copies are dropped.
+      {"3*7 2", {4}, {{7, 7, 7, 2}}}, {"2* 5", {3}, {{-1, -1, 5}}}, {"2*,5", {3}, {{-1, -1, 5}}},
+      {"5*1\n2", {2, 1}, {{1, 1}, {2}}}, {"2147483647*3", {2}, {{3, 3}}},
+      // A comma with no value before it leaves one unchanged; a line end before a comma
+      // is only a blank, a comma ending a line separates.
+      {",2", {2}, {{-1, 2}}}, {"1,,3", {3}, {{1, -1, 3}}}, {"1, ,3", {3}, {{1, -1, 3}}},
+      {",,,", {3}, {{-1, -1, -1}}}, {",,\n4", {3}, {{-1, -1, 4}}}, {"1,\n,3", {3}, {{1, -1, 3}}},
+      {"1\n,3", {2}, {{1, 3}}},
+      // A slash ends the read, leaving the rest unchanged.
+      {"1 / 2\n3", {3, 1}, {{1, -1, -1}, {3}}}, {"1/2", {2}, {{1, -1}}},
+      {"1\n\n/\n4", {3, 1}, {{1, -1, -1}, {4}}}};
+  for (const auto& [text, counts, expected] : cases) {
     std::istringstream in(text);
     FreeFormatReader reader(in);
-    std::array<float, 1> value{};
-    try {
-      reader.readReals(value);
-      ADD_FAILURE() << text;
-    } catch (const RunError& error) {
-      EXPECT_EQ(error.what(),
-                "the repeat factor in '" + std::string(text) + "' must be a positive whole number");
-      EXPECT_EQ(error.line(), 1);
+    Reads reads;
+    for (size_t count : counts) {
+      reads.emplace_back(count, -1.0f);
+      reader.readReals(reads.back());
     }
+    EXPECT_EQ(reads, expected) << text;
   }
 }
 
-TEST(UnchangedValues, CommasWithNothingBetween) {
-  EXPECT_EQ(readAll(",2", {2}), (Reads{{-1, 2}}));
-  EXPECT_EQ(readAll("1,,3", {3}), (Reads{{1, -1, 3}}));
-  EXPECT_EQ(readAll("1, ,3", {3}), (Reads{{1, -1, 3}}));
-  EXPECT_EQ(readAll(",,,", {3}), (Reads{{-1, -1, -1}}));
-  EXPECT_EQ(readAll(",,\n4", {3}), (Reads{{-1, -1, 4}}));
-  // A comma ending a line separates; a line end before a comma is only a blank.
-  EXPECT_EQ(readAll("1,\n,3", {3}), (Reads{{1, -1, 3}}));
-  EXPECT_EQ(readAll("1\n,3", {2}), (Reads{{1, 3}}));
-}
-
-TEST(UnchangedValues, ASlashEndsTheRead) {
-  EXPECT_EQ(readAll("1 / 2\n3", {3, 1}), (Reads{{1, -1, -1}, {3}}));
-  EXPECT_EQ(readAll("1/2", {2}), (Reads{{1, -1}}));
-  EXPECT_EQ(readAll("1\n\n/\n4", {3, 1}), (Reads{{1, -1, -1}, {4}}));
-}
-
-std::string readOneText(const std::string& text) {
-  std::istringstream in(text);
-  FreeFormatReader reader(in);
-  std::string value = "unchanged";
-  reader.readText(value);
-  return value;
-}
-
-TEST(TextValues, QuotedOrBare) {
-  EXPECT_EQ(readOneText("  'my file.out'  rest"), "my file.out");
-  EXPECT_EQ(readOneText("\"a, b/c\""), "a, b/c");
-  EXPECT_EQ(readOneText("'it''s'"), "it's");
-  EXPECT_EQ(readOneText("\"say \"\"hi\"\"\""), "say \"hi\"");
-  EXPECT_EQ(readOneText("bare.out rest"), "bare.out");
-  EXPECT_EQ(readOneText("bare.out,rest"), "bare.out");
-  EXPECT_EQ(readOneText("dir/name"), "dir");
-  EXPECT_EQ(readOneText("it's"), "it's");
-  EXPECT_EQ(readOneText("\n2*'twice'"), "twice");
-  EXPECT_EQ(readOneText("/"), "unchanged");
-  EXPECT_EQ(readOneText(","), "unchanged");
-}
-
-TEST(TextValues, AMissingClosingQuoteIsRefused) {
-  for (const auto& [text, quote] :
-       {std::pair{"'open", "apostrophe"}, std::pair{"\"open'", "quotation mark"}}) {
-    try {
-      readOneText(std::string("\n") + text);
-      ADD_FAILURE() << text;
-    } catch (const RunError& error) {
-      EXPECT_EQ(error.what(), "the quoted text has no closing " + std::string(quote));
-      EXPECT_EQ(error.line(), 2);
-    }
+TEST(FreeFormatReader, ReadsTextQuotedOrBare) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"  'my file.out'  rest", "my file.out"}, {"\"a, b/c\"", "a, b/c"}, {"'it''s'", "it's"},
+      {"\"say \"\"hi\"\"\"", "say \"hi\""}, {"bare.out rest", "bare.out"}, {"dir/name", "dir"},
+      {"bare.out,rest", "bare.out"}, {"it's", "it's"}, {"\n2*'twice'", "twice"},
+      {"/", "unchanged"}, {",", "unchanged"}};
+  for (const auto& [text, expected] : cases) {
+    std::istringstream in(text);
+    FreeFormatReader reader(in);
+    std::string value = "unchanged";
+    reader.readText(value);
+    EXPECT_EQ(value, expected) << text;
   }
 }
 
-TEST(Numbers, QuotesAreNotNumbers) {
-  std::istringstream in("'5'");
-  FreeFormatReader reader(in);
-  std::array<int32_t, 1> value{};
-  EXPECT_THROW(reader.readWholeNumbers(value), RunError);
+// Each text is refused by `parse` in `words`, where % stands for the text.
+template <typename Parse>
+void expectRefused(Parse parse, std::initializer_list<const char*> texts, std::string words) {
+  for (const std::string text : texts) {
+    const auto parsed = parse(text);
+    EXPECT_EQ(parsed.value ? "(accepted)" : parsed.problem,
+              std::string(words).replace(words.find('%'), 1, text));
+  }
 }
 
-TEST(Numbers, ABadValueNamesItsOwnLine) {
-  std::istringstream in("1\n\n2 x");
-  FreeFormatReader reader(in);
-  std::array<int32_t, 3> values{};
-  try {
-    reader.readWholeNumbers(values);
-    ADD_FAILURE();
-  } catch (const RunError& error) {
-    EXPECT_EQ(error.line(), 3);
-    EXPECT_STREQ(error.what(), "expected a whole number, found 'x'");
-  }
+TEST(ValueText, WholeNumbersAreSignedDigitsWithinThirtyTwoBits) {
+  const std::pair<const char*, int32_t> accepted[] = {
+      {"0", 0}, {"+5", 5}, {"-123457", -123457}, {"007", 7}, {"2147483647", 2147483647},
+      {"-2147483648", std::numeric_limits<int32_t>::min()}, {"0000000000000000000000012", 12}};
+  for (const auto& [text, value] : accepted) EXPECT_EQ(parseWholeNumber(text).value, value) << text;
+  expectRefused(parseWholeNumber, {"2.5", "1E1", "10.", "abc", "", "+", "-", "12a", "1-2", "--1"},
+                "expected a whole number, found '%'");
+  expectRefused(parseWholeNumber, {"2147483648", "-2147483649", "123456789012345678901234567890"},
+                "the whole number '%' is outside the 32-bit range");
+}
+
+TEST(ValueText, RealsInEveryWritingAreRoundedOnceFromDouble) {
+  const std::pair<const char*, float> accepted[] = {
+      {"10", 10}, {"10.0", 10}, {"1E1", 10}, {".1E2", 10}, {"1e+1", 10}, {"100e-1", 10},
+      {"1D1", 10}, {"1d1", 10}, {"+10.", 10}, {"0010", 10}, {"+5", 5}, {"0.1", 0.1f},
+      {"-3.0e-2", static_cast<float>(-0.03)},
+      // 8.4e-18 above 1 + 2^-24, the midpoint of two floats: as a double it becomes the
+      // midpoint itself, which rounds to even, the float 1.
+      {"1.00000005960464478379893765", 1.0f}, {"3.4028235e38", std::numeric_limits<float>::max()},
+      // Below the smallest float the value is zero, even below the smallest double.
+      {"1e-50", 0}, {"1e-400", 0}, {"0.000000000000000000000000000000000000000000001e-300", 0}};
+  for (const auto& [text, value] : accepted) EXPECT_EQ(parseReal(text).value, value) << text;
+  expectRefused(parseReal, {"", ".", "-.", "e5", "1e", "1e+", "1.2.3", "abc", "inf", "nan", "0x10",
+                            "1e5x", "1,5", "--1", "1 e5", "1E1.5", "5%"},
+                "expected a number, found '%'");
+  expectRefused(parseReal, {"1e39", "-3.5e38", "1e400", "1e99999999999999999999",
+                            "100000000000000000000000000000000000000000e-2"},
+                "the number '%' is outside the range of a single-precision real");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The layout of the parameter file as a whole: which line fills which member, the
-// defaults of a file of zeros with every message in line order, continued reads, and
-// the opening of the output file.
+// The parameter file read whole: its layout, the file of zeros, the repairs at the edges of
+// their conditions, the output file, and everything that ends the run, naming its line.
 
 #include "input/parameter_file.h"
 
@@ -10,269 +9,316 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
-#include "input/parameter_file_builder.h"
+#include "input/run_error.h"
 #include "search/report_file.h"
 
 namespace survseq::input {
 namespace {
 
-using testing::buildFile;
-using testing::readFailure;
-using testing::readFile;
-using testing::validFile;
-using testing::zeroFile;
+// Files of 152 lines: a heading on every line without values, chosen lines replaced. A
+// replacement holding line ends pushes the rest down, as a continued read does; one
+// ending in kEnd ends the file there, without a line end.
+using LineTexts = std::map<int, std::string>;
+const std::string kEnd = "<end of input>";
 
-// Every message a file of zeros triggers, in line order, written out by hand: text
-// alone as plain lines (one blank in front of the text's own leading blank), the
-// equal-spacing and survival repairs as laid-out lines, the cut point in 9.3.
-constexpr const char* kZeroFileMessages =
-    "  The Lan-Demets method is chosen.\n"                                           // line 11
-    "  The seed is set to -123457.\n"                                                // 17
-    "  You have specified the non-sequential design.\n"                              // 20
-    "  The last look has been set at 10.\n"                                          // 23
-    "  One test statistic is specified.\n"                                           // 26
-    "  The number of simulation is set to 1000.\n"                                   // 37
-    "  The type-I error is set to 0.05.\n"                                           // 40
-    "  2 sided test is spcified.\n"                                                  // 43
-    "  You input is less than 1, b is re-set to 3.\n"                                // 54
-    "  The OBrien and Fleming use function is chosen.\n"                             // 70
-    "  The number of intervals is set to 1.\n"                                       // 74
-    " The right cutpoints are equally spaced. The largest cutpoint is set to 10.\n"  // 78
-    " Since your last survival value is <.00001.\n"                                  // 83
-    " The survival value at    10.000 is set to .00001. Hope this is OK.\n"
-    "  The number of intervals is set to 1.\n"                                       // 100
-    " The right cutpoints are equally spaced. The largest cutpoint is set to 10.\n"  // 103
-    " Since your last survival value is <.00001.\n"                                  // 113
-    " The survival value at    10.000 is set to .00001. Hope this is OK.\n"
-    " The number of intervals is set to 1.\n"  // 118, no blank of its own
-    " The right cutpoints are equally spaced. The largest cutpoint is set to 20.\n"  // 121
-    " Since your last survival value is <.00001.\n"                                  // 124
-    " The survival value at    20.000 is set to .00001. Hope this is OK.\n"
-    "  The number of intervals is set to 1.\n"                                       // 129
-    " The right cutpoints are equally spaced. The largest cutpoint is set to 20.\n"  // 132
-    " Since your last survival value is <.00001.\n"                                  // 135
-    " The survival value at    20.000 is set to .00001. Hope this is OK.\n"
-    "  The number of intervals is set to 1.\n"   // 140
-    "  The number of intervals is set to 1.\n";  // 148
+// A sound design that needs no repair: three analyses, two statistics, hazard ratios.
+const LineTexts kValidLines = {
+    {11, "2"}, {14, "'design.out'"}, {17, "12345"}, {20, "3"}, {23, "10 20 30"}, {26, "2"},
+    {30, "0 1"}, {33, "0 0.5"}, {37, "500"}, {40, "0.05"}, {43, "2"}, {49, "0.01 0.015 0.025"},
+    {54, "3"}, {61, "3 2.5 2"}, {70, "1"}, {74, "2"}, {78, "12 24"}, {83, "0.7 0.4"},
+    {88, "10 20 80"}, {95, "0.8"}, {100, "2"}, {103, "12 24"}, {108, "2"}, {113, "0.7 0.8"},
+    {118, "1"}, {121, "30"}, {124, "0.9"}, {129, "1"}, {132, "35"}, {135, "0.85"},
+    {140, "1"}, {142, "5"}, {144, "0.02"}, {148, "2"}, {150, "4 8"}, {152, "0.03 0.04"}};
 
-TEST(ZeroFile, WritesEveryRepairMessageInLineOrderThenRefusesPowerZero) {
-  const testing::Failure failure = readFailure(zeroFile());
-  EXPECT_EQ(failure.console, kZeroFileMessages);
-  // A desired power of 0 is refused only once line 152 has been read.
-  EXPECT_EQ(failure.line, 95);
-  EXPECT_EQ(failure.message, "the desired power is 0; it must lie strictly between 0 and 1");
-}
-
-TEST(ZeroFile, ReadsToTheDefaults) {
-  const testing::Reading reading = readFile(zeroFile({{95, "0.8"}}));
-  EXPECT_EQ(reading.console, kZeroFileMessages);
-  const DesignParameters& d = reading.design;
-  EXPECT_EQ(d.boundaryMethod, LanDeMets);
-  EXPECT_EQ(d.outputFileName, "0");
-  EXPECT_EQ(d.seed, -123457);
-  EXPECT_EQ(d.analysisCount, 1);
-  EXPECT_EQ(d.analysisTimes[1], 10.0f);
-  EXPECT_EQ(d.statisticCount, 1);
-  EXPECT_EQ(d.simulationCount, 1000);
-  EXPECT_EQ(d.typeIError, 0.05f);
-  EXPECT_EQ(d.sides, 2);
-  EXPECT_EQ(d.errorSplit[1], 0.0f);  // kept as read: the method is not the error split
-  EXPECT_EQ(d.haybittleBInput, 0.0f);
-  EXPECT_EQ(d.haybittleB, 3.0f);
-  EXPECT_EQ(d.boundaryValues[1], 1.96f);
-  EXPECT_EQ(d.useFunction, OBrienFleming);
-  EXPECT_EQ(d.accrualPeriod, 10.0f);
-  EXPECT_EQ(d.accrualRateLower, 10.0f);
-  EXPECT_EQ(d.accrualRateUpper, 50.0f);
-  EXPECT_EQ(d.accrualRate, 50.0f);
-  EXPECT_EQ(d.desiredPower, 0.8f);
-  EXPECT_EQ(d.hazardRatioCount, 1);
-  EXPECT_EQ(d.hazardRatioCuts[1], 10.0f);
-  EXPECT_FALSE(hazardRatiosGiven(d));
-  for (const SurvivalCurve* curve : {&d.baselineCurve, &d.alternativeCurve}) {
-    EXPECT_EQ(curve->count, 1);
-    EXPECT_EQ(curve->x[1], 10.0f);
-    EXPECT_EQ(curve->s[0], 1.0f);
-    EXPECT_EQ(curve->s[1], 0.00001f);
+std::string file(LineTexts replaced, bool zeros = false) {
+  for (const auto& [line, values] : kValidLines)
+    replaced.emplace(line, !zeros ? values : line == 88 ? "0 0 0" : "0");
+  std::string text;
+  for (int line = 1; line <= kParameterFileLines; ++line) {
+    std::string t = replaced.count(line) ? replaced[line] : "Heading " + std::to_string(line);
+    if (t.ends_with(kEnd)) return text + t.substr(0, t.size() - kEnd.size());
+    text += t + '\n';
   }
-  for (const SurvivalCurve* curve : {&d.censoringControl, &d.censoringTreatment}) {
-    EXPECT_EQ(curve->count, 1);
-    EXPECT_EQ(curve->x[0], 0.0f);
-    EXPECT_EQ(curve->x[1], 20.0f);
-    EXPECT_EQ(curve->s[0], 1.0f);
-    EXPECT_EQ(curve->s[1], 0.00001f);
-  }
-  EXPECT_EQ(d.dropInCount, 1);
-  EXPECT_EQ(d.dropOutCount, 1);
+  return text;
 }
 
-TEST(Layout, EachDataLineFillsItsMember) {
-  const testing::Reading reading = readFile(validFile());
-  EXPECT_EQ(reading.console, "");
-  const DesignParameters& d = reading.design;
-  EXPECT_EQ(d.boundaryMethod, LanDeMets);
-  EXPECT_EQ(d.outputFileName, "design.out");
-  EXPECT_EQ(d.seed, 12345);
-  EXPECT_EQ(d.analysisCount, 3);
-  EXPECT_EQ(d.analysisTimes[3], 30.0f);
-  EXPECT_EQ(d.statisticCount, 2);
-  EXPECT_EQ(d.rho[2], 1.0f);
-  EXPECT_EQ(d.tau[2], 0.5f);
-  EXPECT_EQ(d.simulationCount, 500);
-  EXPECT_EQ(d.errorSplit[3], 0.025f);  // not the error-split method: kept as read
-  EXPECT_EQ(d.boundaryValues[2], 2.5f);
-  EXPECT_EQ(d.baselineCurve.x[2], 24.0f);
-  EXPECT_EQ(d.baselineCurve.s[2], 0.4f);
-  EXPECT_EQ(d.accrualPeriod, 10.0f);
-  EXPECT_EQ(d.accrualRateLower, 20.0f);
-  EXPECT_EQ(d.accrualRateUpper, 80.0f);
-  EXPECT_EQ(d.accrualRate, 80.0f);
-  EXPECT_EQ(d.desiredPower, 0.8f);
-  EXPECT_EQ(d.hazardRatios[2], 0.8f);
-  EXPECT_EQ(d.alternativeCurve.count, 0);  // untouched when hazard ratios are given
-  EXPECT_EQ(d.censoringControl.x[1], 30.0f);
-  EXPECT_EQ(d.censoringTreatment.x[1], 35.0f);
-  EXPECT_EQ(d.censoringTreatment.s[1], 0.85f);
-  EXPECT_EQ(d.dropInTimes[1], 5.0f);
-  EXPECT_EQ(d.dropInRates[1], 0.02f);
-  EXPECT_EQ(d.dropOutCount, 2);
-  EXPECT_EQ(d.dropOutTimes[2], 8.0f);
-  EXPECT_EQ(d.dropOutRates[2], 0.04f);
-}
-
-TEST(Layout, AlternativeKindDecidesOnlyTheMeaningOfLine113) {
-  const testing::Reading curve = readFile(validFile({{108, "1.5"}, {113, "0.75 0.5"}}));
-  const DesignParameters& d = curve.design;
-  EXPECT_FALSE(hazardRatiosGiven(d));
-  EXPECT_EQ(d.alternativeCurve.count, d.hazardRatioCount);
-  EXPECT_EQ(d.alternativeCurve.x[0], 0.0f);
-  EXPECT_EQ(d.alternativeCurve.x[1], 12.0f);
-  EXPECT_EQ(d.alternativeCurve.x[2], 24.0f);
-  EXPECT_EQ(d.alternativeCurve.s[0], 1.0f);
-  EXPECT_EQ(d.alternativeCurve.s[2], 0.5f);
-  EXPECT_EQ(d.hazardRatios[1], 0.0f);
-
-  const testing::Reading ratios = readFile(validFile({{108, "1.6"}, {113, "0.75 0.5"}}));
-  EXPECT_TRUE(hazardRatiosGiven(ratios.design));
-  EXPECT_EQ(ratios.design.hazardRatios[2], 0.5f);
-  // Both forms take one line: everything after line 113 is read alike.
-  EXPECT_EQ(ratios.design.censoringControl.x[1], d.censoringControl.x[1]);
-  EXPECT_EQ(ratios.design.dropOutRates[2], d.dropOutRates[2]);
-}
-
-TEST(ContinuedReads, AShortLineContinuesOnTheNextAndMovesLaterLinesDown) {
-  // Line 23 holds two of the three times; the third is on an added line, so every
-  // later line of the file lies one further down.
-  const testing::Failure failure = readFailure(validFile({{23, "10 20\n30"}, {100, "21"}}));
-  EXPECT_EQ(failure.line, 101);
-  const testing::Reading reading = readFile(validFile({{23, "10 20\n30"}}));
-  EXPECT_EQ(reading.design.analysisTimes[3], 30.0f);
-  EXPECT_EQ(reading.design.statisticCount, 2);
-  EXPECT_EQ(reading.design.dropOutRates[2], 0.04f);
-}
-
-TEST(ContinuedReads, AnEmptyDataLineTakesItsValueFromTheNextLine) {
-  // The seed comes from line 18, and the count of analyses from line 21, a heading.
-  const testing::Failure failure = readFailure(validFile({{17, ""}, {18, "77"}}));
-  EXPECT_EQ(failure.design.seed, 77);
-  EXPECT_EQ(failure.line, 21);
-  EXPECT_EQ(failure.message.rfind("expected a whole number, found 'Heading'", 0), 0u)
-      << failure.message;
-}
-
-TEST(ContinuedReads, ExtraValuesAndTrailingTextAreIgnored) {
-  const testing::Reading reading = readFile(validFile({{11, "3 4 and some words"},
-                                                       {20, "3, 9"},
-                                                       {88, "10 20 80 100 (period, bounds)"},
-                                                       {152, "0.03 0.04 0.05 end of file"}}));
-  EXPECT_EQ(reading.design.boundaryMethod, Haybittle);
-  EXPECT_EQ(reading.design.analysisCount, 3);
-  EXPECT_EQ(reading.design.accrualRateUpper, 80.0f);
-  EXPECT_EQ(reading.design.dropOutRates[2], 0.04f);
-}
-
-TEST(ContinuedReads, SkippedLinesMayHoldAnything) {
-  testing::LineTexts odd = {{1, ""}, {12, "3*'unbalanced"}, {13, "/,,"}, {151, "x y z"}};
-  const testing::Reading reading = readFile(validFile(odd) + "lines after 152 are not read\n");
-  EXPECT_EQ(reading.design.dropOutRates[2], 0.04f);
-}
-
-TEST(OutputFile, IsOpenedOnceRightAfterLine14) {
-  std::istringstream in(zeroFile({{14, "'report.out'"}, {95, "0.5"}}));
-  std::ostringstream console;
+struct Reading {
   DesignParameters design;
-  std::vector<std::string> consoleAtOpening;
-  std::vector<int32_t> lines;
-  readParameterFile(in, console, design, [&](const std::string& name, int32_t line) {
-    EXPECT_EQ(name, "report.out");
-    lines.push_back(line);
-    consoleAtOpening.push_back(console.str());
-  });
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], 14);
-  // The message of line 11 is out, that of line 17 not yet.
-  EXPECT_EQ(consoleAtOpening[0], "  The Lan-Demets method is chosen.\n");
-}
-
-TEST(OutputFile, NameIsTakenWholeWithoutTrailingBlanks) {
-  const std::string longName = "a_rather_long_name_for_a_report_file.out";
-  EXPECT_EQ(readFile(validFile({{14, longName + " more"}})).design.outputFileName, longName);
-  EXPECT_EQ(readFile(validFile({{14, "'my report.out   '"}})).design.outputFileName,
-            "my report.out");
-  EXPECT_EQ(readFile(validFile({{14, "bare.out,x"}})).design.outputFileName, "bare.out");
-  EXPECT_EQ(readFile(validFile({{14, "\n 'it''s.out'"}})).openedFiles.at(0),
-            (std::pair<std::string, int32_t>{"it's.out", 15}));
-}
-
-class ReportFileInTempDirectory : public ::testing::Test {
- protected:
-  void SetUp() override {
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("survseq_input_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(directory_);
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
-
-  std::string read(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
-
-  std::filesystem::path directory_;
+  std::string outcome;  // the console, then "line N: <error>" if any
+  std::string opened;   // "name:line" for each opening; the file is never created
+  std::string consoleAtOpening;
 };
 
-TEST_F(ReportFileInTempDirectory, IsCreatedOrEmptiedUnderTheGivenName) {
-  const std::filesystem::path path = directory_ / "a report named at some length.txt";
-  for (const char* previous : {"", "old content\n"}) {
-    if (*previous != '\0') std::ofstream(path) << previous;
-    std::istringstream in(validFile({{14, "'" + path.string() + "'"}}));
+Reading read(const std::string& text) {
+  Reading r;
+  std::istringstream in(text);
+  std::ostringstream console;
+  try {
+    readParameterFile(in, console, r.design, [&](const std::string& name, int32_t line) {
+      r.opened += name + ":" + std::to_string(line);
+      r.consoleAtOpening = console.str();
+    });
+    r.outcome = console.str();
+  } catch (const RunError& error) {
+    r.outcome = console.str() + "line " + std::to_string(error.line()) + ": " + error.what();
+  }
+  return r;
+}
+
+// Tables of expected members: F(seed) names d.seed and reads it as a double.
+struct Field { const char* name; double (*get)(const DesignParameters&); };
+#define F(member) Field{#member, [](const DesignParameters& d) -> double { return d.member; }}
+using Expected = std::vector<std::pair<Field, double>>;
+
+void expectValues(const DesignParameters& design, const Expected& expected) {
+  for (const auto& [field, value] : expected) EXPECT_EQ(field.get(design), value) << field.name;
+}
+
+// One sound file with lines replaced: its console and error, members after reading, and
+// the output file opened, when given.
+struct Case {
+  LineTexts replaced;
+  std::string outcome;
+  Expected values = {};
+  std::string opened = "";
+};
+
+void expectReadings(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.replaced).substr(0, 300));
+    const Reading r = read(file(c.replaced));
+    EXPECT_EQ(r.outcome, c.outcome);
+    expectValues(r.design, c.values);
+    if (!c.opened.empty()) {
+      EXPECT_EQ(r.opened, c.opened);
+    }
+  }
+}
+
+// The messages written out by hand: text alone as plain lines (one blank before the
+// text's own), the equal spacing and survival repairs laid out, the cut point in 9.3.
+const std::string kOne = "  The number of intervals is set to 1.\n";
+const std::string kSpaced =
+    " The right cutpoints are equally spaced. The largest cutpoint is set to ";
+std::string survivalRepair(const char* at) {
+  return " Since your last survival value is <.00001.\n The survival value at " + std::string(at) +
+         " is set to .00001. Hope this is OK.\n";
+}
+std::string powerRefused(const std::string& power) {
+  return "line 95: the desired power is " + power + "; it must lie strictly between 0 and 1";
+}
+
+TEST(ZeroFile, WritesEveryMessageInLineOrderAndReadsToTheDefaults) {
+  const std::string messages =
+      "  The Lan-Demets method is chosen.\n  The seed is set to -123457.\n"
+      "  You have specified the non-sequential design.\n  The last look has been set at 10.\n"
+      "  One test statistic is specified.\n  The number of simulation is set to 1000.\n"
+      "  The type-I error is set to 0.05.\n  2 sided test is spcified.\n"
+      "  You input is less than 1, b is re-set to 3.\n"
+      "  The OBrien and Fleming use function is chosen.\n" +
+      kOne + kSpaced + "10.\n" + survivalRepair("   10.000") +               // lines 74-83
+      kOne + kSpaced + "10.\n" + survivalRepair("   10.000") +               // 100-113
+      kOne.substr(1) + kSpaced + "20.\n" + survivalRepair("   20.000") +     // 118-124
+      kOne + kSpaced + "20.\n" + survivalRepair("   20.000") + kOne + kOne;  // 129-148
+  // A desired power of 0 is refused only once line 152 has been read.
+  EXPECT_EQ(read(file({}, true)).outcome, messages + powerRefused("0"));
+  const Reading r = read(file({{95, "0.8"}}, true));
+  EXPECT_EQ(r.outcome, messages);
+  // Opened once, with the message of line 11 out and that of line 17 not yet.
+  EXPECT_EQ(r.opened, "0:14");
+  EXPECT_EQ(r.consoleAtOpening, "  The Lan-Demets method is chosen.\n");
+  expectValues(r.design, {
+      {F(boundaryMethod), LanDeMets}, {F(seed), -123457}, {F(analysisCount), 1},
+      {F(analysisTimes[1]), 10}, {F(statisticCount), 1}, {F(simulationCount), 1000},
+      {F(typeIError), 0.05f}, {F(sides), 2}, {F(errorSplit[1]), 0}, {F(haybittleB), 3},
+      {F(boundaryValues[1]), 1.96f}, {F(useFunction), OBrienFleming}, {F(accrualPeriod), 10},
+      {F(accrualRateLower), 10}, {F(accrualRateUpper), 50}, {F(accrualRate), 50},
+      {F(desiredPower), 0.8f}, {F(hazardRatioCount), 1}, {F(hazardRatioCuts[1]), 10},
+      {F(dropInCount), 1}, {F(dropOutCount), 1}, {F(baselineCurve.count), 1},
+      {F(alternativeCurve.count), 1}, {F(censoringControl.count), 1},
+      {F(censoringTreatment.count), 1}, {F(baselineCurve.s[1]), 0.00001f},
+      {F(censoringControl.x[1]), 20}, {F(censoringControl.s[0]), 1},
+      {F(censoringTreatment.s[0]), 1}});
+}
+
+TEST(Layout, EachDataLineFillsItsMemberWhateverFollowsOnItsLineOrLiesBetween) {
+  // Extra values and trailing text are ignored, and skipped lines may hold anything. The
+  // output file name, here on the line after 14, is used whole without trailing blanks.
+  expectReadings({{
+      {{1, ""}, {11, "2 4 and words"}, {12, "3*'unbalanced"}, {13, "/,,"}, {20, "3, 9"},
+       {14, "\n 'a_rather_long_name_for_the_report''s.out   ' more"}, {151, "x y z"},
+       {88, "10 20 80 100 (x, y)"}, {152, "0.03 0.04 0.05\nmore"}},
+      "",
+      {{F(boundaryMethod), LanDeMets}, {F(seed), 12345}, {F(analysisTimes[3]), 30},
+       {F(statisticCount), 2}, {F(rho[2]), 1}, {F(tau[2]), 0.5f}, {F(simulationCount), 500},
+       {F(typeIError), 0.05f}, {F(errorSplit[3]), 0.025f}, {F(haybittleB), 3},
+       {F(boundaryValues[2]), 2.5f}, {F(baselineCurve.s[2]), 0.4f}, {F(accrualRateUpper), 80},
+       {F(desiredPower), 0.8f}, {F(hazardRatioCuts[2]), 24}, {F(hazardRatios[2]), 0.8f},
+       {F(censoringControl.s[1]), 0.9f}, {F(censoringTreatment.x[1]), 35},
+       {F(censoringTreatment.s[1]), 0.85f}, {F(dropInTimes[1]), 5}, {F(dropInRates[1]), 0.02f},
+       {F(dropOutTimes[2]), 8}, {F(dropOutRates[2]), 0.04f}},
+      "a_rather_long_name_for_the_report's.out:15"}});
+}
+
+TEST(Repairs, AtTheEdgesOfTheirConditions) {
+  const float spent = (0.01f + 0.015f) + 0.025f;  // running sums of the e's, by hand
+  const std::string errorSum = "  The sum of the e's is not equal to the type-I error.\n";
+  const std::string nonSequential = "  You have specified the non-sequential design.\n";
+  expectReadings({
+      // Every value at the edge where it is kept, silently.
+      {{{17, "-5"}, {40, "2e-10"}, {43, "1"}, {54, "1.01"}, {61, "0.00001 0.000009 -2"},
+        {70, "7"}, {74, "3"}, {78, "2 4 6"}, {83, "0.8 0.6 0.000011"}, {88, "0 5 0"},
+        {113, "2e-10 0.5"}, {118, "2"}, {121, "3 2e-8"}, {124, "0.9 0.8"}},
+       "",
+       {{F(seed), -5}, {F(typeIError), 2e-10f}, {F(sides), 1}, {F(haybittleB), 1.01f},
+        {F(boundaryValues[1]), 0.00001f}, {F(boundaryValues[2]), 1.96f},
+        {F(boundaryValues[3]), 1.96f}, {F(useFunction), 7}, {F(baselineCurve.x[3]), 6},
+        {F(baselineCurve.s[3]), 0.000011f}, {F(accrualPeriod), 10}, {F(accrualRateLower), 5},
+        {F(accrualRateUpper), 50}, {F(accrualRate), 50}, {F(hazardRatios[1]), 2e-10f},
+        {F(censoringControl.x[2]), 2e-8f}}},
+      // Repairs at their edges (values as in the zero file), whatever the boundary method.
+      {{{11, "3"}, {26, "0"}, {30, "0"}, {33, "0"}, {37, "-1"}, {40, "1e-10"}, {43, "0"},
+        {54, "1"}, {70, "-2"}},
+       "  One test statistic is specified.\n  The number of simulation is set to 1000.\n"
+       "  The type-I error is set to 0.05.\n  2 sided test is spcified.\n"
+       "  You input is less than 1, b is re-set to 3.\n"
+       "  The OBrien and Fleming use function is chosen.\n",
+       {{F(haybittleBInput), 1}, {F(haybittleB), 3}, {F(useFunction), OBrienFleming}}},
+      {{{20, "1"}, {23, "0"}}, nonSequential + "  The last look has been set at 10.\n",
+       {{F(analysisTimes[1]), 10}}},
+      {{{20, "-3"}}, nonSequential, {{F(analysisCount), 1}}},
+      {{{23, "-1 20 -0.5"}}, "  The last look has been set at 10.\n",
+       {{F(analysisTimes[1]), -1}, {F(analysisTimes[3]), 10}}},
+      {{{11, "1"}}, "",
+       {{F(errorSplit[0]), 0}, {F(errorSplit[1]), 0.01f}, {F(errorSplit[2]), 0.01f + 0.015f},
+        {F(errorSplit[3]), spent}}},
+      {{{11, "1"}, {40, "0.025"}}, errorSum, {{F(errorSplit[3]), spent}}},
+      {{{11, "1"}, {40, "0.0500005"}}, "", {}},  // within 1e-6 of the sum as floats
+      {{{11, "1"}, {40, "0.0500015"}}, errorSum},
+      {{{11, "1"}, {20, "1"}, {23, "10"}, {49, "0.3"}, {61, "2"}}, nonSequential,
+       {{F(errorSplit[1]), 0.05f}}},
+      {{{11, "4"}, {49, "0.1 0.2 0.3"}}, "", {{F(errorSplit[2]), 0.2f}}},
+      {{{74, "3"}, {78, "2 4 0"}, {83, "0.8 0.6 0.4"}}, kSpaced + "10.\n",
+       {{F(baselineCurve.x[1]), float(10.0 / 3.0)}, {F(baselineCurve.x[2]), float(20.0 / 3.0)},
+        {F(baselineCurve.x[3]), 10}, {F(baselineCurve.s[0]), 1}}},
+      {{{83, "0 0.00001"}}, survivalRepair("   24.000"), {{F(baselineCurve.s[2]), 0.00001f}}},
+      {{{83, "0 0.000009"}}, survivalRepair("   24.000"),
+       {{F(baselineCurve.s[1]), 0}, {F(baselineCurve.s[2]), 0.00001f}}},
+      // The alternative code only decides what line 113 holds; both forms take one line.
+      {{{108, "1.5"}, {113, "0.75 0.5"}}, "",
+       {{F(alternativeCurve.count), 2}, {F(alternativeCurve.x[0]), 0},
+        {F(alternativeCurve.x[1]), 12}, {F(alternativeCurve.x[2]), 24},
+        {F(alternativeCurve.s[0]), 1}, {F(alternativeCurve.s[2]), 0.5f}, {F(hazardRatios[1]), 0},
+        {F(dropOutRates[2]), 0.04f}}},
+      {{{108, "1.6"}, {113, "0.75 0.5"}}, "",
+       {{F(alternativeCurve.count), 0}, {F(hazardRatios[2]), 0.5f}, {F(dropOutRates[2]), 0.04f}}},
+      {{{100, "4"}, {103, "1 2 3 0"}, {108, "1"}, {113, "0.9 0.8 0.7 0"}},
+       kSpaced + "10.\n" + survivalRepair("   10.000"),
+       {{F(alternativeCurve.x[4]), 10}, {F(alternativeCurve.s[4]), 0.00001f}}},
+      {{{103, "2.5 12.345"}, {113, "1e-10 -1"}},
+       "The hazard ratio on [0, 2.50] is set to 1.\nThe hazard ratio on [0,12.35] is set to 1.\n",
+       {{F(hazardRatios[1]), 1}, {F(hazardRatios[2]), 1}}},
+      {{{100, "-1"}, {103, "0"}, {113, "0.5"}}, kOne + kSpaced + "10.\n",
+       {{F(hazardRatioCount), 1}, {F(hazardRatioCuts[1]), 10}}},
+      {{{118, "2"}, {121, "3 5e-9"}, {124, "0.9 0.8"}, {132, "1e-8"}, {135, "0"}},
+       kSpaced + "20.\n" + kSpaced + "20.\n" + survivalRepair("   20.000"),
+       {{F(censoringControl.x[1]), 10}, {F(censoringControl.x[2]), 20},
+        {F(censoringTreatment.x[1]), 20}, {F(censoringTreatment.s[1]), 0.00001f}}},
+      {{{118, "-4"}, {129, "0"}, {140, "0"}, {148, "-1"}, {150, "4"}, {152, "0.1"}},
+       kOne.substr(1) + kOne + kOne + kOne,  // line 118 has no blank of its own
+       {{F(censoringControl.count), 1}, {F(censoringTreatment.count), 1}, {F(dropInCount), 1},
+        {F(dropOutCount), 1}}}});
+}
+
+TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
+  const std::string atLeastOne = "; at least 1 is needed";
+  const std::string twenty = " is 21; at most 20 are supported";
+  const std::string end = "unexpected end of input (the parameter file has 152 lines)";
+  const std::string longLine(2 << 20, ' '), above = "the lower bound of the accrual rate (60) is "
+                                                    "above the upper bound (50)";
+  expectReadings({
+      {{{17, "'5'"}}, "line 17: expected a whole number, found ''5''"},
+      {{{88, "1 2 1e39"}}, "line 88: the number '1e39' is outside the range of a single-precision "
+                           "real"},
+      {{{14, "'design.out"}}, "line 14: the quoted text has no closing apostrophe"},
+      {{{14, "\"design.out'"}}, "line 14: the quoted text has no closing quotation mark"},
+      {{{14, "''"}}, "line 14: no output file name is given"},
+      {{{26, "0*3"}}, "line 26: the repeat factor in '0*3' must be a positive whole number"},
+      {{{30, "99999999999*5"}},
+       "line 30: the repeat factor in '99999999999*5' must be a positive whole number"},
+      {{{17, longLine + "5"}}, "line 17: the line is longer than 1048576 characters"},
+      // Continued reads move every later line down; an empty line takes the next one's value.
+      {{{23, "10 20\n30"}, {100, "21"}}, "line 101: the number of hazard-ratio intervals" + twenty,
+       {{F(analysisTimes[3]), 30}}},
+      {{{23, "10 20\nx"}}, "line 24: expected a number, found 'x'"},
+      {{{17, ""}, {18, "77"}}, "line 21: expected a whole number, found 'Heading'",
+       {{F(seed), 77}}},
+      // The end of input before line 152, also within a continued read.
+      {{{1, kEnd}}, "line 1: " + end},
+      {{{101, kEnd}}, "line 101: " + end},
+      {{{152, "0.03" + kEnd}}, "line 153: " + end},
+      // Limits: counts, codes, accrual, and the desired power only after line 152.
+      {{{20, "16"}}, "line 20: the number of analyses is 16; at most 15 are supported"},
+      {{{26, "-1"}}, "line 26: the number of test statistics is -1" + atLeastOne},
+      {{{26, "6"}}, "line 26: the number of test statistics is 6; at most 5 are supported"},
+      {{{74, "-1"}}, "line 74: the number of intervals of the baseline curve is -1" + atLeastOne},
+      {{{74, "21"}}, "line 74: the number of intervals of the baseline curve" + twenty},
+      {{{118, "21"}}, "line 118: the number of intervals of the control censoring curve" + twenty},
+      {{{129, "21"}}, "line 129: the number of intervals of the treatment censoring curve" +
+                          twenty},
+      {{{140, "21"}}, "line 140: the number of drop-in points" + twenty},
+      {{{148, "21"}}, "line 148: the number of drop-out points" + twenty},
+      // Limits at their edges; a skipped line is not held; the last needs no line end.
+      {{{12, longLine}, {20, "15"}, {23, "15*10"}, {26, "5"}, {30, "5*0"}, {33, "5*0"},
+        {49, "15*0"}, {61, "15*2"}, {88, "10 20 1000000"}, {95, "0.9999"}, {148, "20"},
+        {150, "20*1"}, {152, "20*1" + kEnd}}, "", {{F(dropOutRates[20]), 1}}},
+      {{{11, "5"}}, "line 11: the boundary method is 5; it must be 1, 2, 3 or 4"},
+      {{{11, "-1"}}, "line 11: the boundary method is -1; it must be 1, 2, 3 or 4"},
+      {{{43, "3"}}, "line 43: the number of sides is 3; it must be 1 or 2"},
+      {{{43, "-2"}}, "line 43: the number of sides is -2; it must be 1 or 2"},
+      {{{88, "-1 20 80"}}, "line 88: the accrual period is negative (-1)"},
+      {{{88, "10 -20 80"}}, "line 88: the lower bound of the accrual rate is negative (-20)"},
+      {{{88, "10 20 -0.5"}}, "line 88: the upper bound of the accrual rate is negative (-0.5)"},
+      {{{88, "10 60 50"}}, "line 88: " + above},
+      {{{88, "0 60 0"}}, "line 88: " + above},  // the upper bound after its default
+      {{{88, "10 20 1000001"}},
+       "line 88: the upper bound of the accrual rate (1000001) times the accrual period (10) gives "
+       "more than 10000000 patients per trial"},
+      {{{95, "1"}, {148, "0"}, {150, "4"}, {152, "0.1"}}, kOne + powerRefused("1")},
+      {{{95, "-0.2"}, {148, "0"}, {150, "4"}, {152, "0.1"}}, kOne + powerRefused("-0.2")},
+      {{{20, "two"}, {23, "0"}}, "line 20: expected a whole number, found 'two'",
+       {{F(analysisCount), 0}}}});  // nothing after the failing line runs
+}
+
+TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
+  const auto readInto = [](const std::filesystem::path& name) -> std::string {
+    std::istringstream in(file({{14, "'" + name.string() + "'"}}));
     std::ostringstream console;
     DesignParameters design;
     search::ReportFile report;
-    readParameterFile(in, console, design, report);
-    ASSERT_TRUE(report.isOpen());
+    try {
+      readParameterFile(in, console, design, report);
+    } catch (const RunError& error) {
+      return std::to_string(error.line()) + ": " + error.what();
+    }
     report.stream() << "new\n";
     report.finish();
-    EXPECT_EQ(read(path), "new\n");
-  }
+    std::ifstream written(name);
+    return std::string(std::istreambuf_iterator<char>(written), {});
+  };
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("survseq input test " + std::to_string(getpid()) + ".out");
+  EXPECT_EQ(readInto(path), "new\n");
+  std::ofstream(path) << "old content\n";
+  EXPECT_EQ(readInto(path), "new\n");
+  std::filesystem::remove(path);
+  EXPECT_EQ(readInto(path / "report.out").rfind("14: cannot open the output file", 0), 0u);
 }
 
-TEST_F(ReportFileInTempDirectory, AFileThatCannotBeOpenedEndsTheRunAtLine14) {
-  std::istringstream in(
-      validFile({{14, "'" + (directory_ / "missing" / "report.out").string() + "'"}, {17, "x"}}));
-  std::ostringstream console;
-  DesignParameters design;
-  search::ReportFile report;
-  try {
-    readParameterFile(in, console, design, report);
-    FAIL() << "no error";
-  } catch (const RunError& error) {
-    EXPECT_EQ(error.line(), 14);
-    EXPECT_NE(std::string(error.what()).find("cannot open the output file"), std::string::npos);
-  }
-}
+#undef F
 
 }  // namespace
 }  // namespace survseq::input
