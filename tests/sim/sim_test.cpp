@@ -112,6 +112,35 @@ TEST(GenerateTrial, ControlArmFirstAndDrawsPerPatient) {
   EXPECT_EQ(drawsToGenerate(d, 10, t), 5 * (3 + 2) + 5 * (3 + 1));
 }
 
+TEST(CollectAnalysisData, EntryAtTheAnalysisIsNotSeenAndAnEventAtTheEndOfFollowUpIs) {
+  SimulatedTrial trial(4);
+  trial.entryTime = {10.0f, 4.0f, 4.0f, 1.0f};     // enters at the analysis time 10: left out
+  trial.eventTime = {1.0f, 6.0f, 7.0f, 50.0f};     // follow-up 6: the event at 6 is seen
+  trial.censoringTime = {9.0f, 9.0f, 9.0f, 0.0f};  // lost at time 0: left out
+  trial.group = {0.0f, 1.0f, 0.0f, 1.0f};
+  AnalysisData data(4);
+  collectAnalysisData(trial, 4, 10.0f, data);
+  ASSERT_EQ(data.enteredCount, 2);
+  EXPECT_EQ(std::vector(data.observedTime.begin(), data.observedTime.begin() + 2),
+            (std::vector{6.0f, 6.0f}));
+  EXPECT_EQ(std::vector(data.eventIndicator.begin(), data.eventIndicator.begin() + 2),
+            (std::vector{1, 0}));
+  EXPECT_EQ(std::vector(data.observedGroup.begin(), data.observedGroup.begin() + 2),
+            (std::vector{1.0f, 0.0f}));
+}
+
+TEST(SurvivalCurves, HazardRatioInversionWarnsInTheReportEachTime) {
+  // The baseline falls below 1e-6 by the first cut, so every time beyond it warns.
+  auto steep = design({10, 20}, {1.0f, 1.0f});
+  steep.baselineCurve = curve({0, 10}, {1, 1e-7f});
+  std::ostringstream report;
+  hazardRatioTimeAtSurvival(steep, 1e-8f, report);
+  EXPECT_EQ(report.str(), " tmpp too small\n");
+  report.str("");
+  hazardRatioTimeAtSurvival(steep, 0.5f, report);  // inside the first interval: no warning
+  EXPECT_EQ(report.str(), "");
+}
+
 TEST(Sim, RefusesMorePatientsThanTheArraysHold) {
   for (auto [trialSize, dataSize, generation] : {std::tuple{4, 5, true}, {5, 4, false}}) {
     SimulatedTrial trial(trialSize);  // five patients: the cut needs room in both
@@ -152,8 +181,10 @@ void exchangePassSort(AnalysisData& d) {  // the defining sort: halve the gap, p
       exchanged = false;
       for (int32_t i = 0; i + gap < m; ++i) {
         if (!(time[i] > time[i + gap])) continue;
-        std::swap(time[i], time[i + gap]), std::swap(group[i], group[i + gap]);
-        std::swap(event[i], event[i + gap]), exchanged = true;
+        std::swap(time[i], time[i + gap]);
+        std::swap(group[i], group[i + gap]);
+        std::swap(event[i], event[i + gap]);
+        exchanged = true;
       }
     }
 }
