@@ -73,11 +73,14 @@ void sortAnalysisData(AnalysisData& data) {
 
 namespace {
 
-// Bit-identical to std::pow: x^0 is exactly 1 for every x (0 and NaN included), and
-// multiplying by that 1 changes nothing, so the power is skipped for the common
-// exponent 0 (rho = 0 for the log-rank weight, tau = 0 for most others).
-double powerOrOne(double base, double exponent) {
-  return exponent == 0.0 ? 1.0 : std::pow(base, exponent);
+// Bit-identical to std::pow for the exponents it skips: x^0 is exactly 1 and x^1 is
+// exactly x (pow is accurate to within one unit in the last place, so a result that is
+// representable is returned exactly). These are the exponents of the log-rank weight
+// and of the usual S^rho (1-S)^tau weights with rho, tau in {0, 1/2, 1}.
+double weightPower(double base, double exponent) {
+  if (exponent == 0.0) return 1.0;
+  if (exponent == 1.0) return base;
+  return std::pow(base, exponent);
 }
 
 }  // namespace
@@ -116,8 +119,8 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
       for (int32_t i = 1; i <= statisticCount; ++i) {
         const double r = rho[i];
         const double t = tau[i];
-        const double weight = powerOrOne(s, r) * powerOrOne(oneMinusS, t);
-        const double varianceWeight = powerOrOne(s, 2.0 * r) * powerOrOne(oneMinusS, 2.0 * t);
+        const double weight = weightPower(s, r) * weightPower(oneMinusS, t);
+        const double varianceWeight = weightPower(s, 2.0 * r) * weightPower(oneMinusS, 2.0 * t);
         results.statisticValue[i] =
             static_cast<float>(double(results.statisticValue[i]) + weight * double(d));
         results.statisticVariance[i] =
