@@ -59,6 +59,7 @@ TEST(TypeOneError, FourLookTwoSidedDesignRejectsAtTheNominalRateUnderTheNull) {
   SimulationPass pass(patientCapacityFor(design));
   const PassResults& results = pass.run(design, generator, report);
 
+  RecordProperty("rejections", results.rejectionCount[1]);
   const double rate = double(results.rejectionCount[1]) / kTrials;
   const double standardError = std::sqrt(0.05 * 0.95 / kTrials);
   EXPECT_NEAR(rate, 0.05, 3.0 * standardError) << "rejections: " << results.rejectionCount[1];
