@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <span>
+#include <string>
 
 #include "input/design_parameters.h"
 

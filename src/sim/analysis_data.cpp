@@ -10,7 +10,7 @@ void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, floa
                          AnalysisData& data) {
   if (subjectCount > trial.capacity() ||
       subjectCount > static_cast<int32_t>(data.observedTime.size())) {
-    throw RunError("A simulated trial has more patients than the analysis arrays can hold.");
+    throw RunError("a simulated trial has more patients than the analysis arrays can hold");
   }
   int32_t m = 0;
   for (int32_t j = 0; j < subjectCount; ++j) {

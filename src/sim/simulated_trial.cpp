@@ -85,7 +85,7 @@ void generateTrial(const input::DesignParameters& design, int32_t subjectCount,
                    UniformGenerator& generator, int32_t& seed, SimulatedTrial& trial,
                    std::ostream& report) {
   if (subjectCount > trial.capacity()) {
-    throw RunError("A simulated trial needs more patients than its arrays can hold.");
+    throw RunError("a simulated trial needs more patients than its arrays can hold");
   }
   const ArmPlan control{Arm::Control,
                         Arm::Treatment,

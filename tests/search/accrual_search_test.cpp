@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -112,23 +111,6 @@ TEST_F(SearchWithFakePass, AnUpperEndNeverEndsTheSearchAndTwentyIterationsAreThe
   EXPECT_EQ(outcome, SearchOutcome::IterationLimit);
   EXPECT_EQ(visitedRates.size(), static_cast<size_t>(kMaxIterations));
   EXPECT_NE(file.str().find("  The maximum number of 20  iterations has been\n"), std::string::npos);
-}
-
-TEST_F(SearchWithFakePass, RaisedHaybittleBIsReportedAfterSuccess) {
-  design.boundaryMethod = input::Haybittle;
-  design.haybittleBInput = 0.5f;
-  design.haybittleB = 3.2f;
-  runSearch([](float) { return 80; });
-  EXPECT_NE(file.str().find(" The b in the input file is  0.50, which is too small.\n"
-                            "The b used in the simulation is  3.20. Please keep \n"),
-            std::string::npos);
-}
-
-TEST(PowerEstimate, IsTheBinomialProportionWithItsStandardError) {
-  const PowerEstimate e = estimatePower(250, 1000);
-  EXPECT_EQ(e.power, 0.25f);
-  EXPECT_FLOAT_EQ(e.standardError, std::sqrt(0.25f * 0.75f / 1000.0f));
-  EXPECT_EQ(estimatePower(0, 1000).standardError, 0.0f);
 }
 
 }  // namespace
