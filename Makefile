@@ -6,9 +6,19 @@ JOBS           ?= $(shell nproc)
 DEMO_EXAMPLE   ?= examples/four_look_obrien_fleming.par
 FUZZ_SECONDS   ?= 30
 
-.PHONY: build demo test test-sanitize fuzz bench clean
+.PHONY: deps build demo test test-sanitize fuzz bench clean
 
-build:
+# Debian packages that a fresh machine lacks: option parsing, JSON, SIMD math, and XML
+# for the tests of the plot. Installs only what is missing.
+PACKAGES := libcli11-dev nlohmann-json3-dev libhwy-dev libtinyxml2-dev
+deps:
+	@missing=""; for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
@@ -21,13 +31,13 @@ demo: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-test-sanitize:
+test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSURVSEQ_SANITIZE=ON -DSURVSEQ_BENCHMARKS=OFF
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 
 # Feeds generated parameter files to the reader under libFuzzer for FUZZ_SECONDS.
-fuzz:
+fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DSURVSEQ_FUZZ=ON -DSURVSEQ_BENCHMARKS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target reader_fuzzer
 	mkdir -p $(FUZZ_BUILD)/corpus

@@ -10,7 +10,7 @@
 #include "input/design_parameters.h"
 #include "input/parameter_file.h"
 #include "search/report.h"
-#include "search/report_file.h"
+#include "report/report_file.h"
 #include "search/simulation_pass.h"
 #include "sim/uniform_generator.h"
 
@@ -22,7 +22,7 @@ void simulatedTrials(benchmark::State& state, const std::string& designName) {
   std::ifstream in(std::string(SURVSEQ_SOURCE_DIR) + "/bench/designs/" + designName);
   std::ostringstream console;
   input::DesignParameters design;
-  search::ReportFile reportFile;  // the designs write their report to /dev/null
+  report::ReportFile reportFile;  // the designs write their report to /dev/null
   input::readParameterFile(in, console, design, reportFile);
 
   std::ostringstream discarded;

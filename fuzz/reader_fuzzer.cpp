@@ -12,7 +12,7 @@
 
 #include "input/design_parameters.h"
 #include "input/parameter_file.h"
-#include "input/run_error.h"
+#include "report/run_error.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "bounds/boundary_computation.h"
 #include "bounds/fixed_sample.h"
-#include "search/output_line.h"
+#include "report/output_line.h"
 
 // The boundaries of a simulated trial follow its observed information: at each analysis
 // every statistic turns its information so far into a fraction of the planned maximum,
@@ -52,7 +52,7 @@ float untestableCriticalValue(int32_t statistic, int32_t analysis,
                               const input::DesignParameters& design, std::ostream& console) {
   const int32_t last = design.analysisCount;
   if (last > 1 && analysis == last) {
-    search::writePlainLine(console, {"The", statistic, "   th v0 is too large."});
+    report::writePlainLine(console, {"The", statistic, "   th v0 is too large."});
     return fixedSampleCriticalValue(design.typeIError, design.sides);
   }
   return kBoundaryCap;

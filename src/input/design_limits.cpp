@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string>
 
-#include "input/run_error.h"
+#include "report/run_error.h"
 
 namespace survseq::input {
 

@@ -4,7 +4,7 @@
 #include <istream>
 #include <streambuf>
 
-#include "input/run_error.h"
+#include "report/run_error.h"
 #include "input/value_text.h"
 
 namespace survseq::input {

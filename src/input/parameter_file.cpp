@@ -7,7 +7,7 @@
 #include "input/design_limits.h"
 #include "input/design_repairs.h"
 #include "input/free_format_reader.h"
-#include "input/run_error.h"
+#include "report/run_error.h"
 
 namespace survseq::input {
 
@@ -202,7 +202,7 @@ void readDropInAndOut(LayoutReader& lines, DesignParameters& design, std::ostrea
 }  // namespace
 
 void readParameterFile(std::istream& in, std::ostream& console, DesignParameters& design,
-                       search::ReportFile& report) {
+                       report::ReportFile& report) {
   readParameterFile(in, console, design,
                     [&report](const std::string& name, int32_t line) { report.open(name, line); });
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "input/design_parameters.h"
-#include "search/report_file.h"
+#include "report/report_file.h"
 
 namespace survseq::input {
 
@@ -17,7 +17,7 @@ inline constexpr int kParameterFileLines = 152;
 // messages on `console`, and opens `report` right after line 14. Throws RunError,
 // naming the line, for anything it cannot read or accept.
 void readParameterFile(std::istream& in, std::ostream& console, DesignParameters& design,
-                       search::ReportFile& report);
+                       report::ReportFile& report);
 
 // Opens the output file named on line 14; `line` is the physical line that named it.
 using OutputFileOpener = std::function<void(const std::string& name, int32_t line)>;

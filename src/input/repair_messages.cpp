@@ -3,23 +3,23 @@
 #include <ostream>
 #include <string>
 
-#include "search/output_line.h"
+#include "report/output_line.h"
 
 namespace survseq::input {
 
 void writeTextMessage(std::ostream& console, std::string_view text) {
-  search::writePlainLine(console, {text});
+  report::writePlainLine(console, {text});
 }
 
 void writeEqualSpacingMessage(std::ostream& console, int32_t largestCutPoint) {
-  search::LaidOutLine()
+  report::LaidOutLine()
       .text(" The right cutpoints are equally spaced. The largest cutpoint is set to " +
             std::to_string(largestCutPoint) + ".")
       .writeTo(console);
 }
 
 void writeSurvivalRepairMessage(std::ostream& console, float lastCutPoint) {
-  search::LaidOutLine()
+  report::LaidOutLine()
       .text(" Since your last survival value is <.00001.")
       .endLine()
       .text(" The survival value at ")
@@ -29,7 +29,7 @@ void writeSurvivalRepairMessage(std::ostream& console, float lastCutPoint) {
 }
 
 void writeHazardRatioRepairMessage(std::ostream& console, float cutPoint) {
-  search::LaidOutLine()
+  report::LaidOutLine()
       .text("The hazard ratio on [0,")
       .fixed(cutPoint, 5, 2)
       .text("] is set to 1.")

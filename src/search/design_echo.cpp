@@ -4,10 +4,14 @@
 #include <ostream>
 #include <string>
 
-#include "search/output_line.h"
+#include "report/output_line.h"
 #include "search/report.h"
 
 namespace survseq::search {
+
+using report::FixedGroup;
+using report::LaidOutLine;
+using report::writePlainLine;
 
 namespace {
 

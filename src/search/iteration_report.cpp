@@ -5,10 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "search/output_line.h"
+#include "report/output_line.h"
 #include "search/report.h"
 
 namespace survseq::search {
+
+using report::FixedGroup;
+using report::LaidOutLine;
+using report::writePlainLine;
 
 namespace {
 

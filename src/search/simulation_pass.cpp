@@ -8,7 +8,7 @@
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
 #include "bounds/trial_boundaries.h"
-#include "input/run_error.h"
+#include "report/run_error.h"
 
 namespace survseq::search {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "input/run_error.h"
+#include "report/run_error.h"
 
 namespace survseq::sim {
 

@@ -1,6 +1,6 @@
 #include "sim/simulated_trial.h"
 
-#include "input/run_error.h"
+#include "report/run_error.h"
 #include "sim/survival_functions.h"
 
 namespace survseq::sim {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <ostream>
 
-#include "search/output_line.h"
+#include "report/output_line.h"
 
 namespace survseq::sim {
 
@@ -96,10 +96,10 @@ float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
       return timeAtSurvival(baseline, q);
     }
     if (survivalAtCut < kSmallProbability) {
-      search::writePlainLine(report, {"tmpp too small"});
+      report::writePlainLine(report, {"tmpp too small"});
     }
     if (p < kSmallProbability) {
-      search::writePlainLine(report, {"rmlp too small"});
+      report::writePlainLine(report, {"rmlp too small"});
     }
     if (k + 1 > m) {
       p = static_cast<float>(double(p) *

@@ -12,8 +12,8 @@
 #include <map>
 #include <sstream>
 
-#include "input/run_error.h"
-#include "search/report_file.h"
+#include "report/run_error.h"
+#include "report/report_file.h"
 
 namespace survseq::input {
 namespace {
@@ -298,7 +298,7 @@ TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
     std::istringstream in(file({{14, "'" + name.string() + "'"}}));
     std::ostringstream console;
     DesignParameters design;
-    search::ReportFile report;
+    report::ReportFile report;
     try {
       readParameterFile(in, console, design, report);
     } catch (const RunError& error) {

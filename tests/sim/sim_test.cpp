@@ -7,7 +7,7 @@
 #include <new>
 #include <sstream>
 
-#include "input/run_error.h"
+#include "report/run_error.h"
 #include "sim/analysis_data.h"
 #include "sim/survival_functions.h"
 

@@ -1,4 +1,4 @@
-#include "search/output_line.h"
+#include "report/output_line.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <ostream>
 
-namespace survseq::search {
+namespace survseq::report {
 
 namespace {
 
@@ -147,4 +147,4 @@ void LaidOutLine::writeTo(std::ostream& out) const {
   out << current_ << '\n';
 }
 
-}  // namespace survseq::search
+}  // namespace survseq::report

@@ -1,8 +1,8 @@
-#include "search/report_file.h"
+#include "report/report_file.h"
 
-#include "input/run_error.h"
+#include "report/run_error.h"
 
-namespace survseq::search {
+namespace survseq::report {
 
 void ReportFile::open(const std::string& name, int line) {
   name_ = name;
@@ -22,4 +22,4 @@ void ReportFile::finish() {
   }
 }
 
-}  // namespace survseq::search
+}  // namespace survseq::report

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-namespace survseq::search {
+namespace survseq::report {
 
 inline constexpr int kPlainIntegerWidth = 12;
 inline constexpr int kPlainRealWidth = 15;
@@ -87,4 +87,4 @@ class LaidOutLine {
   std::string current_;
 };
 
-}  // namespace survseq::search
+}  // namespace survseq::report

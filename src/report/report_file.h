@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string>
 
-namespace survseq::search {
+namespace survseq::report {
 
 // The report file named on line 14 of the parameter file. Output is buffered; any
 // failure to write it (a full disk, say) is turned into a RunError when the file is
@@ -26,4 +26,4 @@ class ReportFile {
   std::ofstream stream_;
 };
 
-}  // namespace survseq::search
+}  // namespace survseq::report

@@ -1,4 +1,4 @@
-#include "search/output_line.h"
+#include "report/output_line.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-namespace survseq::search {
+namespace survseq::report {
 namespace {
 
 TEST(PlainLine, RealsTakeFifteenColumnsInTheFormOfTheirSevenDigitRounding) {
@@ -63,4 +63,4 @@ TEST(LaidOutLine, RepeatedGroupWrapsAfterNValuesStartingAgainWithItsFirstPart) {
 }
 
 }  // namespace
-}  // namespace survseq::search
+}  // namespace survseq::report
