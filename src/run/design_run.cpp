@@ -24,8 +24,8 @@ void searchAccrualRate(input::DesignParameters& design, report::ReportFile& repo
   accrualSearch.start(generator);
 
   search::SimulationPass pass(search::patientCapacityFor(design));
-  accrualSearch.run([&](input::DesignParameters& d) {
-    return pass.run(d, generator, report).rejectionCount[1];
+  accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
+    return pass.run(d, generator, report);
   });
 }
 

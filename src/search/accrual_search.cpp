@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "search/simulation_pass.h"
 
 namespace survseq::search {
 
@@ -85,24 +84,36 @@ void AccrualSearch::start(sim::UniformGenerator& generator) {
   report_.writeRunHeader(design_.simulationCount);
 }
 
-SearchOutcome AccrualSearch::run(const PassRunner& runPass) {
+RunRecord AccrualSearch::run(const PassRunner& runPass) {
+  RunRecord record;
   SearchState state;
   state.stepFactor = descentStepFactor(design_.accrualRateLower, design_.accrualRateUpper);
   for (;;) {
-    report_.writeIterationHeader(state.iterationIndex + 1, design_.accrualRate);
-    const int32_t rejections = runPass(design_);
-    const PowerEstimate estimate = estimatePower(rejections, design_.simulationCount);
+    const int32_t iterationNumber = state.iterationIndex + 1;
+    report_.writeIterationHeader(iterationNumber, design_.accrualRate);
+    if (observer_ != nullptr) {
+      observer_->iterationStarted(iterationNumber, design_.accrualRate, design_.simulationCount);
+    }
+    record.iterations.push_back(runPass(design_));
+    IterationRecord& iteration = record.iterations.back();
+    iteration.iterationNumber = iterationNumber;
+    if (observer_ != nullptr) observer_->iterationFinished(iteration);
+
+    const PowerEstimate estimate = iteration.statistics.front().summary.estimate;
     if (const auto outcome = advanceSearch(state, design_, estimate)) {
       const ClosingValues closing{design_.desiredPower, design_.accrualRateLower,
                                   {state.lowerEndPower, state.lowerEndStandardError},
                                   kMaxIterations};
       report_.writeClosingBlock(*outcome, closing);
+      record.outcome = *outcome;
+      record.accrualRate = closing.accrualRate;
+      record.estimate = closing.estimate;
       if (*outcome == SearchOutcome::WithinTwoStandardErrors &&
           design_.boundaryMethod == input::Haybittle &&
           design_.haybittleBInput < design_.haybittleB) {
         report_.writeHaybittleBWarning(design_.haybittleBInput, design_.haybittleB);
       }
-      return *outcome;
+      return record;
     }
   }
 }

@@ -6,6 +6,7 @@
 
 #include "input/design_parameters.h"
 #include "search/report.h"
+#include "search/run_record.h"
 #include "sim/uniform_generator.h"
 
 namespace survseq::search {
@@ -37,21 +38,24 @@ std::optional<SearchOutcome> advanceSearch(SearchState& state, input::DesignPara
 // The whole run after reading: design echo, the iterations, the closing block.
 class AccrualSearch {
  public:
-  // Runs one simulation pass at design.accrualRate and returns the number of trials
-  // in which the first statistic rejected.
-  using PassRunner = std::function<int32_t(input::DesignParameters&)>;
+  // Runs one simulation pass at design.accrualRate and returns its record; the power of
+  // the first statistic steers the search.
+  using PassRunner = std::function<const IterationRecord&(input::DesignParameters&)>;
 
-  AccrualSearch(input::DesignParameters& design, Report& report) : design_(design), report_(report) {}
+  AccrualSearch(input::DesignParameters& design, Report& report,
+                SearchObserver* observer = nullptr)
+      : design_(design), report_(report), observer_(observer) {}
 
   // Writes the design echo and run header, seeding `generator` on the way.
   void start(sim::UniformGenerator& generator);
 
   // Iterates until the search ends and writes the closing block.
-  SearchOutcome run(const PassRunner& runPass);
+  RunRecord run(const PassRunner& runPass);
 
  private:
   input::DesignParameters& design_;
   Report& report_;
+  SearchObserver* observer_;
 };
 
 }  // namespace survseq::search

@@ -61,8 +61,11 @@ PowerEstimate estimatePower(int32_t rejections, int32_t simulationCount) {
 SimulationPass::SimulationPass(int32_t patientCapacity)
     : trial_(patientCapacity), analysisData_(patientCapacity) {}
 
-const PassResults& SimulationPass::run(DesignParameters& design, sim::UniformGenerator& generator,
-                                       Report& report) {
+const IterationRecord& SimulationPass::run(DesignParameters& design,
+                                           sim::UniformGenerator& generator, Report& report,
+                                           SearchObserver* observer) {
+  record_ = IterationRecord{};
+  record_.accrualRate = design.accrualRate;
   prepareStatistics(design, report);
   if (design.boundaryMethod == input::LanDeMets && design.useFunction == input::HaybittleType) {
     checkUseFunctionB(design, report);
@@ -83,35 +86,38 @@ const PassResults& SimulationPass::run(DesignParameters& design, sim::UniformGen
                    std::to_string(trial_.capacity()) + " the run was sized for");
   }
   report.writeSubjectCount(subjectCount);
+  record_.patientCount = subjectCount;
 
   results_ = PassResults{};
   boundaryFailed_ = 0;
   for (int32_t trialNumber = 1; trialNumber <= design.simulationCount; ++trialNumber) {
     simulateTrial(design, trialNumber, subjectCount, generator, report);
+    if (observer != nullptr) observer->trialsFinished(trialNumber);
   }
   writeResults(design, report);
-  return results_;
+  return record_;
 }
 
 void SimulationPass::prepareStatistics(DesignParameters& design, Report& report) {
   const int32_t K = design.analysisCount;
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
-    bounds::nullVariances(design, design.accrualRate, design.rho[s], design.tau[s], nullVariances_);
+    input::AnalysisValues& variances = record_.nullVariances[static_cast<size_t>(s)];
+    bounds::nullVariances(design, design.accrualRate, design.rho[s], design.tau[s], variances);
 
     Report::HaybittleValues haybittle{};
     const bool haybittleMethod = design.boundaryMethod == input::Haybittle;
     if (haybittleMethod) {
-      fixHaybittleBoundary(design, report);
+      fixHaybittleBoundary(design, variances, report);
       haybittle = {design.haybittleB, design.boundaryValues[K]};
     }
     report.writePreSimulation(s, haybittleMethod ? &haybittle : nullptr,
-                              std::span(nullVariances_).subspan(1, static_cast<size_t>(K)));
+                              std::span(variances).subspan(1, static_cast<size_t>(K)));
 
     if (design.informationFloor[s] <= kUnsetInformation) {
-      design.informationFloor[s] = firstLookVarianceShare * nullVariances_[1];
+      design.informationFloor[s] = firstLookVarianceShare * variances[1];
     }
     if (design.informationCeiling[s] <= kUnsetInformation) {
-      design.informationCeiling[s] = nullVariances_[K];
+      design.informationCeiling[s] = variances[K];
     }
   }
 }
@@ -119,13 +125,15 @@ void SimulationPass::prepareStatistics(DesignParameters& design, Report& report)
 // The Haybittle design rejects at an interim analysis when |Z| passes b; the last
 // critical value spends what is left, computed on the null variances. When the
 // interim values already spend too much, b is raised until a last value exists.
-void SimulationPass::fixHaybittleBoundary(DesignParameters& design, Report& report) {
+void SimulationPass::fixHaybittleBoundary(DesignParameters& design,
+                                          const input::AnalysisValues& nullVariances,
+                                          Report& report) {
   const int32_t K = design.analysisCount;
   design.errorSplit[K] = static_cast<float>(double(design.typeIError) / 3.0);
   for (;;) {
     for (int32_t k = 1; k <= K; ++k) design.boundaryValues[k] = design.haybittleB;
     boundaryFailed_ = 0;
-    bounds::computeBoundary(K, nullVariances_, design.errorSplit, design.sides, boundaryFailed_,
+    bounds::computeBoundary(K, nullVariances, design.errorSplit, design.sides, boundaryFailed_,
                             design.boundaryValues);
     if (boundaryFailed_ != 1) return;
     report.writeHaybittleBIncrease();
@@ -168,6 +176,9 @@ void SimulationPass::simulateTrial(DesignParameters& design, int32_t trialNumber
       if (design.boundaryMethod != input::GivenBoundaries) {  // given values hold for the pass
         bounds::recordSkippedAnalysis(k, design.statisticCount, boundaries_, observedInformation_);
       }
+      for (int32_t s = 1; s <= design.statisticCount; ++s) {
+        if (!stopped_[s]) recordLook(s, k, boundaries_.criticalValue(s, k), 0, 0.0f);
+      }
       continue;
     }
     sim::sortAnalysisData(analysisData_);
@@ -185,10 +196,12 @@ void SimulationPass::simulateTrial(DesignParameters& design, int32_t trialNumber
       if (stopped_[s]) continue;
       const float z = statistics_.statisticValue[s];
       const float criticalValue = boundaries_.criticalValue(s, k);
+      recordLook(s, k, criticalValue, statistics_.eventCount, statistics_.statisticVariance[s]);
       // A statistic that is not a number fails both comparisons and never rejects.
       const bool rejects = z >= criticalValue || (design.sides == 2 && z <= -criticalValue);
       if (rejects) {
         ++results_.rejectionCount[s];
+        ++results_.lookSums[static_cast<size_t>(s)][static_cast<size_t>(k)].stoppedCount;
         stopped_[s] = true;
         ++stoppedCount;
       }
@@ -201,7 +214,16 @@ void SimulationPass::simulateTrial(DesignParameters& design, int32_t trialNumber
   }
 }
 
-void SimulationPass::writeResults(const DesignParameters& design, Report& report) const {
+void SimulationPass::recordLook(int32_t statistic, int32_t analysis, float criticalValue,
+                                int32_t eventCount, float information) {
+  auto& sums = results_.lookSums[static_cast<size_t>(statistic)][static_cast<size_t>(analysis)];
+  ++sums.reachedCount;
+  sums.criticalValueSum += criticalValue;
+  sums.eventCountSum += eventCount;
+  sums.informationSum += information;
+}
+
+void SimulationPass::writeResults(const DesignParameters& design, Report& report) {
   std::array<StatisticSummary, input::MaxStatistics> summaries{};
   const auto count = static_cast<size_t>(design.statisticCount);
   for (size_t i = 0; i < count; ++i) {
@@ -211,6 +233,20 @@ void SimulationPass::writeResults(const DesignParameters& design, Report& report
     summaries[i].estimate = estimatePower(results_.rejectionCount[s], design.simulationCount);
     summaries[i].averageStoppingTime = static_cast<float>(
         double(results_.stoppingTimeSum[s]) / double(static_cast<float>(design.simulationCount)));
+
+    StatisticRecord statistic{summaries[i], {}};
+    for (int32_t k = 1; k <= design.analysisCount; ++k) {
+      const PassResults::LookSums& sums = results_.lookSums[i + 1][static_cast<size_t>(k)];
+      LookFigures& look = statistic.looks[static_cast<size_t>(k)];
+      look.stoppedCount = sums.stoppedCount;
+      look.reachedCount = sums.reachedCount;
+      if (sums.reachedCount > 0) {
+        look.meanCriticalValue = static_cast<float>(sums.criticalValueSum / sums.reachedCount);
+        look.meanEventCount = static_cast<float>(sums.eventCountSum / sums.reachedCount);
+        look.meanInformation = static_cast<float>(sums.informationSum / sums.reachedCount);
+      }
+    }
+    record_.statistics.push_back(statistic);
   }
   report.writePassResults(design, std::span(summaries).first(count));
 }

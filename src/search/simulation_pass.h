@@ -6,16 +6,30 @@
 #include "bounds/statistic_table.h"
 #include "input/design_parameters.h"
 #include "search/report.h"
+#include "search/run_record.h"
 #include "sim/analysis_data.h"
 #include "sim/simulated_trial.h"
 #include "sim/uniform_generator.h"
 
 namespace survseq::search {
 
-// Rejections and summed stopping times of each statistic over the trials of a pass.
+// Rejections and summed stopping times of each statistic over the trials of a pass, and
+// the sums behind the per-analysis figures of the iteration record.
 struct PassResults {
   std::array<int32_t, input::MaxStatistics + 1> rejectionCount{};  // [1..statisticCount]
   input::StatisticValues stoppingTimeSum{};
+
+  struct LookSums {
+    int32_t stoppedCount = 0;
+    int32_t reachedCount = 0;
+    // Summed in double: ten thousand single-precision terms would lose the last digits
+    // of the means.
+    double criticalValueSum = 0.0;
+    double eventCountSum = 0.0;
+    double informationSum = 0.0;
+  };
+  // lookSums[s][k]
+  std::array<std::array<LookSums, input::MaxAnalyses + 1>, input::MaxStatistics + 1> lookSums{};
 };
 
 // The patients a trial of the run can need at most: the search never visits a rate
@@ -32,28 +46,36 @@ class SimulationPass {
  public:
   explicit SimulationPass(int32_t patientCapacity);
 
-  // Writes the pre-simulation, subject-count and result blocks of the iteration.
-  // May raise design.haybittleB and sets the information floor and ceiling once.
-  const PassResults& run(input::DesignParameters& design, sim::UniformGenerator& generator,
-                         Report& report);
+  // Writes the pre-simulation, subject-count and result blocks of the iteration and
+  // returns its record (the iteration number is the search's to fill in). May raise
+  // design.haybittleB and sets the information floor and ceiling once. `observer`, when
+  // given, hears of every finished trial.
+  const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
+                             Report& report, SearchObserver* observer = nullptr);
+
+  // The counts of the last pass.
+  const PassResults& results() const { return results_; }
 
  private:
   void prepareStatistics(input::DesignParameters& design, Report& report);
-  void fixHaybittleBoundary(input::DesignParameters& design, Report& report);
+  void fixHaybittleBoundary(input::DesignParameters& design,
+                            const input::AnalysisValues& nullVariances, Report& report);
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
   void simulateTrial(input::DesignParameters& design, int32_t trialNumber, int32_t subjectCount,
                      sim::UniformGenerator& generator, Report& report);
-  void writeResults(const input::DesignParameters& design, Report& report) const;
+  void recordLook(int32_t statistic, int32_t analysis, float criticalValue, int32_t eventCount,
+                  float information);
+  void writeResults(const input::DesignParameters& design, Report& report);
 
   sim::SimulatedTrial trial_;
   sim::AnalysisData analysisData_;
   sim::StatisticResults statistics_;
   bounds::BoundarySet boundaries_;
   bounds::StatisticAnalysisTable observedInformation_;
-  input::AnalysisValues nullVariances_{};
   std::array<bool, input::MaxStatistics + 1> stopped_{};
   int32_t boundaryFailed_ = 0;
   PassResults results_;
+  IterationRecord record_;
 };
 
 }  // namespace survseq::search

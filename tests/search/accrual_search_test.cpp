@@ -25,10 +25,15 @@ class SearchWithFakePass : public ::testing::Test {
   template <typename Rejections>
   SearchOutcome runSearch(Rejections rejectionsAt) {
     AccrualSearch search(design, report);
-    return search.run([&](input::DesignParameters& d) {
+    RunRecord record = search.run([&](input::DesignParameters& d) -> const IterationRecord& {
       visitedRates.push_back(d.accrualRate);
-      return rejectionsAt(d.accrualRate);
+      pass = IterationRecord{};
+      pass.statistics.push_back(
+          {{0.0f, 0.0f, estimatePower(rejectionsAt(d.accrualRate), d.simulationCount), 0.0f}, {}});
+      return pass;
     });
+    EXPECT_EQ(record.iterations.size(), visitedRates.size());
+    return record.outcome;
   }
 
   input::DesignParameters design;
@@ -36,6 +41,7 @@ class SearchWithFakePass : public ::testing::Test {
   std::ostringstream file;
   Report report;
   std::vector<float> visitedRates;
+  IterationRecord pass;
 };
 
 TEST_F(SearchWithFakePass, PowerFarBelowTargetAtUpperBoundEndsAtOnce) {

@@ -57,13 +57,53 @@ TEST(TypeOneError, FourLookTwoSidedDesignRejectsAtTheNominalRateUnderTheNull) {
   generator.nextUniform(design.seed);
 
   SimulationPass pass(patientCapacityFor(design));
-  const PassResults& results = pass.run(design, generator, report);
+  pass.run(design, generator, report);
+  const PassResults& results = pass.results();
 
   RecordProperty("rejections", results.rejectionCount[1]);
   const double rate = double(results.rejectionCount[1]) / kTrials;
   const double standardError = std::sqrt(0.05 * 0.95 / kTrials);
   EXPECT_NEAR(rate, 0.05, 3.0 * standardError) << "rejections: " << results.rejectionCount[1];
   EXPECT_EQ(console.str(), "");  // enough information at every look: no v0 line
+}
+
+// The per-analysis figures of the record account for every trial: a statistic is still
+// running at a look in every trial that has not stopped before it, and its stops add
+// up to its rejections.
+TEST(IterationRecord, PerAnalysisFiguresAccountForEveryTrial) {
+  constexpr int32_t kTrials = 200;
+  input::DesignParameters design = fourLookDesignWithoutEffect(kTrials);
+  design.alternativeCurve = input::SurvivalCurve{1, {0.0f, 10.0f}, {1.0f, 0.7f}};  // an effect
+  std::ostringstream console;
+  std::ostringstream file;
+  Report report(console, file);
+  sim::UniformGenerator generator;
+  generator.nextUniform(design.seed);
+
+  SimulationPass pass(patientCapacityFor(design));
+  const IterationRecord& record = pass.run(design, generator, report);
+  ASSERT_EQ(record.statistics.size(), 1u);
+  EXPECT_EQ(record.patientCount, 200);
+  const StatisticRecord& statistic = record.statistics[0];
+  int32_t running = kTrials;
+  int32_t stops = 0;
+  for (size_t k = 1; k <= 4; ++k) {
+    const LookFigures& look = statistic.looks[k];
+    EXPECT_EQ(look.reachedCount, running) << "look " << k;
+    running -= look.stoppedCount;
+    stops += look.stoppedCount;
+    EXPECT_GT(look.meanEventCount, 0.0f);
+    EXPECT_GT(look.meanInformation, 0.0f);
+    EXPECT_GT(look.meanCriticalValue, 1.9f);
+    EXPECT_LE(look.meanCriticalValue, 5.0f);  // the cap where a look spends nothing
+    if (k > 1) {
+      EXPECT_GT(look.meanEventCount, statistic.looks[k - 1].meanEventCount);
+    }
+  }
+  EXPECT_EQ(stops, pass.results().rejectionCount[1]);
+  EXPECT_GT(stops, 0);
+  EXPECT_FLOAT_EQ(statistic.summary.estimate.power, float(stops) / kTrials);
+  EXPECT_GT(record.nullVariances[1][4], record.nullVariances[1][1]);
 }
 
 }  // namespace

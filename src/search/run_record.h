@@ -1,0 +1,60 @@
+#pragma once
+
+// The results of a run as records: one per iteration of the search and one for the whole
+// run. The report blocks, the JSON file and the plot are all written from these.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "input/design_parameters.h"
+#include "search/report.h"
+
+namespace survseq::search {
+
+// What one statistic showed at one analysis over the trials of a pass.
+struct LookFigures {
+  int32_t stoppedCount = 0;  // trials in which the statistic rejected here
+  int32_t reachedCount = 0;  // trials in which the statistic was still running here
+  // Means over the trials that reached the analysis (0 when none did).
+  float meanCriticalValue = 0.0f;
+  float meanEventCount = 0.0f;
+  float meanInformation = 0.0f;
+};
+
+// One statistic over the trials of a pass: the report's figures and the per-analysis ones.
+struct StatisticRecord {
+  StatisticSummary summary;
+  std::array<LookFigures, input::MaxAnalyses + 1> looks{};  // [1..analysisCount]
+};
+
+// One iteration of the search.
+struct IterationRecord {
+  int32_t iterationNumber = 0;
+  float accrualRate = 0.0f;
+  int32_t patientCount = 0;  // per trial: trunc(rate x accrual period)
+  // Expected null variance of statistic s at analysis k: nullVariances[s][k].
+  std::array<input::AnalysisValues, input::MaxStatistics + 1> nullVariances{};
+  std::vector<StatisticRecord> statistics;  // statistic s at index s - 1
+};
+
+// The whole search: every iteration in visiting order and how it ended.
+struct RunRecord {
+  std::vector<IterationRecord> iterations;
+  SearchOutcome outcome = SearchOutcome::IterationLimit;
+  float accrualRate = 0.0f;  // the rate of the closing block
+  PowerEstimate estimate;    // at that rate
+};
+
+// Told of the search's progress as it happens (progress display); every call comes from
+// the thread that runs the search, in order.
+class SearchObserver {
+ public:
+  virtual ~SearchObserver() = default;
+  virtual void iterationStarted(int32_t /*iterationNumber*/, float /*accrualRate*/,
+                                int32_t /*trialCount*/) {}
+  virtual void trialsFinished(int32_t /*finishedCount*/) {}
+  virtual void iterationFinished(const IterationRecord& /*record*/) {}
+};
+
+}  // namespace survseq::search
