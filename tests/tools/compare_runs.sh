@@ -17,7 +17,8 @@
 #
 # Output: one line per mismatch ("MISMATCH design_0007.par: stdout differs (...)"), one
 # line per run that ran out of time ("TIMEOUT ..."), the exit statuses seen for each
-# command, and last a line "N passed, M failed" alone. Exit status 0 when every file
+# command, the wall time and the slowest runs, and last a line "N passed, M failed"
+# alone. Exit status 0 when every file
 # passed, 1 on any mismatch or timeout, 2 on a usage error.
 #
 # Environment:
@@ -26,7 +27,8 @@
 #   COMPARE_KEEP     1 keeps the outputs of every run, not only of the failing ones
 #
 # The outputs of failing runs are kept in a directory under ${TMPDIR:-/tmp} that the
-# script names at the end; when every file passes nothing is left behind.
+# script names at the end; when every file passes nothing is left behind. Set TMPDIR to
+# a directory of your own to keep these apart from other people's runs.
 #
 # Example, with random designs:
 #   tests/tools/random_designs.py /tmp/designs --count 300 --seed 1
@@ -59,8 +61,9 @@ resolve() {
     first=$PWD/$first
     command="$first${rest:+ $rest}"
   fi
-  if ! command -v -- "$first" >/dev/null 2>&1; then
-    echo "compare_runs: cannot run '$first'" >&2
+  local program=${first%%[;|&)]*}
+  if ! command -v -- "$program" >/dev/null 2>&1; then
+    echo "compare_runs: cannot run '$program'" >&2
     exit 2
   fi
   printf '%s' "$command"

@@ -31,6 +31,7 @@ import argparse
 import math
 import os
 import random
+import statistics
 import sys
 
 REPORT_NAME = "report.out"
@@ -147,15 +148,17 @@ def design(rng, index):
     m = max(stats, 1)
     w.put(26, [stats])
     weights = [0, 0, 0.5, 1, 2, 0.25]
-    w.put(30, [0 if j == 0 and rng.random() < 0.5 else rng.choice(weights) for j in range(m)])
-    w.put(33, [0 if j == 0 and rng.random() < 0.5 else rng.choice(weights) for j in range(m)])
+    # The first statistic sizes the trial: mostly the log-rank test.
+    w.put(30, [0 if j == 0 and rng.random() < 0.7 else rng.choice(weights) for j in range(m)])
+    w.put(33, [0 if j == 0 and rng.random() < 0.7 else rng.choice(weights) for j in range(m)])
 
-    # Trials per iteration and alpha (lines 37, 40); 0 alpha is repaired to 0.05.
-    w.put(37, [rng.randint(20, 200)])
+    # Alpha (line 40; 0 is repaired to 0.05); the trials per iteration (line 37) are
+    # chosen with the accrual below.
     alpha = pick(rng, [(4, 0), (40, 0.05), (25, 0.025), (15, 0.1), (16, round(rng.uniform(0.01, 0.2), 3))])
     a = alpha if alpha > 0 else 0.05
     w.put(40, [alpha])
-    w.put(43, [pick(rng, [(45, 1), (50, 2), (5, 0)])])
+    sides = pick(rng, [(45, 1), (50, 2), (5, 0)])
+    w.put(43, [sides])
 
     # e's (line 49): a split of alpha for method 1, now and then one that does not add up.
     if method == 1 or rng.random() < 0.3:
@@ -203,20 +206,6 @@ def design(rng, index):
         base_s[-1] = 1e-5
     w.put(83, base_written)
 
-    # Accrual (line 88): at most a few thousand patients at the upper rate.
-    if rng.random() < 0.05:
-        w.put(88, [0, 0, 0])  # 10, 10, 50
-        period = 10.0
-    else:
-        period = round(final_time * rng.uniform(0.3, 0.9), 1)
-        upper = round(rng.uniform(150, 3500) / period, 1)
-        lower = round(upper * rng.uniform(0.03, 0.4), 1)
-        if lower <= 0:
-            lower = 0.1
-        w.put(88, [period, lower, upper])
-
-    w.put(95, [pick(rng, [(40, 0.8), (30, 0.9), (30, round(rng.uniform(0.5, 0.95), 2))])])
-
     # Treatment arm (lines 100, 103, 108, 113).
     nh = pick(rng, [(3, 0), (55, 1), (35, rng.randint(2, 4)), (7, rng.randint(5, 20))])
     nhu = max(nh, 1)
@@ -237,6 +226,8 @@ def design(rng, index):
     if kind > 1.5:
         hrs = [0 if rng.random() < 0.05 else h for h in hrs]  # 0 becomes 1
         w.put(113, hrs)
+        kept = [h if h > 0 else 1.0 for h in hrs]
+        effect = math.exp(sum(math.log(h) for h in kept) / len(kept))
     else:
         # Survival of the treatment arm: the control curve raised to the ratio of each
         # interval, kept from rising.
@@ -252,10 +243,52 @@ def design(rng, index):
             v = min(round(max(v, 1e-5), 5), last)
             written.append(v)
             last = v
-        if rng.random() < 0.05:
+        if written[-1] < 0.001 and rng.random() < 0.5:
             written[-1] = 0  # repaired to 0.00001
         w.put(113, written)
         treatment_cuts, treatment_s = hr_cuts, written
+        at = min(final_time, hr_cuts[-1])
+        effect = (math.log(survival_at(hr_cuts, written, at)) /
+                  math.log(survival_at(base_cuts, base_s, at)))
+
+    # Accrual and trials per iteration (lines 88, 37), and the power (line 95). The rate
+    # that gives the power is guessed from the events a log-rank test needs at this
+    # effect, and most brackets hold the guess; some lie wholly above or below it. The
+    # work of a run grows with trials x looks x statistics x patients, which is kept
+    # under a budget.
+    power = pick(rng, [(40, 0.8), (30, 0.9), (30, round(rng.uniform(0.5, 0.95), 2))])
+    w.put(95, [power])
+    effect = min(max(effect, 0.2), 0.95)
+    z = statistics.NormalDist()
+    a_side = a / 2 if sides != 1 else a
+    budget = rng.uniform(2e5, 5e5)
+    events = 4 * (z.inv_cdf(1 - a_side) + z.inv_cdf(power)) ** 2 / math.log(effect) ** 2
+    if rng.random() < 0.05:
+        period, lower, upper = 10.0, 10.0, 50.0
+        w.put(88, [0, 0, 0])  # 10, 10, 50
+    else:
+        period = round(final_time * rng.uniform(0.3, 0.9), 1)
+        grid = [period * (i + 0.5) / 20 for i in range(20)]
+        share = sum(1 - (survival_at(base_cuts, base_s, final_time - e) +
+                         survival_at(base_cuts, base_s, final_time - e) ** effect) / 2
+                    for e in grid) / len(grid)
+        # Looks, censoring and late effects cost power that the guess leaves out.
+        guess = 2.5 * events / max(share, 0.02) / period
+        placement = pick(rng, [(80, "around"), (10, "above"), (10, "below")])
+        if placement == "around":
+            upper, lower = guess * rng.uniform(1.5, 4.0), guess * rng.uniform(0.2, 0.7)
+        elif placement == "above":
+            upper, lower = guess * rng.uniform(3.0, 6.0), guess * rng.uniform(1.5, 2.5)
+        else:
+            upper, lower = guess * rng.uniform(0.25, 0.6), guess * rng.uniform(0.05, 0.2)
+        most = min(4000, budget / (20 * k * m))  # patients at the upper rate
+        upper = min(max(upper, 150 / period), max(most, 150) / period)
+        lower = min(lower, upper * 0.9)
+        upper, lower = round(upper, 1), max(round(lower, 1), 0.1)
+        w.put(88, [period, lower, upper])
+    work = k * m * upper * period
+    trials = max(20, min(rng.randint(20, 200), int(budget / work)))
+    w.put(37, [trials])
 
     # Censoring curves (lines 118-135): count 0 and a last cut point of 0 are repaired.
     for count_line in (118, 129):
