@@ -124,6 +124,38 @@ TEST(GenerateTrial, ControlArmFirstAndDrawsPerPatient) {
   EXPECT_EQ(drawsToGenerate(d, 10, t), 5 * (3 + 2) + 5 * (3 + 1));
 }
 
+TEST(GenerateTrial, ASwitchWithNoChanceBeyondItsTimeGivesUpAfterAMillionDraws) {
+  // The curve switched to has S(10) = 1e-50: only a uniform of exactly 0 gets beyond the
+  // switch point at 10. The first patient of the arm has its event after 10 and switches.
+  const auto steep = curve({0, 1}, {1, 0.00001f});
+  auto dropIn = design(), dropOut = design();
+  dropIn.alternativeCurve = steep;
+  dropOut.baselineCurve = steep;
+  dropIn.dropInCount = dropOut.dropOutCount = 1;
+  dropIn.dropInTimes[1] = dropOut.dropOutTimes[1] = 10;
+  dropIn.dropInRates[1] = dropOut.dropOutRates[1] = 1;
+  const std::vector<float> stream = draws(-123457, 1'000'004);
+  for (auto [d, n, line, text] :
+       {std::tuple{dropIn, 2, 142, "drop-in"}, {dropOut, 1, 150, "drop-out"}}) {
+    SimulatedTrial trial(2);
+    UniformGenerator g;
+    int32_t seed = -123457;
+    std::ostringstream report;
+    try {
+      generateTrial(d, n, g, seed, trial, report);
+      ADD_FAILURE() << text << " ended";
+    } catch (const RunError& error) {
+      EXPECT_EQ(error.line(), line);
+      EXPECT_EQ(std::string(error.what()),
+                "no event time after the " + std::string(text) + " time 10 (point 1) in 1000000 "
+                "draws for one patient: the curve the patient switches to leaves almost no chance "
+                "of an event after that time");
+    }
+    // Entry, event, the switch draw and a million attempts after the first.
+    EXPECT_EQ(g.nextUniform(seed), stream[3 + 1'000'000]) << text;
+  }
+}
+
 TEST(CollectAnalysisData, EntryAtTheAnalysisIsNotSeenAndAnEventAtTheEndOfFollowUpIs) {
   SimulatedTrial trial(4);
   trial.entryTime = {10.0f, 4.0f, 4.0f, 1.0f};     // enters at the analysis time 10: left out
