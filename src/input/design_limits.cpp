@@ -1,11 +1,22 @@
 #include "input/design_limits.h"
 
+#include <charconv>
 #include <string>
 
-#include "input/value_text.h"
 #include "report/run_error.h"
 
 namespace survseq::input {
+
+namespace {
+
+// The shortest text that reads back as the same float.
+std::string shortest(float value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
 
 void requireCountWithin(int32_t count, int32_t maximum, std::string_view what, int32_t line) {
   const std::string stated = std::string(what) + " is " + std::to_string(count);
@@ -31,20 +42,20 @@ void requireKnownSides(const DesignParameters& design, int32_t line) {
 void requireFeasibleAccrual(const DesignParameters& design, int32_t line) {
   const auto refuseNegative = [line](float value, const char* what) {
     if (value < 0.0f)
-      throw RunError(std::string(what) + " is negative (" + shortestText(value) + ")", line);
+      throw RunError(std::string(what) + " is negative (" + shortest(value) + ")", line);
   };
   refuseNegative(design.accrualPeriod, "the accrual period");
   refuseNegative(design.accrualRateLower, "the lower bound of the accrual rate");
   refuseNegative(design.accrualRateUpper, "the upper bound of the accrual rate");
   if (design.accrualRateLower > design.accrualRateUpper) {
-    throw RunError("the lower bound of the accrual rate (" + shortestText(design.accrualRateLower) +
-                       ") is above the upper bound (" + shortestText(design.accrualRateUpper) + ")",
+    throw RunError("the lower bound of the accrual rate (" + shortest(design.accrualRateLower) +
+                       ") is above the upper bound (" + shortest(design.accrualRateUpper) + ")",
                    line);
   }
   if (double(design.accrualRateUpper) * double(design.accrualPeriod) > kMaxPatientsPerTrial) {
     throw RunError(
-        "the upper bound of the accrual rate (" + shortestText(design.accrualRateUpper) +
-            ") times the accrual period (" + shortestText(design.accrualPeriod) + ") gives more than " +
+        "the upper bound of the accrual rate (" + shortest(design.accrualRateUpper) +
+            ") times the accrual period (" + shortest(design.accrualPeriod) + ") gives more than " +
             std::to_string(static_cast<int64_t>(kMaxPatientsPerTrial)) + " patients per trial",
         line);
   }
@@ -52,7 +63,7 @@ void requireFeasibleAccrual(const DesignParameters& design, int32_t line) {
 
 void requireAttainablePower(const DesignParameters& design, int32_t line) {
   if (design.desiredPower > 0.0f && design.desiredPower < 1.0f) return;
-  throw RunError("the desired power is " + shortestText(design.desiredPower) +
+  throw RunError("the desired power is " + shortest(design.desiredPower) +
                      "; it must lie strictly between 0 and 1",
                  line);
 }

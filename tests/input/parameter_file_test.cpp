@@ -328,7 +328,8 @@ TEST(ErrorPaths, CurvesMustRiseInTimeAndNeverRiseInSurvivalAfterTheirRepairs) {
        "line 121: " + cuts + "control censoring curve must increase from above 0: cut point 2 "
        "(30) is not above cut point 1 (30)"},
       {{{124, "1.1"}},
-       "line 124: the survival values of the control censoring curve" + rise + "1 (1.1) is above 1"},
+       "line 124: the survival values of the control censoring curve" + rise +
+           "1 (1.1) is above 1"},
       {{{129, "2"}, {132, "35 20"}},
        "line 132: " + cuts + "treatment censoring curve must increase from above 0: cut point 2 "
        "(20) is not above cut point 1 (35)"},
