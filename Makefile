@@ -36,12 +36,18 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 
-# Feeds generated parameter files to the reader under libFuzzer for FUZZ_SECONDS.
+# Feeds generated parameter files under libFuzzer for FUZZ_SECONDS in all, half to the
+# reader alone and half to whole short runs; an input that runs FUZZ_TIMEOUT seconds is
+# reported as a hang.
+FUZZ_TIMEOUT ?= 30
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DSURVSEQ_FUZZ=ON -DSURVSEQ_BENCHMARKS=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target reader_fuzzer
-	mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/fuzz/reader_fuzzer -max_total_time=$(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus $(CURDIR)/examples
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target reader_fuzzer run_fuzzer
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/run-corpus
+	$(FUZZ_BUILD)/fuzz/reader_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) / 2 )) \
+	  -timeout=$(FUZZ_TIMEOUT) $(FUZZ_BUILD)/corpus $(CURDIR)/examples
+	$(FUZZ_BUILD)/fuzz/run_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) - $(FUZZ_SECONDS) / 2 )) \
+	  -timeout=$(FUZZ_TIMEOUT) $(FUZZ_BUILD)/run-corpus $(CURDIR)/examples
 
 bench: build
 	for b in $(BUILD)/bench/*_benchmark; do $$b; done

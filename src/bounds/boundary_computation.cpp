@@ -57,7 +57,8 @@ void computeBoundary(int32_t k, const input::AnalysisValues& t,
   rescaleInformation(k, t, fraction);
 
   int32_t first = 1;
-  while (first < k && fraction[first] < kSmallestFraction) ++first;
+  // Written so that a fraction that is not a number (infinite information) is skipped.
+  while (first < k && !(fraction[first] >= kSmallestFraction)) ++first;
   if (first == k) {  // no earlier analysis has information: k is in effect the first
     c[k] = fixedSampleCriticalValue(errorSplit[k], sides);
     return;

@@ -87,4 +87,11 @@ inline bool hazardRatiosGiven(const DesignParameters& design) {
   return design.alternativeKind > 1.5f;
 }
 
+// Every use-function code other than 1, 2 and 3 means the use function with the
+// parameter b (HaybittleType), whose b is checked before the trials.
+inline bool usesHaybittleTypeFunction(const DesignParameters& design) {
+  return design.useFunction != OBrienFleming && design.useFunction != Pocock &&
+         design.useFunction != Linear;
+}
+
 }  // namespace survseq::input

@@ -120,7 +120,8 @@ FreeFormatReader::Item FreeFormatReader::scanConstant(bool textValues) {
       std::find_if_not(line_.begin() + static_cast<std::ptrdiff_t>(start), line_.end(), isDigit) -
       line_.begin());
   int32_t copies = 1;
-  if (digitsEnd > start && digitsEnd < line_.size() && line_[digitsEnd] == '*') {
+  // A text value is taken literally: "3*x" is the text 3*x, not three copies of x.
+  if (!textValues && digitsEnd > start && digitsEnd < line_.size() && line_[digitsEnd] == '*') {
     const ParsedValue<int32_t> factor =
         parseWholeNumber(std::string_view(line_).substr(start, digitsEnd - start));
     if (!factor.value || *factor.value < 1) {

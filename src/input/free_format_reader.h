@@ -7,10 +7,10 @@
 // values it asks for, continuing onto the following lines when one runs short (empty
 // lines on the way count as blanks); whatever remains on its last line is dropped.
 // Values are separated by blanks or tabs, or by one comma with or without blanks
-// around it. A read also understands "r*c" for r copies of c, "r*" for r values left
-// as they are, a comma with no value before it (two commas in a row, or a comma that
-// opens the read) for one value left as it is, and a slash, which ends the read and
-// leaves the values not yet read as they are.
+// around it. A read of numbers also understands "r*c" for r copies of c and "r*" for
+// r values left as they are; every read understands a comma with no value before it
+// (two commas in a row, or a comma that opens the read) for one value left as it is,
+// and a slash, which ends the read and leaves the values not yet read as they are.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +35,8 @@ class FreeFormatReader {
 
   // One text value: quoted with apostrophes or quotation marks (it may then hold
   // blanks and separators, and a doubled quote stands for one), or bare, ending at
-  // the first blank, comma or slash.
+  // the first blank, comma or slash. Repeat counts do not apply to it: "3*x" and "1*"
+  // are texts as they stand.
   void readText(std::string& value);
 
   // Physical number of the last line taken from the input.

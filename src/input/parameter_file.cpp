@@ -3,6 +3,7 @@
 #include <array>
 #include <span>
 
+#include "input/curve_limits.h"
 #include "input/curve_repairs.h"
 #include "input/design_limits.h"
 #include "input/design_repairs.h"
@@ -123,8 +124,10 @@ void readBaselineAndAccrual(LayoutReader& lines, DesignParameters& design, std::
                      lines.lineNumber());
   lines.reals(78, oneBased(baseline.x, baseline.count));
   repairBaselineCutPoints(design, console);
+  requireRisingCutPoints(baseline.x, baseline.count, "the baseline curve", lines.lineNumber());
   lines.reals(83, oneBased(baseline.s, baseline.count));
   repairLastSurvivalValue(baseline, console);
+  requireNonRisingSurvival(baseline, "the baseline curve", lines.lineNumber());
 
   std::array<float, 3> accrual{design.accrualPeriod, design.accrualRateLower,
                                design.accrualRateUpper};
@@ -143,6 +146,8 @@ void readAlternative(LayoutReader& lines, DesignParameters& design, std::ostream
                      lines.lineNumber());
   lines.reals(103, oneBased(design.hazardRatioCuts, design.hazardRatioCount));
   repairHazardRatioCuts(design, console);
+  requireRisingCutPoints(design.hazardRatioCuts, design.hazardRatioCount,
+                         "the treatment intervals", lines.lineNumber());
 
   // Line 113 holds either the hazard ratios or the treatment survival curve on the
   // same intervals; one line is read in both cases.
@@ -154,16 +159,19 @@ void readAlternative(LayoutReader& lines, DesignParameters& design, std::ostream
     prepareAlternativeCurve(design);
     lines.reals(113, oneBased(design.alternativeCurve.s, design.alternativeCurve.count));
     repairLastSurvivalValue(design.alternativeCurve, console);
+    requireNonRisingSurvival(design.alternativeCurve, "the treatment curve", lines.lineNumber());
   }
 }
 
 // The cut points and survival values of a censoring curve whose count is known.
 void readCensoringPoints(LayoutReader& lines, int32_t cutPointLine, int32_t survivalLine,
-                         SurvivalCurve& curve, std::ostream& console) {
+                         SurvivalCurve& curve, const char* what, std::ostream& console) {
   lines.reals(cutPointLine, oneBased(curve.x, curve.count));
   repairCensoringCutPoints(curve, console);
+  requireRisingCutPoints(curve.x, curve.count, what, lines.lineNumber());
   lines.reals(survivalLine, oneBased(curve.s, curve.count));
   repairLastSurvivalValue(curve, console);
+  requireNonRisingSurvival(curve, what, lines.lineNumber());
 }
 
 void readCensoring(LayoutReader& lines, DesignParameters& design, std::ostream& console) {
@@ -172,7 +180,7 @@ void readCensoring(LayoutReader& lines, DesignParameters& design, std::ostream& 
   repairControlCensoringCount(design, console);
   requireCountWithin(control.count, MaxIntervals,
                      "the number of intervals of the control censoring curve", lines.lineNumber());
-  readCensoringPoints(lines, 121, 124, control, console);
+  readCensoringPoints(lines, 121, 124, control, "the control censoring curve", console);
 
   SurvivalCurve& treatment = design.censoringTreatment;
   lines.wholeNumber(129, treatment.count);
@@ -180,7 +188,7 @@ void readCensoring(LayoutReader& lines, DesignParameters& design, std::ostream& 
   requireCountWithin(treatment.count, MaxIntervals,
                      "the number of intervals of the treatment censoring curve",
                      lines.lineNumber());
-  readCensoringPoints(lines, 132, 135, treatment, console);
+  readCensoringPoints(lines, 132, 135, treatment, "the treatment censoring curve", console);
 }
 
 void readDropInAndOut(LayoutReader& lines, DesignParameters& design, std::ostream& console) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // Turning the text of one value of the parameter file into a number: whole numbers
-// for the counts and codes, reals for everything else.
+// for the counts and codes, reals for everything else; and a real back into text for
+// the messages that quote it.
 
 #include <cstdint>
 #include <optional>
@@ -25,5 +26,8 @@ ParsedValue<int32_t> parseWholeNumber(std::string_view text);
 // The decimal value is read in double precision and rounded once to single
 // precision, so "0.1" gives the float nearest to 0.1.
 ParsedValue<float> parseReal(std::string_view text);
+
+// The shortest text that reads back as the same float, for messages about a value.
+std::string shortestText(float value);
 
 }  // namespace survseq::input

@@ -27,13 +27,15 @@ constexpr float kSmallestUsableB = 0.001f;
 constexpr float kDefaultB = 3.0f;
 // With a type-I error too small for any b the loops that raise b would never end.
 constexpr float kLargestB = 50.0f;
+constexpr int32_t kHaybittleBLine = 54;
 
 void raiseB(DesignParameters& design) {
   design.haybittleB = design.haybittleB + kBStep;
   if (design.haybittleB > kLargestB) {
-    throw RunError("b (line 54) was raised past " + std::to_string(static_cast<int>(kLargestB)) +
-                   " without meeting the type-I error of line 40; the design cannot spend so "
-                   "little error");
+    throw RunError("b was raised past " + std::to_string(static_cast<int>(kLargestB)) +
+                       " without meeting the type-I error of line 40; the design cannot spend so "
+                       "little error",
+                   kHaybittleBLine);
   }
 }
 
@@ -67,7 +69,7 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   record_ = IterationRecord{};
   record_.accrualRate = design.accrualRate;
   prepareStatistics(design, report);
-  if (design.boundaryMethod == input::LanDeMets && design.useFunction == input::HaybittleType) {
+  if (design.boundaryMethod == input::LanDeMets && input::usesHaybittleTypeFunction(design)) {
     checkUseFunctionB(design, report);
   }
   if (design.boundaryMethod == input::GivenBoundaries) {

@@ -1,5 +1,8 @@
 #include "sim/simulated_trial.h"
 
+#include <string>
+
+#include "input/value_text.h"
 #include "report/run_error.h"
 #include "sim/survival_functions.h"
 
@@ -8,6 +11,12 @@ namespace survseq::sim {
 namespace {
 
 enum class Arm { Control, Treatment };
+
+// Draws one patient's switch may take before the run gives up on the design: a curve
+// can leave a vanishing chance of an event beyond a late switch point.
+constexpr int32_t kMaxSwitchDraws = 1'000'000;
+constexpr int32_t kDropInTimesLine = 142;
+constexpr int32_t kDropOutTimesLine = 150;
 
 // The event-time law of an arm, inverted at the uniform u.
 float eventTimeUnder(Arm law, const input::DesignParameters& design, float u,
@@ -26,6 +35,8 @@ struct SwitchPoints {
   int32_t count;
   const input::DropPointValues& times;
   const input::DropPointValues& rates;
+  const char* name;  // "drop-in" or "drop-out"
+  int32_t timesLine;  // the line of the parameter file that gives the times
 };
 
 // Walks the switch points in order; each point the patient passes before the event
@@ -39,6 +50,14 @@ int32_t switchPointTaken(const SwitchPoints& points, float eventTime, UniformGen
     }
   }
   return 0;
+}
+
+std::string switchGivenUp(const SwitchPoints& points, int32_t k) {
+  return "no event time after the " + std::string(points.name) + " time " +
+         input::shortestText(points.times[k]) + " (point " + std::to_string(k) + ") in " +
+         std::to_string(kMaxSwitchDraws) +
+         " draws for one patient: the curve the patient switches to leaves almost no chance of "
+         "an event after that time";
 }
 
 struct ArmPlan {
@@ -64,12 +83,15 @@ void drawPatient(const input::DesignParameters& design, const ArmPlan& plan, siz
     // The first attempt reuses u, coupling the two laws through one uniform; later
     // attempts reject times not beyond the switch, so the new law is taken conditional
     // on no event before the switch. A uniform of 0 gives an infinite time, so the
-    // loop always has a way out.
+    // loop has a way out, but it may be too rare to wait for.
     const float switchTime = plan.switchPoints.times[k];
-    while (true) {
+    for (int32_t draws = 0;; ++draws) {
       eventTime = eventTimeUnder(plan.switchedTo, design, u, report);
       if (eventTime > switchTime) {
         break;
+      }
+      if (draws == kMaxSwitchDraws) {
+        throw RunError(switchGivenUp(plan.switchPoints, k), plan.switchPoints.timesLine);
       }
       u = generator.nextUniform(seed);
     }
@@ -89,12 +111,14 @@ void generateTrial(const input::DesignParameters& design, int32_t subjectCount,
   }
   const ArmPlan control{Arm::Control,
                         Arm::Treatment,
-                        {design.dropInCount, design.dropInTimes, design.dropInRates},
+                        {design.dropInCount, design.dropInTimes, design.dropInRates, "drop-in",
+                         kDropInTimesLine},
                         design.censoringControl,
                         0.0f};
   const ArmPlan treatment{Arm::Treatment,
                           Arm::Control,
-                          {design.dropOutCount, design.dropOutTimes, design.dropOutRates},
+                          {design.dropOutCount, design.dropOutTimes, design.dropOutRates,
+                           "drop-out", kDropOutTimesLine},
                           design.censoringTreatment,
                           1.0f};
   // Allocation by position: the first half (rounded down) is the control arm.

@@ -14,8 +14,9 @@ class UniformGenerator {
   static constexpr int32_t kSeedConstant = 161803398;
   static constexpr float kScale = 1.0e-9f;
 
-  // The next number of the stream, in [0, 1] (both ends can occur). When the
-  // generator is new, or when `seed` is negative, the table is first rebuilt from
+  // The next number of the stream, in [0, 1] (both ends can occur) for every seed up
+  // to kSeedConstant in magnitude; larger seeds may also give numbers outside it. When
+  // the generator is new, or when `seed` is negative, the table is first rebuilt from
   // |seed| and `seed` is set to 1.
   float nextUniform(int32_t& seed);
 

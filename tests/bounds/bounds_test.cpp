@@ -91,6 +91,8 @@ TEST(BoundaryComputation, ValuesFailuresAndEquivalentInformation) {
            Case{"first analysis, one-sided", {10}, {}, 1.644854, 1e-6, 0, 1},
            Case{"nothing to spend: no quantile", {10}, {}, 5, 0, 0, 2, 0},
            Case{"no earlier information", {0, 0, 0, 1}, c3, 1.959964, 1e-6},
+           Case{"infinite information: fractions not a number", {INFINITY, INFINITY, INFINITY},
+                {2.5f, 2.5f}, 1.959964, 1e-6},
            Case{"no new information", {1, 1}, {2.5f}, 5, 0, 1},
            Case{"less information than before", {2, 1}, {2.5f}, 5, 0, 1},
            Case{"leading zeros", {0, 0, 0.5f, 1}, {9, 9, 2.5f}, boundaryAt({0.5f, 1}, {2.5f})},

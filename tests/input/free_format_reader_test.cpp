@@ -53,7 +53,9 @@ TEST(FreeFormatReader, ReadsTextQuotedOrBare) {
   const std::pair<const char*, const char*> cases[] = {
       {"  'my file.out'  rest", "my file.out"}, {"\"a, b/c\"", "a, b/c"}, {"'it''s'", "it's"},
       {"\"say \"\"hi\"\"\"", "say \"hi\""}, {"bare.out rest", "bare.out"}, {"dir/name", "dir"},
-      {"bare.out,rest", "bare.out"}, {"it's", "it's"}, {"\n2*'twice'", "twice"},
+      {"bare.out,rest", "bare.out"}, {"it's", "it's"},
+      // A name is taken literally: no repeat counts, no values left unchanged by them.
+      {"3*x", "3*x"}, {"1* rest", "1*"}, {"\n2*'twice'", "2*'twice'"},
       {"/", "unchanged"}, {",", "unchanged"}};
   for (const auto& [text, expected] : cases) {
     std::istringstream in(text);

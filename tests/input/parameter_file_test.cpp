@@ -163,6 +163,10 @@ TEST(Layout, EachDataLineFillsItsMemberWhateverFollowsOnItsLineOrLiesBetween) {
       "a_rather_long_name_for_the_report's.out:15"}});
 }
 
+TEST(Layout, TheNameLineIsReadLiterallyWithoutRepeatCounts) {
+  expectReadings({{{{14, "3*x"}}, "", {}, "3*x:14"}, {{{14, "1*, rest"}}, "", {}, "1*:14"}});
+}
+
 TEST(Repairs, AtTheEdgesOfTheirConditions) {
   const float spent = (0.01f + 0.015f) + 0.025f;  // running sums of the e's, by hand
   const std::string errorSum = "  The sum of the e's is not equal to the type-I error.\n";
@@ -171,7 +175,7 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
       // Every value at the edge where it is kept, silently.
       {{{17, "-5"}, {40, "2e-10"}, {43, "1"}, {54, "1.01"}, {61, "0.00001 0.000009 -2"},
         {70, "7"}, {74, "3"}, {78, "2 4 6"}, {83, "0.8 0.6 0.000011"}, {88, "0 5 0"},
-        {113, "2e-10 0.5"}, {118, "2"}, {121, "3 2e-8"}, {124, "0.9 0.8"}},
+        {113, "2e-10 0.5"}, {118, "2"}, {121, "1e-8 2e-8"}, {124, "0.9 0.9"}},
        "",
        {{F(seed), -5}, {F(typeIError), 2e-10f}, {F(sides), 1}, {F(haybittleB), 1.01f},
         {F(boundaryValues[1]), 0.00001f}, {F(boundaryValues[2]), 1.96f},
@@ -204,9 +208,9 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
       {{{74, "3"}, {78, "2 4 0"}, {83, "0.8 0.6 0.4"}}, kSpaced + "10.\n",
        {{F(baselineCurve.x[1]), float(10.0 / 3.0)}, {F(baselineCurve.x[2]), float(20.0 / 3.0)},
         {F(baselineCurve.x[3]), 10}, {F(baselineCurve.s[0]), 1}}},
-      {{{83, "0 0.00001"}}, survivalRepair("   24.000"), {{F(baselineCurve.s[2]), 0.00001f}}},
-      {{{83, "0 0.000009"}}, survivalRepair("   24.000"),
-       {{F(baselineCurve.s[1]), 0}, {F(baselineCurve.s[2]), 0.00001f}}},
+      {{{83, "0.5 0.00001"}}, survivalRepair("   24.000"), {{F(baselineCurve.s[2]), 0.00001f}}},
+      {{{83, "0.00001 0.000009"}}, survivalRepair("   24.000"),
+       {{F(baselineCurve.s[1]), 0.00001f}, {F(baselineCurve.s[2]), 0.00001f}}},
       // The alternative code only decides what line 113 holds; both forms take one line.
       {{{108, "1.5"}, {113, "0.75 0.5"}}, "",
        {{F(alternativeCurve.count), 2}, {F(alternativeCurve.x[0]), 0},
@@ -291,6 +295,47 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{95, "-0.2"}, {148, "0"}, {150, "4"}, {152, "0.1"}}, kOne + powerRefused("-0.2")},
       {{{20, "two"}, {23, "0"}}, "line 20: expected a whole number, found 'two'",
        {{F(analysisCount), 0}}}});  // nothing after the failing line runs
+}
+
+TEST(ErrorPaths, CurvesMustRiseInTimeAndNeverRiseInSurvivalAfterTheirRepairs) {
+  const std::string cuts = "the cut points of the ", rise = " must not rise: survival value ";
+  const std::string baseline = "baseline curve must increase from above 0: cut point ";
+  expectReadings({
+      // Kept: a first value equal to S(0) = 1, flat stretches, a censoring curve flat at 1.
+      {{{83, "1 0.4"}, {118, "2"}, {121, "10 20"}, {124, "1 1"}, {129, "2"}, {132, "1 2"},
+        {135, "0.9 0.9"}},
+       "",
+       {{F(baselineCurve.s[1]), 1}, {F(censoringControl.s[2]), 1}}},
+      {{{78, "12 12"}}, "line 78: " + cuts + baseline + "2 (12) is not above cut point 1 (12)"},
+      {{{78, "-1 24"}}, "line 78: " + cuts + baseline + "1 (-1) is not above 0"},
+      {{{78, "0 24"}}, "line 78: " + cuts + baseline + "1 (0) is not above 0"},
+      {{{74, "3"}, {78, "4 2 0"}, {83, "0.8 0.6 0.4"}}, kSpaced + "10.\n"},  // spaced, then kept
+      {{{83, "0.7 0.8"}},
+       "line 83: the survival values of the baseline curve" + rise + "2 (0.8) is above survival "
+       "value 1 (0.7)"},
+      {{{83, "1.2 0.4"}},
+       "line 83: the survival values of the baseline curve" + rise + "1 (1.2) is above 1"},
+      // After its repair the last value may lie above an earlier one.
+      {{{83, "0 0"}},
+       survivalRepair("   24.000") + "line 83: the survival values of the baseline curve" + rise +
+           "2 (1e-05) is above survival value 1 (0)"},
+      {{{103, "24 12"}}, "line 103: " + cuts + "treatment intervals must increase from above 0: "
+                         "cut point 2 (12) is not above cut point 1 (24)"},
+      {{{108, "1"}, {113, "0.5 0.6"}},
+       "line 113: the survival values of the treatment curve" + rise +
+           "2 (0.6) is above survival value 1 (0.5)"},
+      {{{118, "2"}, {121, "30 30"}},
+       "line 121: " + cuts + "control censoring curve must increase from above 0: cut point 2 "
+       "(30) is not above cut point 1 (30)"},
+      {{{124, "1.1"}},
+       "line 124: the survival values of the control censoring curve" + rise +
+           "1 (1.1) is above 1"},
+      {{{129, "2"}, {132, "35 20"}},
+       "line 132: " + cuts + "treatment censoring curve must increase from above 0: cut point 2 "
+       "(20) is not above cut point 1 (35)"},
+      {{{129, "2"}, {132, "20 35"}, {135, "0.8 0.85"}},
+       "line 135: the survival values of the treatment censoring curve" + rise +
+           "2 (0.85) is above survival value 1 (0.8)"}});
 }
 
 TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {

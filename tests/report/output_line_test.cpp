@@ -42,6 +42,13 @@ TEST(LaidOutLine, FieldsRoundRightAlignAndOverflowToAsterisks) {
   EXPECT_EQ(formatFixed(100.0f, 5, 2), "*****");
   EXPECT_EQ(formatInteger(-123457, 10), "   -123457");
   EXPECT_EQ(formatInteger(123, 2), "**");
+  // Non-finite values as words, right-aligned; asterisks when the word does not fit.
+  const float inf = std::numeric_limits<float>::infinity();
+  EXPECT_EQ(formatFixed(inf, 9, 3), " Infinity");
+  EXPECT_EQ(formatFixed(-inf, 9, 2), "-Infinity");
+  EXPECT_EQ(formatFixed(std::nanf(""), 6, 2), "   NaN");
+  EXPECT_EQ(formatFixed(inf, 7, 2), "*******");
+  EXPECT_EQ(formatFixed(std::nanf(""), 2, 0), "**");
   std::ostringstream out;
   LaidOutLine().text("The hazard ratio on [0,").fixed(4.0f, 5, 2).text("] is set to 1.").writeTo(out);
   EXPECT_EQ(out.str(), "The hazard ratio on [0, 4.00] is set to 1.\n");

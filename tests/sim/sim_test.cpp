@@ -67,8 +67,20 @@ TEST(UniformGenerator, DocumentedStreamsRestartAndBothEnds) {
   EXPECT_EQ(seeds, (std::vector{1, 777, 777, 1}));
   EXPECT_EQ(UniformGenerator::toUnitInterval(0), 0.0f);
   EXPECT_EQ(UniformGenerator::toUnitInterval(999999999), 1.0f);
-  for (int32_t s : {2000000000, INT32_MIN})  // beyond the seed constant
-    for (float u : draws(s, 2000)) ASSERT_TRUE(u >= 0.0f && u <= 1.0f) << s;
+}
+
+TEST(UniformGenerator, SeedsBeyondTheSeedConstantStartNegativeAndAreUsedUnchanged) {
+  // Values of an independent reading of the algorithm. 999999999 starts the table at
+  // -838196601 and stays in [0, 1]; 2^31 - 1 leaves it (draws 16 and 40) and makes the
+  // difference of draw 150 wrap around 32 bits before the modulus is added.
+  const std::vector<float> large = draws(999999999, 6);
+  EXPECT_EQ(large, (std::vector{0.769620359f, 0.930898428f, 0.769186854f, 0.0441254117f,
+                                0.24634476f, 0.206469908f}));
+  EXPECT_EQ(draws(-999999999, 6), large);
+  const std::vector<float> largest = draws(INT32_MAX, 2000);
+  EXPECT_EQ((std::vector{largest[16], largest[40], largest[150], largest[151], largest[1999]}),
+            (std::vector{-0.796008468f, 1.30345559f, -0.97859633f, 0.357730359f, 0.0790222436f}));
+  EXPECT_EQ(draws(INT32_MIN, 3), (std::vector{0.598124564f, 0.371820301f, 0.819710553f}));
 }
 
 TEST(SurvivalCurves, DocumentedTimesAndNeverReached) {
@@ -110,6 +122,38 @@ TEST(GenerateTrial, ControlArmFirstAndDrawsPerPatient) {
   d.dropInCount = d.dropOutCount = 2;
   d.dropOutTimes = {0, 0, 1e30f};
   EXPECT_EQ(drawsToGenerate(d, 10, t), 5 * (3 + 2) + 5 * (3 + 1));
+}
+
+TEST(GenerateTrial, ASwitchWithNoChanceBeyondItsTimeGivesUpAfterAMillionDraws) {
+  // The curve switched to has S(10) = 1e-50: only a uniform of exactly 0 gets beyond the
+  // switch point at 10. The first patient of the arm has its event after 10 and switches.
+  const auto steep = curve({0, 1}, {1, 0.00001f});
+  auto dropIn = design(), dropOut = design();
+  dropIn.alternativeCurve = steep;
+  dropOut.baselineCurve = steep;
+  dropIn.dropInCount = dropOut.dropOutCount = 1;
+  dropIn.dropInTimes[1] = dropOut.dropOutTimes[1] = 10;
+  dropIn.dropInRates[1] = dropOut.dropOutRates[1] = 1;
+  const std::vector<float> stream = draws(-123457, 1'000'004);
+  for (auto [d, n, line, text] :
+       {std::tuple{dropIn, 2, 142, "drop-in"}, {dropOut, 1, 150, "drop-out"}}) {
+    SimulatedTrial trial(2);
+    UniformGenerator g;
+    int32_t seed = -123457;
+    std::ostringstream report;
+    try {
+      generateTrial(d, n, g, seed, trial, report);
+      ADD_FAILURE() << text << " ended";
+    } catch (const RunError& error) {
+      EXPECT_EQ(error.line(), line);
+      EXPECT_EQ(std::string(error.what()),
+                "no event time after the " + std::string(text) + " time 10 (point 1) in 1000000 "
+                "draws for one patient: the curve the patient switches to leaves almost no chance "
+                "of an event after that time");
+    }
+    // Entry, event, the switch draw and a million attempts after the first.
+    EXPECT_EQ(g.nextUniform(seed), stream[3 + 1'000'000]) << text;
+  }
 }
 
 TEST(CollectAnalysisData, EntryAtTheAnalysisIsNotSeenAndAnEventAtTheEndOfFollowUpIs) {
