@@ -33,6 +33,17 @@ void requireKnownBoundaryMethod(const DesignParameters& design, int32_t line) {
                  line);
 }
 
+void requireIncreasingAnalysisTimes(const DesignParameters& design, int32_t line) {
+  const AnalysisValues& times = design.analysisTimes;
+  for (int32_t k = 2; k <= design.analysisCount; ++k) {
+    if (times[k] > times[k - 1]) continue;
+    throw RunError("the analysis times must increase: analysis " + std::to_string(k) + " (" +
+                       shortest(times[k]) + ") is not after analysis " + std::to_string(k - 1) +
+                       " (" + shortest(times[k - 1]) + ")",
+                   line);
+  }
+}
+
 void requireKnownSides(const DesignParameters& design, int32_t line) {
   if (design.sides == 1 || design.sides == 2) return;
   throw RunError("the number of sides is " + std::to_string(design.sides) + "; it must be 1 or 2",

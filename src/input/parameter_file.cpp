@@ -80,6 +80,7 @@ void readAnalyses(LayoutReader& lines, DesignParameters& design, std::ostream& c
                      lines.lineNumber());
   lines.reals(23, oneBased(design.analysisTimes, design.analysisCount));
   repairLastAnalysisTime(design, console);
+  requireIncreasingAnalysisTimes(design, lines.lineNumber());
 
   lines.wholeNumber(26, design.statisticCount);
   repairStatisticCount(design, console);

@@ -107,6 +107,10 @@ std::string survivalRepair(const char* at) {
   return " Since your last survival value is <.00001.\n The survival value at " + std::string(at) +
          " is set to .00001. Hope this is OK.\n";
 }
+std::string notAfter(int k, const char* time, int previous, const char* previousTime) {
+  return "the analysis times must increase: analysis " + std::to_string(k) + " (" + time +
+         ") is not after analysis " + std::to_string(previous) + " (" + previousTime + ")";
+}
 std::string powerRefused(const std::string& power) {
   return "line 95: the desired power is " + power + "; it must lie strictly between 0 and 1";
 }
@@ -190,7 +194,7 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
       {{{20, "1"}, {23, "0"}}, nonSequential + "  The last look has been set at 10.\n",
        {{F(analysisTimes[1]), 10}}},
       {{{20, "-3"}}, nonSequential, {{F(analysisCount), 1}}},
-      {{{23, "-1 20 -0.5"}}, "  The last look has been set at 10.\n",
+      {{{23, "-1 5 -0.5"}}, "  The last look has been set at 10.\n",
        {{F(analysisTimes[1]), -1}, {F(analysisTimes[3]), 10}}},
       {{{11, "1"}}, "",
        {{F(errorSplit[0]), 0}, {F(errorSplit[1]), 0.01f}, {F(errorSplit[2]), 0.01f + 0.015f},
@@ -262,6 +266,12 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{152, "0.03" + kEnd}}, "line 153: " + end},
       // Limits: counts, codes, accrual, and the desired power only after line 152.
       {{{20, "16"}}, "line 20: the number of analyses is 16; at most 15 are supported"},
+      // Analysis times that do not increase, after the repair of the last one.
+      {{{23, "48 36 24"}}, "line 23: " + notAfter(2, "36", 1, "48"), {{F(analysisTimes[3]), 24}}},
+      {{{23, "10 20 20"}}, "line 23: " + notAfter(3, "20", 2, "20")},
+      {{{23, "10 20 -5"}},
+       "  The last look has been set at 10.\nline 23: " + notAfter(3, "10", 2, "20")},
+      {{{23, "10 20\n15"}}, "line 24: " + notAfter(3, "15", 2, "20")},
       {{{26, "-1"}}, "line 26: the number of test statistics is -1" + atLeastOne},
       {{{26, "6"}}, "line 26: the number of test statistics is 6; at most 5 are supported"},
       {{{74, "-1"}}, "line 74: the number of intervals of the baseline curve is -1" + atLeastOne},
@@ -272,7 +282,7 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{140, "21"}}, "line 140: the number of drop-in points" + twenty},
       {{{148, "21"}}, "line 148: the number of drop-out points" + twenty},
       // Limits at their edges; a skipped line is not held; the last needs no line end.
-      {{{12, longLine}, {20, "15"}, {23, "15*10"}, {26, "5"}, {30, "5*0"}, {33, "5*0"},
+      {{{12, longLine}, {20, "15"}, {23, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15"}, {26, "5"}, {30, "5*0"}, {33, "5*0"},
         {49, "15*0"}, {61, "15*2"}, {88, "10 20 1000000"}, {95, "0.9999"}, {148, "20"},
         {150, "20*1"}, {152, "20*1" + kEnd}}, "", {{F(dropOutRates[20]), 1}}},
       {{{11, "5"}}, "line 11: the boundary method is 5; it must be 1, 2, 3 or 4"},
