@@ -292,7 +292,9 @@ TEST(NullVariance, IsAQuarterOfTheExpectedEventsAlsoAfterTheLastCutPoint) {
     const double lastCut = c.curve.x[n], lastSurvival = c.curve.s[n];
     const double hazard = std::log(double(c.curve.s[n - 1]) / lastSurvival) /
                           (lastCut - double(c.curve.x[n - 1]));
-    const auto survival = [&](double u) { return lastSurvival * std::exp(-hazard * (u - lastCut)); };
+    const auto survival = [&](double u) {
+      return lastSurvival * std::exp(-hazard * (u - lastCut));
+    };
     for (int32_t i = 1; i <= 3; ++i) {
       const double T = c.times[i - 1], D = c.accrualPeriod;
       const double events = kRate * (D - (survival(T - D) - survival(T)) / hazard);

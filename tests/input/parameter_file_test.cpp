@@ -282,8 +282,8 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{140, "21"}}, "line 140: the number of drop-in points" + twenty},
       {{{148, "21"}}, "line 148: the number of drop-out points" + twenty},
       // Limits at their edges; a skipped line is not held; the last needs no line end.
-      {{{12, longLine}, {20, "15"}, {23, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15"}, {26, "5"}, {30, "5*0"}, {33, "5*0"},
-        {49, "15*0"}, {61, "15*2"}, {88, "10 20 1000000"}, {95, "0.9999"}, {148, "20"},
+      {{{12, longLine}, {20, "15"}, {23, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15"}, {26, "5"},
+        {30, "5*0"}, {33, "5*0"}, {49, "15*0"}, {61, "15*2"}, {88, "10 20 1000000"}, {95, "0.9999"}, {148, "20"},
         {150, "20*1"}, {152, "20*1" + kEnd}}, "", {{F(dropOutRates[20]), 1}}},
       {{{11, "5"}}, "line 11: the boundary method is 5; it must be 1, 2, 3 or 4"},
       {{{11, "-1"}}, "line 11: the boundary method is -1; it must be 1, 2, 3 or 4"},
