@@ -1,20 +1,15 @@
 #include "input/design_limits.h"
 
-#include <charconv>
 #include <string>
 
+#include "report/message_text.h"
 #include "report/run_error.h"
 
 namespace survseq::input {
 
 namespace {
 
-// The shortest text that reads back as the same float.
-std::string shortest(float value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+std::string shortest(float value) { return report::numberText(value); }
 
 }  // namespace
 

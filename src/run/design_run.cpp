@@ -49,7 +49,7 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
   input::DesignParameters design;
   report::ReportFile reportFile;
   try {
-    input::readParameterFile(parameters, console, design, reportFile);
+    input::readParameterFile(parameters, console, errors, design, reportFile);
     searchAccrualRate(design, reportFile, console);
     reportFile.finish();
     console.flush();

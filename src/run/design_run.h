@@ -13,7 +13,7 @@ struct RunOptions {};
 // Reads the parameter file from `parameters`, writes the repair messages and console
 // lines to `console`, searches for the accrual rate and writes the report file named in
 // the parameter file. Returns the exit status: 0 on success; 1 after writing the one-line
-// error on `errors`.
+// error on `errors`. Warnings also go to `errors` and let the run go on.
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
               const RunOptions& options);
 

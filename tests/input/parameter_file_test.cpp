@@ -50,14 +50,15 @@ struct Reading {
   std::string outcome;  // the console, then "line N: <error>" if any
   std::string opened;   // "name:line" for each opening; the file is never created
   std::string consoleAtOpening;
+  std::string warnings;
 };
 
 Reading read(const std::string& text) {
   Reading r;
   std::istringstream in(text);
-  std::ostringstream console;
+  std::ostringstream console, warnings;
   try {
-    readParameterFile(in, console, r.design, [&](const std::string& name, int32_t line) {
+    readParameterFile(in, console, warnings, r.design, [&](const std::string& name, int32_t line) {
       r.opened += name + ":" + std::to_string(line);
       r.consoleAtOpening = console.str();
     });
@@ -65,6 +66,7 @@ Reading read(const std::string& text) {
   } catch (const RunError& error) {
     r.outcome = console.str() + "line " + std::to_string(error.line()) + ": " + error.what();
   }
+  r.warnings = warnings.str();
   return r;
 }
 
@@ -77,13 +79,14 @@ void expectValues(const DesignParameters& design, const Expected& expected) {
   for (const auto& [field, value] : expected) EXPECT_EQ(field.get(design), value) << field.name;
 }
 
-// One sound file with lines replaced: its console and error, members after reading, and
-// the output file opened, when given.
+// One sound file with lines replaced: its console and error, members after reading, the
+// output file opened, when given, and the warnings.
 struct Case {
   LineTexts replaced;
   std::string outcome;
   Expected values = {};
   std::string opened = "";
+  std::string warnings = "";
 };
 
 void expectReadings(const std::vector<Case>& cases) {
@@ -95,6 +98,7 @@ void expectReadings(const std::vector<Case>& cases) {
     if (!c.opened.empty()) {
       EXPECT_EQ(r.opened, c.opened);
     }
+    EXPECT_EQ(r.warnings, c.warnings);
   }
 }
 
@@ -106,6 +110,13 @@ const std::string kSpaced =
 std::string survivalRepair(const char* at) {
   return " Since your last survival value is <.00001.\n The survival value at " + std::string(at) +
          " is set to .00001. Hope this is OK.\n";
+}
+std::string steepInterval(const char* from, const char* to, const std::string& interval,
+                          int line = 83) {
+  return "survseq: warning: line " + std::to_string(line) + ": the control survival falls from " +
+         from + " to " + to + " on the interval " + interval +
+         ", below half; the planned information takes it as linear there and comes out too "
+         "low: add cut points inside " + interval + "\n";
 }
 std::string notAfter(int k, const char* time, int previous, const char* previousTime) {
   return "the analysis times must increase: analysis " + std::to_string(k) + " (" + time +
@@ -131,6 +142,7 @@ TEST(ZeroFile, WritesEveryMessageInLineOrderAndReadsToTheDefaults) {
   EXPECT_EQ(read(file({}, true)).outcome, messages + powerRefused("0"));
   const Reading r = read(file({{95, "0.8"}}, true));
   EXPECT_EQ(r.outcome, messages);
+  EXPECT_EQ(r.warnings, steepInterval("1", "1e-05", "(0, 10]"));
   // Opened once, with the message of line 11 out and that of line 17 not yet.
   EXPECT_EQ(r.opened, "0:14");
   EXPECT_EQ(r.consoleAtOpening, "  The Lan-Demets method is chosen.\n");
@@ -182,7 +194,9 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
         {F(boundaryValues[3]), 1.96f}, {F(useFunction), 7}, {F(baselineCurve.x[3]), 6},
         {F(baselineCurve.s[3]), 0.000011f}, {F(accrualPeriod), 10}, {F(accrualRateLower), 5},
         {F(accrualRateUpper), 50}, {F(accrualRate), 50}, {F(hazardRatios[1]), 2e-10f},
-        {F(censoringControl.x[2]), 2e-8f}}},
+        {F(censoringControl.x[2]), 2e-8f}},
+       "",
+       steepInterval("0.6", "1.1e-05", "(4, 6]")},
       // Repairs at their edges (values as in the zero file), whatever the boundary method.
       {{{11, "3"}, {26, "0"}, {30, "0"}, {33, "0"}, {37, "-1"}, {40, "1e-10"}, {43, "0"},
         {54, "1"}, {70, "-2"}},
@@ -208,9 +222,11 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
       {{{74, "3"}, {78, "2 4 0"}, {83, "0.8 0.6 0.4"}}, kSpaced + "10.\n",
        {{F(baselineCurve.x[1]), float(10.0 / 3.0)}, {F(baselineCurve.x[2]), float(20.0 / 3.0)},
         {F(baselineCurve.x[3]), 10}, {F(baselineCurve.s[0]), 1}}},
-      {{{83, "0 0.00001"}}, survivalRepair("   24.000"), {{F(baselineCurve.s[2]), 0.00001f}}},
+      {{{83, "0 0.00001"}}, survivalRepair("   24.000"), {{F(baselineCurve.s[2]), 0.00001f}},
+       "", steepInterval("1", "0", "(0, 12]")},
       {{{83, "0 0.000009"}}, survivalRepair("   24.000"),
-       {{F(baselineCurve.s[1]), 0}, {F(baselineCurve.s[2]), 0.00001f}}},
+       {{F(baselineCurve.s[1]), 0}, {F(baselineCurve.s[2]), 0.00001f}}, "",
+       steepInterval("1", "0", "(0, 12]")},
       // The alternative code only decides what line 113 holds; both forms take one line.
       {{{108, "1.5"}, {113, "0.75 0.5"}}, "",
        {{F(alternativeCurve.count), 2}, {F(alternativeCurve.x[0]), 0},
@@ -235,6 +251,19 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
        kOne.substr(1) + kOne + kOne + kOne,  // line 118 has no blank of its own
        {{F(censoringControl.count), 1}, {F(censoringTreatment.count), 1}, {F(dropInCount), 1},
         {F(dropOutCount), 1}}}});
+}
+
+TEST(Warnings, ControlIntervalsThatEndBelowHalfTheirStartAreNamedOneByOne) {
+  expectReadings({
+      {{{74, "1"}, {78, "48"}, {83, "0.0625"}}, "", {}, "", steepInterval("1", "0.0625", "(0, 48]")},
+      // Exactly half is not below half; the line is the one the values were read from.
+      {{{74, "4"}, {78, "12 24 36 48"}, {83, "0.5 0.25 0.125 0.0625"}}, ""},
+      {{{74, "4"}, {78, "12 24 36 48"}, {83, "0.5 0.2 0.125\n 0.05"}}, "", {}, "",
+       steepInterval("0.5", "0.2", "(12, 24]", 84) + steepInterval("0.125", "0.05", "(36, 48]", 84)},
+      // A rising interval, and the survival repair before the check.
+      {{{74, "2"}, {78, "12 24"}, {83, "0.5 0.6"}}, ""},
+      {{{74, "2"}, {78, "12 24"}, {83, "0.5 0"}}, survivalRepair("   24.000"), {}, "",
+       steepInterval("0.5", "1e-05", "(12, 24]")}});
 }
 
 TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
@@ -310,7 +339,7 @@ TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
     DesignParameters design;
     report::ReportFile report;
     try {
-      readParameterFile(in, console, design, report);
+      readParameterFile(in, console, console, design, report);
     } catch (const RunError& error) {
       return std::to_string(error.line()) + ": " + error.what();
     }
@@ -325,7 +354,30 @@ TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
   std::ofstream(path) << "old content\n";
   EXPECT_EQ(readInto(path), "new\n");
   std::filesystem::remove(path);
-  EXPECT_EQ(readInto(path / "report.out").rfind("14: cannot open the output file", 0), 0u);
+  const std::string refused = readInto(path / "report.out");
+  EXPECT_EQ(refused.rfind("14: cannot open the output file", 0), 0u) << refused;
+}
+
+TEST(OutputFile, AFailedOpenOfANameThatASlashCutShortSuggestsQuotes) {
+  const auto failure = [](const std::string& line14) -> std::string {
+    std::istringstream in(file({{14, line14}}));
+    std::ostringstream console;
+    DesignParameters design;
+    try {
+      readParameterFile(in, console, console, design, [](const std::string& name, int32_t line) {
+        throw RunError("cannot open '" + name + "': Is a directory", line);
+      });
+    } catch (const RunError& error) {
+      return std::to_string(error.line()) + ": " + error.what();
+    }
+    return "opened";
+  };
+  const std::string failed = "14: cannot open 'results': Is a directory";
+  EXPECT_EQ(failure("results/out.txt"),
+            failed + "; the name ended at a '/': put a name that holds one in quotes");
+  // Quoted, or ended by something else: nothing was cut by a slash.
+  for (const char* line14 : {"'results'", "results out.txt", "'results'/out.txt", "results,/"})
+    EXPECT_EQ(failure(line14), failed) << line14;
 }
 
 #undef F
