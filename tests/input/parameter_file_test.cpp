@@ -332,7 +332,7 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
        {{F(analysisCount), 0}}}});  // nothing after the failing line runs
 }
 
-TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
+TEST(OutputFile, IsCreatedOrReplacedOrEndsTheRunAtLine14WithTheReason) {
   const auto readInto = [](const std::filesystem::path& name) -> std::string {
     std::istringstream in(file({{14, "'" + name.string() + "'"}}));
     std::ostringstream console;
@@ -356,6 +356,7 @@ TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
   std::filesystem::remove(path);
   const std::string refused = readInto(path / "report.out");
   EXPECT_EQ(refused.rfind("14: cannot open the output file", 0), 0u) << refused;
+  EXPECT_TRUE(refused.ends_with("for writing: No such file or directory")) << refused;
 }
 
 TEST(OutputFile, AFailedOpenOfANameThatASlashCutShortSuggestsQuotes) {
