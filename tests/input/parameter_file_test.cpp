@@ -255,11 +255,13 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
 
 TEST(Warnings, ControlIntervalsThatEndBelowHalfTheirStartAreNamedOneByOne) {
   expectReadings({
-      {{{74, "1"}, {78, "48"}, {83, "0.0625"}}, "", {}, "", steepInterval("1", "0.0625", "(0, 48]")},
+      {{{74, "1"}, {78, "48"}, {83, "0.0625"}}, "", {}, "",
+       steepInterval("1", "0.0625", "(0, 48]")},
       // Exactly half is not below half; the line is the one the values were read from.
       {{{74, "4"}, {78, "12 24 36 48"}, {83, "0.5 0.25 0.125 0.0625"}}, ""},
       {{{74, "4"}, {78, "12 24 36 48"}, {83, "0.5 0.2 0.125\n 0.05"}}, "", {}, "",
-       steepInterval("0.5", "0.2", "(12, 24]", 84) + steepInterval("0.125", "0.05", "(36, 48]", 84)},
+       steepInterval("0.5", "0.2", "(12, 24]", 84) +
+           steepInterval("0.125", "0.05", "(36, 48]", 84)},
       // A rising interval, and the survival repair before the check.
       {{{74, "2"}, {78, "12 24"}, {83, "0.5 0.6"}}, ""},
       {{{74, "2"}, {78, "12 24"}, {83, "0.5 0"}}, survivalRepair("   24.000"), {}, "",
