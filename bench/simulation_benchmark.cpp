@@ -23,7 +23,7 @@ void simulatedTrials(benchmark::State& state, const std::string& designName) {
   std::ostringstream console;
   input::DesignParameters design;
   report::ReportFile reportFile;  // the designs write their report to /dev/null
-  input::readParameterFile(in, console, design, reportFile);
+  input::readParameterFile(in, console, console, design, reportFile);
 
   std::ostringstream discarded;
   search::Report report(discarded, reportFile.stream());

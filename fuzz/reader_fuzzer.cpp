@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostream console(nullptr);  // a stream without buffer drops what it is given
   DesignParameters design;
   try {
-    survseq::input::readParameterFile(in, console, design, [](const std::string&, int32_t) {});
+    survseq::input::readParameterFile(in, console, console, design,
+                                      [](const std::string&, int32_t) {});
   } catch (const survseq::RunError&) {
     return 0;
   }

@@ -4,13 +4,16 @@
 
 // The expected null variance of a weighted log-rank score at analysis time T is
 //
-//   V = (rate / 2) * integral over 0 <= u <= min(T, x(n)) of
-//                      lambda(u) * nullVarianceIntegrand(u) * min(D, T - u) du,
+//   V = (rate / 2) * integral over 0 <= u <= T of
+//                      f(u) * nullVarianceIntegrand(u) * min(D, T - u) du,
 //
-// where lambda is the baseline event density, taken as constant on each piece of the
-// baseline curve (the survival drop of the piece over its width), and min(D, T - u) is
-// the length of the part of the accrual period [0, D] from which a patient whose event
-// comes u after entry has failed by T.
+// where f is the baseline event density and min(D, T - u) is the length of the part of
+// the accrual period [0, D] from which a patient whose event comes u after entry has
+// failed by T. Up to the last cut point x(n) of the baseline curve the density is taken
+// as constant on each piece (the survival drop of the piece over its width); beyond it
+// the curve goes on with the hazard lambda_n of its last interval, so there the density
+// is lambda_n S(u). Each part is integrated by the midpoint rule with steps of 0.01
+// counted from the start of the part.
 
 namespace survseq::bounds {
 
@@ -24,17 +27,17 @@ float entryWindow(float u, float fallStart, float analysisTime, float accrualPer
   return u <= fallStart ? accrualPeriod : analysisTime - u;
 }
 
-}  // namespace
-
-float integrateNullVariancePiece(const input::DesignParameters& design, float a, float b,
-                                 float analysisTime, float accrualPeriod, float rho, float tau) {
+// Midpoint rule over [a, b] of weight(u) * min(D, T - u): full steps counted from a, so
+// the grid restarts on every part, then the rest of [a, b] as one step of its own
+// width. Each step's term is formed in double and the sum held in single precision.
+template <typename Weight>
+float integrateMidpoints(float a, float b, float analysisTime, float accrualPeriod,
+                         const Weight& weight) {
   const float fallStart = analysisTime - accrualPeriod;
   const auto integrand = [&](float u) {
-    return double(sim::nullVarianceIntegrand(design, u, rho, tau)) *
-           double(entryWindow(u, fallStart, analysisTime, accrualPeriod));
+    return weight(u) * double(entryWindow(u, fallStart, analysisTime, accrualPeriod));
   };
 
-  // Full steps counted from a, so the grid restarts on every piece.
   float sum = 0.0f;
   float stepEnd = a + kIntegrationStep;
   float midpoint = a + kHalfIntegrationStep;
@@ -44,11 +47,32 @@ float integrateNullVariancePiece(const input::DesignParameters& design, float a,
     midpoint += kIntegrationStep;
   }
 
-  // The rest of the piece, as one step of its own width.
   const float restStart = stepEnd - kIntegrationStep;
   const float restMidpoint = static_cast<float>((double(restStart) + double(b)) / 2.0);
   return static_cast<float>(double(sum) +
                             integrand(restMidpoint) * (double(b) - double(restStart)));
+}
+
+}  // namespace
+
+float integrateNullVariancePiece(const input::DesignParameters& design, float a, float b,
+                                 float analysisTime, float accrualPeriod, float rho, float tau) {
+  return integrateMidpoints(a, b, analysisTime, accrualPeriod, [&](float u) {
+    return double(sim::nullVarianceIntegrand(design, u, rho, tau));
+  });
+}
+
+float integrateNullVarianceTail(const input::DesignParameters& design, float analysisTime,
+                                float accrualPeriod, float rho, float tau) {
+  const input::SurvivalCurve& baseline = design.baselineCurve;
+  const float lastCut = baseline.x[baseline.count];
+  if (!(analysisTime > lastCut)) return 0.0f;
+  const float lastHazard = sim::intervalHazard(baseline, baseline.count);
+  return integrateMidpoints(lastCut, analysisTime, analysisTime, accrualPeriod, [&](float u) {
+    const float density =
+        static_cast<float>(double(lastHazard) * double(sim::survivalAt(baseline, u)));
+    return double(sim::nullVarianceIntegrand(design, u, rho, tau)) * double(density);
+  });
 }
 
 void nullVariances(const input::DesignParameters& design, float accrualRate, float rho,
@@ -57,20 +81,25 @@ void nullVariances(const input::DesignParameters& design, float accrualRate, flo
   for (int32_t i = 1; i <= design.analysisCount; ++i) {
     const float analysisTime = design.analysisTimes[i];
     float variance = 0.0f;
-    for (int32_t p = 1; p <= baseline.count; ++p) {
+    bool endsBeforeAnalysis = true;
+    for (int32_t p = 1; p <= baseline.count && endsBeforeAnalysis; ++p) {
       const float eventDensity = static_cast<float>(
           (double(baseline.s[p - 1]) - double(baseline.s[p])) /
           (double(baseline.x[p]) - double(baseline.x[p - 1])));
-      // Events after the analysis time, or after the last cut point, do not count.
-      const bool pieceEndsBefore = baseline.x[p] < analysisTime;
-      const float pieceEnd = pieceEndsBefore ? baseline.x[p] : analysisTime;
+      // Events after the analysis time do not count.
+      endsBeforeAnalysis = baseline.x[p] < analysisTime;
+      const float pieceEnd = endsBeforeAnalysis ? baseline.x[p] : analysisTime;
       variance = static_cast<float>(
           double(variance) +
           double(eventDensity) * double(integrateNullVariancePiece(design, baseline.x[p - 1],
                                                                    pieceEnd, analysisTime,
                                                                    design.accrualPeriod, rho,
                                                                    tau)));
-      if (!pieceEndsBefore) break;
+    }
+    if (endsBeforeAnalysis) {  // events after the last cut point, up to the analysis
+      variance = static_cast<float>(
+          double(variance) + double(integrateNullVarianceTail(design, analysisTime,
+                                                              design.accrualPeriod, rho, tau)));
     }
     variances[i] = static_cast<float>(double(variance) / 2.0 * double(accrualRate));
   }

@@ -14,4 +14,10 @@ void nullVariances(const input::DesignParameters& design, float accrualRate, flo
 float integrateNullVariancePiece(const input::DesignParameters& design, float a, float b,
                                  float analysisTime, float accrualPeriod, float rho, float tau);
 
+// The same rule over (x(n), T] beyond the last cut point of the baseline curve, with
+// the curve's own density there: the integral of nullVarianceIntegrand(u) * f(u) *
+// min(D, T - u), f(u) = lambda_n S(u). Zero when T is not after x(n).
+float integrateNullVarianceTail(const input::DesignParameters& design, float analysisTime,
+                                float accrualPeriod, float rho, float tau);
+
 }  // namespace survseq::bounds

@@ -1,20 +1,15 @@
 #include "input/design_limits.h"
 
-#include <charconv>
 #include <string>
 
+#include "report/message_text.h"
 #include "report/run_error.h"
 
 namespace survseq::input {
 
 namespace {
 
-// The shortest text that reads back as the same float.
-std::string shortest(float value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+std::string shortest(float value) { return report::numberText(value); }
 
 }  // namespace
 
@@ -31,6 +26,17 @@ void requireKnownBoundaryMethod(const DesignParameters& design, int32_t line) {
   throw RunError("the boundary method is " + std::to_string(design.boundaryMethod) +
                      "; it must be 1, 2, 3 or 4",
                  line);
+}
+
+void requireIncreasingAnalysisTimes(const DesignParameters& design, int32_t line) {
+  const AnalysisValues& times = design.analysisTimes;
+  for (int32_t k = 2; k <= design.analysisCount; ++k) {
+    if (times[k] > times[k - 1]) continue;
+    throw RunError("the analysis times must increase: analysis " + std::to_string(k) + " (" +
+                       shortest(times[k]) + ") is not after analysis " + std::to_string(k - 1) +
+                       " (" + shortest(times[k - 1]) + ")",
+                   line);
+  }
 }
 
 void requireKnownSides(const DesignParameters& design, int32_t line) {

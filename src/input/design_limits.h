@@ -18,6 +18,9 @@ void requireCountWithin(int32_t count, int32_t maximum, std::string_view what, i
 // The boundary method, after its default, must be one of the codes 1..4.
 void requireKnownBoundaryMethod(const DesignParameters& design, int32_t line);
 
+// After the repair of the last one, every analysis time must come after the one before.
+void requireIncreasingAnalysisTimes(const DesignParameters& design, int32_t line);
+
 // The test must be one- or two-sided.
 void requireKnownSides(const DesignParameters& design, int32_t line);
 

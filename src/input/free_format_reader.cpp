@@ -4,6 +4,7 @@
 #include <istream>
 #include <streambuf>
 
+#include "report/message_text.h"
 #include "report/run_error.h"
 #include "input/value_text.h"
 
@@ -74,7 +75,9 @@ void FreeFormatReader::readReals(std::span<float> values) {
 }
 
 void FreeFormatReader::readText(std::string& value) {
+  lastValueBare_ = false;
   read(1, true, [&](size_t, const std::string& text) { value = text; });
+  textCutAtSlash_ = lastValueBare_ && position_ < line_.size() && line_[position_] == '/';
 }
 
 template <typename Store>
@@ -126,7 +129,8 @@ FreeFormatReader::Item FreeFormatReader::scanConstant(bool textValues) {
         parseWholeNumber(std::string_view(line_).substr(start, digitsEnd - start));
     if (!factor.value || *factor.value < 1) {
       const std::string token = scanBare();
-      throw RunError("the repeat factor in '" + token + "' must be a positive whole number",
+      throw RunError("the repeat factor in '" + report::echoedValue(token) +
+                         "' must be a positive whole number",
                      lineNumber_);
     }
     copies = *factor.value;
@@ -135,7 +139,8 @@ FreeFormatReader::Item FreeFormatReader::scanConstant(bool textValues) {
       return {Item::Kind::Unchanged, {}, copies};
     }
   }
-  std::string text = textValues && isQuote(line_[position_]) ? scanQuoted() : scanBare();
+  lastValueBare_ = !(textValues && isQuote(line_[position_]));
+  std::string text = lastValueBare_ ? scanBare() : scanQuoted();
   return {Item::Kind::Value, std::move(text), copies};
 }
 

@@ -39,6 +39,10 @@ class FreeFormatReader {
   // are texts as they stand.
   void readText(std::string& value);
 
+  // Whether the last text value was bare and ended at a slash, which may have cut short a
+  // name meant to hold one.
+  bool textCutAtSlash() const { return textCutAtSlash_; }
+
   // Physical number of the last line taken from the input.
   int32_t lineNumber() const { return lineNumber_; }
 
@@ -75,6 +79,8 @@ class FreeFormatReader {
   // A comma met now would stand for a value left unchanged: true at the start of a
   // read and right after a separating comma.
   bool commaMeansUnchanged_ = false;
+  bool lastValueBare_ = false;
+  bool textCutAtSlash_ = false;
 };
 
 }  // namespace survseq::input

@@ -5,6 +5,7 @@
 
 #include "input/curve_limits.h"
 #include "input/curve_repairs.h"
+#include "input/curve_warnings.h"
 #include "input/design_limits.h"
 #include "input/design_repairs.h"
 #include "input/free_format_reader.h"
@@ -38,6 +39,8 @@ class LayoutReader {
     reader_.readText(value);
   }
 
+  bool textCutAtSlash() const { return reader_.textCutAtSlash(); }
+
   // Physical line of the input where the last read ended.
   int32_t lineNumber() const { return reader_.lineNumber(); }
 
@@ -68,7 +71,14 @@ void readOutputFileName(LayoutReader& lines, DesignParameters& design,
   if (design.outputFileName.empty()) {
     throw RunError("no output file name is given", lines.lineNumber());
   }
-  openOutputFile(design.outputFileName, lines.lineNumber());
+  try {
+    openOutputFile(design.outputFileName, lines.lineNumber());
+  } catch (const RunError& error) {
+    if (!lines.textCutAtSlash()) throw;
+    throw RunError(std::string(error.what()) +
+                       "; the name ended at a '/': put a name that holds one in quotes",
+                   error.line());
+  }
 }
 
 void readAnalyses(LayoutReader& lines, DesignParameters& design, std::ostream& console) {
@@ -81,6 +91,7 @@ void readAnalyses(LayoutReader& lines, DesignParameters& design, std::ostream& c
                      lines.lineNumber());
   lines.reals(23, oneBased(design.analysisTimes, design.analysisCount));
   repairLastAnalysisTime(design, console);
+  requireIncreasingAnalysisTimes(design, lines.lineNumber());
 
   lines.wholeNumber(26, design.statisticCount);
   repairStatisticCount(design, console);
@@ -116,7 +127,8 @@ void readBoundaries(LayoutReader& lines, DesignParameters& design, std::ostream&
   repairUseFunction(design, console);
 }
 
-void readBaselineAndAccrual(LayoutReader& lines, DesignParameters& design, std::ostream& console) {
+void readBaselineAndAccrual(LayoutReader& lines, DesignParameters& design, std::ostream& console,
+                            std::ostream& warnings) {
   SurvivalCurve& baseline = design.baselineCurve;
   lines.wholeNumber(74, baseline.count);
   repairBaselineIntervalCount(design, console);
@@ -128,6 +140,7 @@ void readBaselineAndAccrual(LayoutReader& lines, DesignParameters& design, std::
   lines.reals(83, oneBased(baseline.s, baseline.count));
   repairLastSurvivalValue(baseline, console);
   requireNonRisingSurvival(baseline, "the baseline curve", lines.lineNumber());
+  warnOfSteepControlIntervals(design, warnings, lines.lineNumber());
 
   std::array<float, 3> accrual{design.accrualPeriod, design.accrualRateLower,
                                design.accrualRateUpper};
@@ -209,14 +222,14 @@ void readDropInAndOut(LayoutReader& lines, DesignParameters& design, std::ostrea
 
 }  // namespace
 
-void readParameterFile(std::istream& in, std::ostream& console, DesignParameters& design,
-                       report::ReportFile& report) {
-  readParameterFile(in, console, design,
+void readParameterFile(std::istream& in, std::ostream& console, std::ostream& warnings,
+                       DesignParameters& design, report::ReportFile& report) {
+  readParameterFile(in, console, warnings, design,
                     [&report](const std::string& name, int32_t line) { report.open(name, line); });
 }
 
-void readParameterFile(std::istream& in, std::ostream& console, DesignParameters& design,
-                       const OutputFileOpener& openOutputFile) {
+void readParameterFile(std::istream& in, std::ostream& console, std::ostream& warnings,
+                       DesignParameters& design, const OutputFileOpener& openOutputFile) {
   LayoutReader lines(in);
 
   lines.wholeNumber(11, design.boundaryMethod);
@@ -226,7 +239,7 @@ void readParameterFile(std::istream& in, std::ostream& console, DesignParameters
 
   readAnalyses(lines, design, console);
   readBoundaries(lines, design, console);
-  readBaselineAndAccrual(lines, design, console);
+  readBaselineAndAccrual(lines, design, console, warnings);
 
   lines.real(95, design.desiredPower);
   const int32_t desiredPowerLine = lines.lineNumber();

@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "report/message_text.h"
+
 namespace survseq::input {
 
 namespace {
@@ -14,7 +16,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool isSign(char c) { return c == '+' || c == '-'; }
 
-std::string inQuotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+// The value as the message shows it: cut short and with control bytes escaped.
+std::string inQuotes(std::string_view text) { return "'" + report::echoedValue(text) + "'"; }
 
 // Every double below this rounds to a finite float: it is FLT_MAX plus half a unit
 // in its last place, (2^25 - 1) * 2^103, which a double holds exactly.

@@ -1,29 +1,56 @@
 #pragma once
 
-#include <fstream>
+#include <ostream>
 #include <string>
+
+#include "report/file_output_buffer.h"
 
 namespace survseq::report {
 
-// The report file named on line 14 of the parameter file. Output is buffered; any
-// failure to write it (a full disk, say) is turned into a RunError when the file is
-// finished, so that a lost report never passes for a successful run.
+// The report file named on line 14 of the parameter file. A failed or interrupted run
+// never costs the user a report: the report is written to a temporary file beside the
+// name and put in its place only by finish(), so that until then an existing file of
+// that name is untouched, and the temporary file goes away on any failure and on SIGINT,
+// SIGTERM or SIGHUP. A name that is not a plain file (a device such as /dev/null, a
+// FIFO, a symbolic link) is opened and written directly instead.
+//
+// Output is buffered; a failure to write (a full disk, say) ends the run when the file
+// is finished, so that a lost report never passes for a successful run.
 class ReportFile {
  public:
-  // Creates the file, or empties an existing one. Throws RunError (with `line`) when
-  // it cannot be opened.
+  ReportFile() = default;
+  // Abandons a report that was not finished.
+  ~ReportFile();
+  ReportFile(const ReportFile&) = delete;
+  ReportFile& operator=(const ReportFile&) = delete;
+
+  // Prepares the report under `name`. Throws RunError (with `line`), giving the system's
+  // reason, when it cannot be written: an existing file the user may not write is
+  // refused, as is a directory that takes no new file.
   void open(const std::string& name, int line);
 
-  bool isOpen() const { return stream_.is_open(); }
+  bool isOpen() const { return buffer_.isOpen(); }
   std::ostream& stream() { return stream_; }
 
-  // Flushes the buffer and closes the file; throws RunError when anything written
-  // has not reached it.
+  // Writes out and closes the report and puts it in place under its name; throws
+  // RunError, leaving any earlier file of that name as it was, when that fails.
   void finish();
 
+  // Ends an unsuccessful run: the temporary file is removed and an existing file of the
+  // name stays as it was (a file written directly keeps what reached it).
+  void abandon() noexcept;
+
  private:
+  void openDirectly(int line);
+  // Creates the temporary file beside the name; `replacing` when a file of the name
+  // exists.
+  void createTemporary(int line, bool replacing);
+
   std::string name_;
-  std::ofstream stream_;
+  std::string temporaryName_;  // empty when the report is written directly
+  int interruptSlot_ = -1;
+  FileOutputBuffer buffer_;
+  std::ostream stream_{&buffer_};
 };
 
 }  // namespace survseq::report

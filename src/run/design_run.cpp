@@ -32,10 +32,7 @@ void searchAccrualRate(input::DesignParameters& design, report::ReportFile& repo
 int reportFailure(const char* what, int32_t line, report::ReportFile& reportFile,
                   std::ostream& console, std::ostream& errors) {
   console.flush();
-  try {
-    reportFile.finish();  // keep what was written before the failure
-  } catch (const RunError&) {
-  }
+  reportFile.abandon();  // an earlier report of the same name stays as it was
   errors << "survseq: ";
   if (line > 0) errors << "line " << line << ": ";
   errors << what << '\n';
@@ -49,11 +46,11 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
   input::DesignParameters design;
   report::ReportFile reportFile;
   try {
-    input::readParameterFile(parameters, console, design, reportFile);
+    input::readParameterFile(parameters, console, errors, design, reportFile);
     searchAccrualRate(design, reportFile, console);
-    reportFile.finish();
     console.flush();
     if (!console) throw RunError("could not write to standard output");
+    reportFile.finish();
   } catch (const RunError& error) {
     return reportFailure(error.what(), error.line(), reportFile, console, errors);
   } catch (const std::bad_alloc&) {

@@ -12,8 +12,9 @@ struct RunOptions {};
 
 // Reads the parameter file from `parameters`, writes the repair messages and console
 // lines to `console`, searches for the accrual rate and writes the report file named in
-// the parameter file. Returns the exit status: 0 on success; 1 after writing the one-line
-// error on `errors`.
+// the parameter file, which replaces a file of that name only when the run succeeds.
+// Warnings go to `errors` and let the run go on. Returns the exit status: 0 on success;
+// 1 after writing the one-line error on `errors`.
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
               const RunOptions& options);
 

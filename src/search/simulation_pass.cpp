@@ -16,9 +16,6 @@ namespace {
 
 using input::DesignParameters;
 
-// The information floor and ceiling are set once, from the first pass; a value at
-// or below this counts as not set yet.
-constexpr float kUnsetInformation = 1.0e-8f;
 // The floor is this share of the null variance at the first analysis.
 constexpr float firstLookVarianceShare = 0.5f;
 
@@ -115,12 +112,9 @@ void SimulationPass::prepareStatistics(DesignParameters& design, Report& report)
     report.writePreSimulation(s, haybittleMethod ? &haybittle : nullptr,
                               std::span(variances).subspan(1, static_cast<size_t>(K)));
 
-    if (design.informationFloor[s] <= kUnsetInformation) {
-      design.informationFloor[s] = firstLookVarianceShare * variances[1];
-    }
-    if (design.informationCeiling[s] <= kUnsetInformation) {
-      design.informationCeiling[s] = variances[K];
-    }
+    // The information scale of the trials follows the rate of this pass.
+    design.informationFloor[s] = firstLookVarianceShare * variances[1];
+    design.informationCeiling[s] = variances[K];
   }
 }
 

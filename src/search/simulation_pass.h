@@ -48,8 +48,9 @@ class SimulationPass {
 
   // Writes the pre-simulation, subject-count and result blocks of the iteration and
   // returns its record (the iteration number is the search's to fill in). May raise
-  // design.haybittleB and sets the information floor and ceiling once. `observer`, when
-  // given, hears of every finished trial.
+  // design.haybittleB; sets the information floor and ceiling of every statistic from
+  // the null variances at this pass's rate. `observer`, when given, hears of every
+  // finished trial.
   const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
                              Report& report, SearchObserver* observer = nullptr);
 

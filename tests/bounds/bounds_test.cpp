@@ -242,14 +242,14 @@ TEST_F(TrialBoundaries, ASkippedAnalysisReadsNothingFromAnEarlierTrial) {
 
 TEST(NullVariance, EntryWindowRateAndPieces) {
   // No loss to follow-up and rho = tau = 0: integrand 1/2. Event density 0.05 on two pieces, so
-  // V = rate/2 * 0.05 * 1/2 * integral of min(D, T - u) over [0, min(T, 10)].
+  // V = rate/2 * 0.05 * 1/2 * integral of min(D, T - u) over [0, T] for T up to the last cut.
   input::DesignParameters d;
   d.baselineCurve = {2, {0, 5, 10}, {1, 0.75f, 0.5f}};
   d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
   d.analysisCount = 3;
-  d.analysisTimes = {0, 10, 5, 20};
+  d.analysisTimes = {0, 10, 5, 7.5f};
   struct Case { float accrual; double integral[3]; };
-  for (const Case& c : {Case{10, {50, 12.5, 100}}, Case{1, {9.5, 4.5, 10}}}) {
+  for (const Case& c : {Case{10, {50, 12.5, 28.125}}, Case{1, {9.5, 4.5, 7}}}) {
     d.accrualPeriod = c.accrual;
     input::AnalysisValues v{}, doubled{};
     nullVariances(d, 8.0f, 0, 0, v);
@@ -266,6 +266,49 @@ TEST(NullVariance, EntryWindowRateAndPieces) {
                          Piece{0.003f, 0.025f, 0.5 * (0.01 * 0.013 + 0.01 * 0.007 + 0.002 * 0.001)},
                          Piece{0.02f, 0.02f, 0}})
     EXPECT_NEAR(integrateNullVariancePiece(d, p.a, p.b, 0.025f, 0.013f, 0, 0), p.expected, 2e-10);
+}
+
+TEST(NullVariance, IsAQuarterOfTheExpectedEventsAlsoAfterTheLastCutPoint) {
+  // Under the null, without loss to follow-up, each event adds 1/4 to the variance of the
+  // log-rank score: V(T) = E(T) / 4, where the patients entered at rate r over [0, D] have
+  // E(T) = r (D - integral of S over [T - D, T]) events by T. Beyond its last cut point
+  // x(n) the curve keeps the hazard h of its last interval, S(u) = S(x(n)) e^(-h (u - x(n))).
+  // Every T here has T - D >= x(n), where the truth is exactly that integral; the old rule,
+  // which stopped at x(n), gave r D (1 - S(x(n))) / 4: a quarter to a half too little.
+  struct Case { input::SurvivalCurve curve; float accrualPeriod; float times[3]; };
+  const Case cases[] = {
+      {{1, {0, 12}, {1, 0.5f}}, 24, {36, 48, 60}},        // exponential, median 12
+      {{2, {0, 4, 10}, {1, 0.8f, 0.6f}}, 12, {22, 30, 50}}};  // piecewise, 0.6 at 10
+  constexpr double kRate = 19.0;
+  for (const Case& c : cases) {
+    input::DesignParameters d;
+    d.baselineCurve = c.curve;
+    d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
+    d.accrualPeriod = c.accrualPeriod;
+    d.analysisCount = 3;
+    d.analysisTimes = {0, c.times[0], c.times[1], c.times[2]};
+    input::AnalysisValues v{};
+    nullVariances(d, static_cast<float>(kRate), 0, 0, v);
+
+    const int32_t n = c.curve.count;
+    const double lastCut = c.curve.x[n], lastSurvival = c.curve.s[n];
+    const double hazard = std::log(double(c.curve.s[n - 1]) / lastSurvival) /
+                          (lastCut - double(c.curve.x[n - 1]));
+    const auto survival = [&](double u) {
+      return lastSurvival * std::exp(-hazard * (u - lastCut));
+    };
+    for (int32_t i = 1; i <= 3; ++i) {
+      const double T = c.times[i - 1], D = c.accrualPeriod;
+      const double events = kRate * (D - (survival(T - D) - survival(T)) / hazard);
+      EXPECT_NEAR(v[i], events / 4.0, 1e-4 * events / 4.0) << "T = " << T;
+    }
+  }
+  // Up to the last cut point nothing comes from beyond it.
+  input::DesignParameters d;
+  d.baselineCurve = cases[0].curve;
+  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
+  EXPECT_EQ(integrateNullVarianceTail(d, 12.0f, 24.0f, 0, 0), 0.0f);
+  EXPECT_GT(integrateNullVarianceTail(d, 12.5f, 24.0f, 0, 0), 0.0f);
 }
 
 }  // namespace

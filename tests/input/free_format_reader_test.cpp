@@ -101,9 +101,15 @@ TEST(ValueText, RealsInEveryWritingAreRoundedOnceFromDouble) {
   expectRefused(parseReal, {"", ".", "-.", "e5", "1e", "1e+", "1.2.3", "abc", "inf", "nan", "0x10",
                             "1e5x", "1,5", "--1", "1 e5", "1E1.5", "5%"},
                 "expected a number, found '%'");
-  expectRefused(parseReal, {"1e39", "-3.5e38", "1e400", "1e99999999999999999999",
-                            "100000000000000000000000000000000000000000e-2"},
+  expectRefused(parseReal, {"1e39", "-3.5e38", "1e400", "1e99999999999999999999"},
                 "the number '%' is outside the range of a single-precision real");
+  // Shown cut to 40 characters.
+  EXPECT_EQ(parseReal("100000000000000000000000000000000000000000e-2").problem,
+            "the number '1000000000000000000000000000000000000...' is outside the range of a "
+            "single-precision real");
+  EXPECT_EQ(parseWholeNumber(std::string(100000, '7')).problem,
+            "the whole number '" + std::string(37, '7') + "...' is outside the 32-bit range");
+  EXPECT_EQ(parseReal("1\x01\x1b[2J").problem, "expected a number, found '1\\x01\\x1B[2J'");
 }
 
 }  // namespace

@@ -50,14 +50,15 @@ struct Reading {
   std::string outcome;  // the console, then "line N: <error>" if any
   std::string opened;   // "name:line" for each opening; the file is never created
   std::string consoleAtOpening;
+  std::string warnings;
 };
 
 Reading read(const std::string& text) {
   Reading r;
   std::istringstream in(text);
-  std::ostringstream console;
+  std::ostringstream console, warnings;
   try {
-    readParameterFile(in, console, r.design, [&](const std::string& name, int32_t line) {
+    readParameterFile(in, console, warnings, r.design, [&](const std::string& name, int32_t line) {
       r.opened += name + ":" + std::to_string(line);
       r.consoleAtOpening = console.str();
     });
@@ -65,6 +66,7 @@ Reading read(const std::string& text) {
   } catch (const RunError& error) {
     r.outcome = console.str() + "line " + std::to_string(error.line()) + ": " + error.what();
   }
+  r.warnings = warnings.str();
   return r;
 }
 
@@ -77,13 +79,14 @@ void expectValues(const DesignParameters& design, const Expected& expected) {
   for (const auto& [field, value] : expected) EXPECT_EQ(field.get(design), value) << field.name;
 }
 
-// One sound file with lines replaced: its console and error, members after reading, and
-// the output file opened, when given.
+// One sound file with lines replaced: its console and error, members after reading, the
+// output file opened, when given, and the warnings.
 struct Case {
   LineTexts replaced;
   std::string outcome;
   Expected values = {};
   std::string opened = "";
+  std::string warnings = "";
 };
 
 void expectReadings(const std::vector<Case>& cases) {
@@ -95,6 +98,7 @@ void expectReadings(const std::vector<Case>& cases) {
     if (!c.opened.empty()) {
       EXPECT_EQ(r.opened, c.opened);
     }
+    EXPECT_EQ(r.warnings, c.warnings);
   }
 }
 
@@ -106,6 +110,17 @@ const std::string kSpaced =
 std::string survivalRepair(const char* at) {
   return " Since your last survival value is <.00001.\n The survival value at " + std::string(at) +
          " is set to .00001. Hope this is OK.\n";
+}
+std::string steepInterval(const char* from, const char* to, const std::string& interval,
+                          int line = 83) {
+  return "survseq: warning: line " + std::to_string(line) + ": the control survival falls from " +
+         from + " to " + to + " on the interval " + interval +
+         ", below half; the planned information takes it as linear there and comes out too "
+         "low: add cut points inside " + interval + "\n";
+}
+std::string notAfter(int k, const char* time, int previous, const char* previousTime) {
+  return "the analysis times must increase: analysis " + std::to_string(k) + " (" + time +
+         ") is not after analysis " + std::to_string(previous) + " (" + previousTime + ")";
 }
 std::string powerRefused(const std::string& power) {
   return "line 95: the desired power is " + power + "; it must lie strictly between 0 and 1";
@@ -127,6 +142,7 @@ TEST(ZeroFile, WritesEveryMessageInLineOrderAndReadsToTheDefaults) {
   EXPECT_EQ(read(file({}, true)).outcome, messages + powerRefused("0"));
   const Reading r = read(file({{95, "0.8"}}, true));
   EXPECT_EQ(r.outcome, messages);
+  EXPECT_EQ(r.warnings, steepInterval("1", "1e-05", "(0, 10]"));
   // Opened once, with the message of line 11 out and that of line 17 not yet.
   EXPECT_EQ(r.opened, "0:14");
   EXPECT_EQ(r.consoleAtOpening, "  The Lan-Demets method is chosen.\n");
@@ -182,7 +198,9 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
         {F(boundaryValues[3]), 1.96f}, {F(useFunction), 7}, {F(baselineCurve.x[3]), 6},
         {F(baselineCurve.s[3]), 0.000011f}, {F(accrualPeriod), 10}, {F(accrualRateLower), 5},
         {F(accrualRateUpper), 50}, {F(accrualRate), 50}, {F(hazardRatios[1]), 2e-10f},
-        {F(censoringControl.x[2]), 2e-8f}}},
+        {F(censoringControl.x[2]), 2e-8f}},
+       "",
+       steepInterval("0.6", "1.1e-05", "(4, 6]")},
       // Repairs at their edges (values as in the zero file), whatever the boundary method.
       {{{11, "3"}, {26, "0"}, {30, "0"}, {33, "0"}, {37, "-1"}, {40, "1e-10"}, {43, "0"},
         {54, "1"}, {70, "-2"}},
@@ -194,7 +212,7 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
       {{{20, "1"}, {23, "0"}}, nonSequential + "  The last look has been set at 10.\n",
        {{F(analysisTimes[1]), 10}}},
       {{{20, "-3"}}, nonSequential, {{F(analysisCount), 1}}},
-      {{{23, "-1 20 -0.5"}}, "  The last look has been set at 10.\n",
+      {{{23, "-1 5 -0.5"}}, "  The last look has been set at 10.\n",
        {{F(analysisTimes[1]), -1}, {F(analysisTimes[3]), 10}}},
       {{{11, "1"}}, "",
        {{F(errorSplit[0]), 0}, {F(errorSplit[1]), 0.01f}, {F(errorSplit[2]), 0.01f + 0.015f},
@@ -208,9 +226,11 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
       {{{74, "3"}, {78, "2 4 0"}, {83, "0.8 0.6 0.4"}}, kSpaced + "10.\n",
        {{F(baselineCurve.x[1]), float(10.0 / 3.0)}, {F(baselineCurve.x[2]), float(20.0 / 3.0)},
         {F(baselineCurve.x[3]), 10}, {F(baselineCurve.s[0]), 1}}},
-      {{{83, "0.5 0.00001"}}, survivalRepair("   24.000"), {{F(baselineCurve.s[2]), 0.00001f}}},
+      {{{83, "0.5 0.00001"}}, survivalRepair("   24.000"), {{F(baselineCurve.s[2]), 0.00001f}},
+       "", steepInterval("0.5", "1e-05", "(12, 24]")},
       {{{83, "0.00001 0.000009"}}, survivalRepair("   24.000"),
-       {{F(baselineCurve.s[1]), 0.00001f}, {F(baselineCurve.s[2]), 0.00001f}}},
+       {{F(baselineCurve.s[1]), 0.00001f}, {F(baselineCurve.s[2]), 0.00001f}}, "",
+       steepInterval("1", "1e-05", "(0, 12]")},
       // The alternative code only decides what line 113 holds; both forms take one line.
       {{{108, "1.5"}, {113, "0.75 0.5"}}, "",
        {{F(alternativeCurve.count), 2}, {F(alternativeCurve.x[0]), 0},
@@ -235,6 +255,20 @@ TEST(Repairs, AtTheEdgesOfTheirConditions) {
        kOne.substr(1) + kOne + kOne + kOne,  // line 118 has no blank of its own
        {{F(censoringControl.count), 1}, {F(censoringTreatment.count), 1}, {F(dropInCount), 1},
         {F(dropOutCount), 1}}}});
+}
+
+TEST(Warnings, ControlIntervalsThatEndBelowHalfTheirStartAreNamedOneByOne) {
+  expectReadings({
+      {{{74, "1"}, {78, "48"}, {83, "0.0625"}}, "", {}, "",
+       steepInterval("1", "0.0625", "(0, 48]")},
+      // Exactly half is not below half; the line is the one the values were read from.
+      {{{74, "4"}, {78, "12 24 36 48"}, {83, "0.5 0.25 0.125 0.0625"}}, ""},
+      {{{74, "4"}, {78, "12 24 36 48"}, {83, "0.5 0.2 0.125\n 0.05"}}, "", {}, "",
+       steepInterval("0.5", "0.2", "(12, 24]", 84) +
+           steepInterval("0.125", "0.05", "(36, 48]", 84)},
+      // The survival repair comes before the check.
+      {{{74, "2"}, {78, "12 24"}, {83, "0.5 0"}}, survivalRepair("   24.000"), {}, "",
+       steepInterval("0.5", "1e-05", "(12, 24]")}});
 }
 
 TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
@@ -266,6 +300,12 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{152, "0.03" + kEnd}}, "line 153: " + end},
       // Limits: counts, codes, accrual, and the desired power only after line 152.
       {{{20, "16"}}, "line 20: the number of analyses is 16; at most 15 are supported"},
+      // Analysis times that do not increase, after the repair of the last one.
+      {{{23, "48 36 24"}}, "line 23: " + notAfter(2, "36", 1, "48"), {{F(analysisTimes[3]), 24}}},
+      {{{23, "10 20 20"}}, "line 23: " + notAfter(3, "20", 2, "20")},
+      {{{23, "10 20 -5"}},
+       "  The last look has been set at 10.\nline 23: " + notAfter(3, "10", 2, "20")},
+      {{{23, "10 20\n15"}}, "line 24: " + notAfter(3, "15", 2, "20")},
       {{{26, "-1"}}, "line 26: the number of test statistics is -1" + atLeastOne},
       {{{26, "6"}}, "line 26: the number of test statistics is 6; at most 5 are supported"},
       {{{74, "-1"}}, "line 74: the number of intervals of the baseline curve is -1" + atLeastOne},
@@ -276,8 +316,8 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{140, "21"}}, "line 140: the number of drop-in points" + twenty},
       {{{148, "21"}}, "line 148: the number of drop-out points" + twenty},
       // Limits at their edges; a skipped line is not held; the last needs no line end.
-      {{{12, longLine}, {20, "15"}, {23, "15*10"}, {26, "5"}, {30, "5*0"}, {33, "5*0"},
-        {49, "15*0"}, {61, "15*2"}, {88, "10 20 1000000"}, {95, "0.9999"}, {148, "20"},
+      {{{12, longLine}, {20, "15"}, {23, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15"}, {26, "5"},
+        {30, "5*0"}, {33, "5*0"}, {49, "15*0"}, {61, "15*2"}, {88, "10 20 1000000"}, {95, "0.9999"}, {148, "20"},
         {150, "20*1"}, {152, "20*1" + kEnd}}, "", {{F(dropOutRates[20]), 1}}},
       {{{11, "5"}}, "line 11: the boundary method is 5; it must be 1, 2, 3 or 4"},
       {{{11, "-1"}}, "line 11: the boundary method is -1; it must be 1, 2, 3 or 4"},
@@ -305,7 +345,9 @@ TEST(ErrorPaths, CurvesMustRiseInTimeAndNeverRiseInSurvivalAfterTheirRepairs) {
       {{{83, "1 0.4"}, {118, "2"}, {121, "10 20"}, {124, "1 1"}, {129, "2"}, {132, "1 2"},
         {135, "0.9 0.9"}},
        "",
-       {{F(baselineCurve.s[1]), 1}, {F(censoringControl.s[2]), 1}}},
+       {{F(baselineCurve.s[1]), 1}, {F(censoringControl.s[2]), 1}},
+       "",
+       steepInterval("1", "0.4", "(12, 24]")},
       {{{78, "12 12"}}, "line 78: " + cuts + baseline + "2 (12) is not above cut point 1 (12)"},
       {{{78, "-1 24"}}, "line 78: " + cuts + baseline + "1 (-1) is not above 0"},
       {{{78, "0 24"}}, "line 78: " + cuts + baseline + "1 (0) is not above 0"},
@@ -338,14 +380,14 @@ TEST(ErrorPaths, CurvesMustRiseInTimeAndNeverRiseInSurvivalAfterTheirRepairs) {
            "2 (0.85) is above survival value 1 (0.8)"}});
 }
 
-TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
+TEST(OutputFile, IsCreatedOrReplacedOrEndsTheRunAtLine14WithTheReason) {
   const auto readInto = [](const std::filesystem::path& name) -> std::string {
     std::istringstream in(file({{14, "'" + name.string() + "'"}}));
     std::ostringstream console;
     DesignParameters design;
     report::ReportFile report;
     try {
-      readParameterFile(in, console, design, report);
+      readParameterFile(in, console, console, design, report);
     } catch (const RunError& error) {
       return std::to_string(error.line()) + ": " + error.what();
     }
@@ -360,7 +402,31 @@ TEST(OutputFile, IsCreatedOrEmptiedOrEndsTheRunAtLine14) {
   std::ofstream(path) << "old content\n";
   EXPECT_EQ(readInto(path), "new\n");
   std::filesystem::remove(path);
-  EXPECT_EQ(readInto(path / "report.out").rfind("14: cannot open the output file", 0), 0u);
+  const std::string refused = readInto(path / "report.out");
+  EXPECT_EQ(refused.rfind("14: cannot open the output file", 0), 0u) << refused;
+  EXPECT_TRUE(refused.ends_with("for writing: No such file or directory")) << refused;
+}
+
+TEST(OutputFile, AFailedOpenOfANameThatASlashCutShortSuggestsQuotes) {
+  const auto failure = [](const std::string& line14) -> std::string {
+    std::istringstream in(file({{14, line14}}));
+    std::ostringstream console;
+    DesignParameters design;
+    try {
+      readParameterFile(in, console, console, design, [](const std::string& name, int32_t line) {
+        throw RunError("cannot open '" + name + "': Is a directory", line);
+      });
+    } catch (const RunError& error) {
+      return std::to_string(error.line()) + ": " + error.what();
+    }
+    return "opened";
+  };
+  const std::string failed = "14: cannot open 'results': Is a directory";
+  EXPECT_EQ(failure("results/out.txt"),
+            failed + "; the name ended at a '/': put a name that holds one in quotes");
+  // Quoted, or ended by something else: nothing was cut by a slash.
+  for (const char* line14 : {"'results'", "results out.txt", "'results'/out.txt", "results,/"})
+    EXPECT_EQ(failure(line14), failed) << line14;
 }
 
 #undef F

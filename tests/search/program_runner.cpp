@@ -35,26 +35,40 @@ std::string replaceLines(const std::string& parameterFile, const std::map<int, s
   return joined;
 }
 
-ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName) {
+fs::path freshDirectory(const std::string& purpose) {
   static std::atomic<int> runNumber{0};
   const fs::path directory = fs::temp_directory_path() /
-                             ("survseq_run_" + std::to_string(getpid()) + "_" +
+                             ("survseq_" + purpose + "_" + std::to_string(getpid()) + "_" +
                               std::to_string(runNumber++));
   fs::remove_all(directory);
   fs::create_directories(directory);
-  writeFile(directory / "design.par", parameterFile);
+  return directory;
+}
 
-  const std::string command = "cd '" + directory.string() + "' && '" SURVSEQ_BINARY
-                              "' < design.par > console.txt 2> errors.txt";
+ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterFile,
+                        const std::string& reportName) {
+  const fs::path io = freshDirectory("io");
+  writeFile(io / "design.par", parameterFile);
+  const std::string command = "cd '" + directory.string() + "' && '" SURVSEQ_BINARY "' < '" +
+                              (io / "design.par").string() + "' > '" +
+                              (io / "console.txt").string() + "' 2> '" +
+                              (io / "errors.txt").string() + "'";
   const int status = std::system(command.c_str());
 
   ProgramRun run;
   run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.console = readFile(directory / "console.txt");
-  run.errors = readFile(directory / "errors.txt");
+  run.console = readFile(io / "console.txt");
+  run.errors = readFile(io / "errors.txt");
   if (!reportName.empty() && fs::exists(directory / reportName)) {
     run.report = readFile(directory / reportName);
   }
+  fs::remove_all(io);
+  return run;
+}
+
+ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName) {
+  const fs::path directory = freshDirectory("run");
+  ProgramRun run = runProgramIn(directory, parameterFile, reportName);
   fs::remove_all(directory);
   return run;
 }

@@ -26,6 +26,14 @@ std::string replaceLines(const std::string& parameterFile, const std::map<int, s
 // and reads back the report file `reportName` from there.
 ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName);
 
+// The same in `directory`, which must exist; the parameter file, console and errors are
+// kept elsewhere, so that the directory holds only what the program left there.
+ProgramRun runProgramIn(const std::filesystem::path& directory, const std::string& parameterFile,
+                        const std::string& reportName);
+
+// A new empty directory for one run.
+std::filesystem::path freshDirectory(const std::string& purpose);
+
 std::string exampleFile(const std::string& name);
 
 }  // namespace survseq::testing

@@ -95,7 +95,11 @@ TEST(IterationRecord, PerAnalysisFiguresAccountForEveryTrial) {
     EXPECT_GT(look.meanEventCount, 0.0f);
     EXPECT_GT(look.meanInformation, 0.0f);
     EXPECT_GT(look.meanCriticalValue, 1.9f);
-    EXPECT_LE(look.meanCriticalValue, 5.0f);  // the cap where a look spends nothing
+    // Later looks come from the boundary search, which stops at the cap 5; the first is
+    // the normal quantile of the error spent there, above 5 when that is below 3e-7.
+    if (k > 1) {
+      EXPECT_LE(look.meanCriticalValue, 5.0f);
+    }
     if (k > 1) {
       EXPECT_GT(look.meanEventCount, statistic.looks[k - 1].meanEventCount);
     }

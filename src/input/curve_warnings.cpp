@@ -1,0 +1,32 @@
+#include "input/curve_warnings.h"
+
+#include <string>
+
+#include "report/message_text.h"
+
+namespace survseq::input {
+
+namespace {
+
+constexpr float kHalf = 0.5f;
+
+}  // namespace
+
+void warnOfSteepControlIntervals(const DesignParameters& design, std::ostream& warnings,
+                                 int32_t line) {
+  const SurvivalCurve& curve = design.baselineCurve;
+  for (int32_t i = 1; i <= curve.count; ++i) {
+    const float start = curve.s[static_cast<size_t>(i - 1)];
+    const float end = curve.s[static_cast<size_t>(i)];
+    if (!(end < kHalf * start)) continue;
+    const std::string interval = "(" + report::numberText(curve.x[static_cast<size_t>(i - 1)]) +
+                                 ", " + report::numberText(curve.x[static_cast<size_t>(i)]) + "]";
+    report::writeWarning(warnings, line,
+                         "the control survival falls from " + report::numberText(start) + " to " +
+                             report::numberText(end) + " on the interval " + interval +
+                             ", below half; the planned information takes it as linear there "
+                             "and comes out too low: add cut points inside " + interval);
+  }
+}
+
+}  // namespace survseq::input

@@ -1,0 +1,20 @@
+#pragma once
+
+// Curves that the program accepts as given but whose planned information would be
+// poor: each is announced by a warning on the warnings stream, and the run goes on.
+
+#include <cstdint>
+#include <iosfwd>
+
+#include "input/design_parameters.h"
+
+namespace survseq::input {
+
+// Line 83: the planned information takes the control survival as linear within each
+// interval, while the trials follow its exponential shape; where an interval ends below
+// half of its starting survival the two part ways and the planned information comes out
+// too low. One warning per such interval.
+void warnOfSteepControlIntervals(const DesignParameters& design, std::ostream& warnings,
+                                 int32_t line);
+
+}  // namespace survseq::input

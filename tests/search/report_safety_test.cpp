@@ -1,0 +1,125 @@
+// A failed or interrupted run never costs the user a report: the program as a user runs
+// it, in a directory that holds yesterday's report or nothing at all.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "program_runner.h"
+
+namespace survseq::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::set<std::string> entries(const fs::path& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+// A small design, quick to run, writing "haybittle.out".
+std::string quickDesign() { return replaceLines(exampleFile("haybittle.par"), {{37, "20"}}); }
+
+TEST(ReportSafety, AGoodReportSurvivesLaterFailingRuns) {
+  const fs::path directory = freshDirectory("survives");
+  const ProgramRun good = runProgramIn(directory, quickDesign(), "haybittle.out");
+  ASSERT_EQ(good.exitStatus, 0) << good.errors;
+  ASSERT_FALSE(good.report.empty());
+
+  // A typo after line 14, and a failure only at the very end (standard output lost).
+  const ProgramRun typo =
+      runProgramIn(directory, replaceLines(quickDesign(), {{20, "three"}}), "haybittle.out");
+  EXPECT_EQ(typo.exitStatus, 1);
+  EXPECT_EQ(typo.errors, "survseq: line 20: expected a whole number, found 'three'\n");
+  EXPECT_EQ(typo.report, good.report);
+
+  writeFile(directory / "../design_for_full.par", replaceLines(quickDesign(), {{37, "30"}}));
+  const std::string command = "cd '" + directory.string() + "' && '" SURVSEQ_BINARY
+                              "' < ../design_for_full.par > /dev/full 2> /dev/null";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(readFile(directory / "haybittle.out"), good.report);
+  EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
+  fs::remove(directory / "../design_for_full.par");
+  fs::remove_all(directory);
+}
+
+TEST(ReportSafety, AFailedRunInAnEmptyDirectoryLeavesNothing) {
+  const fs::path directory = freshDirectory("empty");
+  const ProgramRun run =
+      runProgramIn(directory, replaceLines(quickDesign(), {{83, "x"}}), "haybittle.out");
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_TRUE(entries(directory).empty());
+  fs::remove_all(directory);
+}
+
+TEST(ReportSafety, DevNullAsReportNameWorksAndStaysADevice) {
+  const ProgramRun run = runProgram(replaceLines(quickDesign(), {{14, "'/dev/null'"}}), "");
+  EXPECT_EQ(run.exitStatus, 0) << run.errors;
+  struct stat status {};
+  ASSERT_EQ(::stat("/dev/null", &status), 0);
+  EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
+// Starts the program on `parameterFile` in `directory`, its output discarded.
+pid_t startProgram(const fs::path& directory, const fs::path& parameterFile) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int in = ::open(parameterFile.c_str(), O_RDONLY);
+    const int out = ::open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0 || ::chdir(directory.c_str()) != 0) ::_exit(127);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    // Whatever the test runner ignores, the program meets the signals as a user's shell
+    // would hand them on.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    ::execl(SURVSEQ_BINARY, SURVSEQ_BINARY, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return child;
+}
+
+TEST(ReportSafety, AnInterruptedRunRemovesItsTemporaryFileAndKeepsTheOldReport) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+    const fs::path directory = freshDirectory("interrupted");
+    writeFile(directory / "haybittle.out", "yesterday's report\n");
+    // Many trials, so that the run is still simulating when the signal comes.
+    const fs::path design = directory.string() + ".par";
+    writeFile(design, replaceLines(exampleFile("haybittle.par"), {{37, "1000000"}}));
+
+    const pid_t child = startProgram(directory, design);
+    ASSERT_GT(child, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (entries(directory).size() < 2 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(entries(directory).size(), 2u) << "no temporary report appeared";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
+    EXPECT_EQ(readFile(directory / "haybittle.out"), "yesterday's report\n");
+    fs::remove(design);
+    fs::remove_all(directory);
+  }
+}
+
+}  // namespace
+}  // namespace survseq::testing
