@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostream reportText(&discard);
   DesignParameters design;
   try {
-    survseq::input::readParameterFile(in, console, design, [](const std::string&, int32_t) {});
+    survseq::input::readParameterFile(in, console, console, design, [](const std::string&, int32_t) {});
     shortenRun(design);
     search::Report report(console, reportText);
     survseq::sim::UniformGenerator generator;
