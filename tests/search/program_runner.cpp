@@ -35,7 +35,30 @@ std::string replaceLines(const std::string& parameterFile, const std::map<int, s
   return joined;
 }
 
-ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName) {
+namespace {
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string commandLine(const Invocation& invocation) {
+  std::string command = quoted(SURVSEQ_BINARY);
+  for (const std::string& option : invocation.options) command += " " + quoted(option);
+  switch (invocation.input) {
+    case ParameterInput::StandardInput:
+      return command + " < design.par";
+    case ParameterInput::FileArgument:
+      return command + " design.par";
+    case ParameterInput::DashArgument:
+      return command + " - < design.par";
+    case ParameterInput::None:
+      break;
+  }
+  return command;
+}
+
+}  // namespace
+
+ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
+                      const Invocation& invocation) {
   static std::atomic<int> runNumber{0};
   const fs::path directory = fs::temp_directory_path() /
                              ("survseq_run_" + std::to_string(getpid()) + "_" +
@@ -44,8 +67,16 @@ ProgramRun runProgram(const std::string& parameterFile, const std::string& repor
   fs::create_directories(directory);
   writeFile(directory / "design.par", parameterFile);
 
-  const std::string command = "cd '" + directory.string() + "' && '" SURVSEQ_BINARY
-                              "' < design.par > console.txt 2> errors.txt";
+  std::string command = "cd " + quoted(directory.string()) + " && ";
+  if (invocation.terminal) {
+    // script gives the program a terminal of its own and copies what it shows.
+    command += "script -qec \"" + commandLine(invocation) + " > console.txt\" /dev/null" +
+               " < /dev/null > errors.txt 2>&1";
+  } else {
+    const bool emptyInput = invocation.input == ParameterInput::None;
+    command += commandLine(invocation) + (emptyInput ? " < /dev/null" : "") +
+               " > console.txt 2> errors.txt";
+  }
   const int status = std::system(command.c_str());
 
   ProgramRun run;
@@ -55,8 +86,18 @@ ProgramRun runProgram(const std::string& parameterFile, const std::string& repor
   if (!reportName.empty() && fs::exists(directory / reportName)) {
     run.report = readFile(directory / reportName);
   }
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "design.par" && name != "console.txt" && name != "errors.txt") {
+      run.files[name] = readFile(entry.path());
+    }
+  }
   fs::remove_all(directory);
   return run;
+}
+
+ProgramRun runWithArguments(const std::vector<std::string>& arguments) {
+  return runProgram("", "", {arguments, ParameterInput::None});
 }
 
 std::string exampleFile(const std::string& name) {
