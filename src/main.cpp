@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Validator(
           [](const std::string& text) {
             int value = 0;
-            const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
+            const auto [end, fault] =
+                std::from_chars(text.data(), text.data() + text.size(), value);
             const bool whole = fault == std::errc() && end == text.data() + text.size();
             return whole && value >= 1 ? std::string() : "N must be a whole number, 1 or more";
           },

@@ -17,9 +17,8 @@ namespace survseq::run {
 
 namespace {
 
-search::RunRecord searchAccrualRate(input::DesignParameters& design,
-                                    report::ReportFile& reportFile, std::ostream& console,
-                                    search::SearchObserver* observer) {
+search::RunRecord searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
+                                    std::ostream& console, search::SearchObserver* observer) {
   search::Report report(console, reportFile.stream());
   sim::UniformGenerator generator;
   search::AccrualSearch accrualSearch(design, report, observer);

@@ -12,7 +12,8 @@ using json = nlohmann::ordered_json;
 template <typename Values>
 json reals(const Values& values, int32_t first, int32_t last) {
   json array = json::array();
-  for (int32_t i = first; i <= last; ++i) array.push_back(shortestDouble(values[static_cast<size_t>(i)]));
+  for (int32_t i = first; i <= last; ++i)
+    array.push_back(shortestDouble(values[static_cast<size_t>(i)]));
   return array;
 }
 
@@ -27,15 +28,17 @@ json boundary(const input::DesignParameters& d) {
     case input::ErrorSplit: {
       json shares = json::array();  // the reader keeps running sums; the file gives shares
       for (int32_t k = 1; k <= K; ++k) {
-        shares.push_back(shortestDouble(static_cast<float>(
-            double(d.errorSplit[static_cast<size_t>(k)]) - d.errorSplit[static_cast<size_t>(k - 1)])));
+        shares.push_back(
+            shortestDouble(static_cast<float>(double(d.errorSplit[static_cast<size_t>(k)]) -
+                                              d.errorSplit[static_cast<size_t>(k - 1)])));
       }
       return {{"method", "error_split"}, {"error_shares", shares}};
     }
     case input::Haybittle:
       return {{"method", "haybittle"}, {"b", shortestDouble(d.haybittleB)}};
     case input::GivenBoundaries:
-      return {{"method", "given_critical_values"}, {"critical_values", reals(d.boundaryValues, 1, K)}};
+      return {{"method", "given_critical_values"},
+              {"critical_values", reals(d.boundaryValues, 1, K)}};
     default:
       break;
   }

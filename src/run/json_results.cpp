@@ -33,13 +33,15 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
           {"mean_information", meanOver(look, look.meanInformation)}};
 }
 
-json iterationJson(const input::DesignParameters& design, const search::IterationRecord& iteration) {
+json iterationJson(const input::DesignParameters& design,
+                   const search::IterationRecord& iteration) {
   json statistics = json::array();
   for (size_t i = 0; i < iteration.statistics.size(); ++i) {
     const search::StatisticSummary& summary = iteration.statistics[i].summary;
     const auto s = static_cast<int32_t>(i + 1);
     json looks = json::array();
-    for (int32_t k = 1; k <= design.analysisCount; ++k) looks.push_back(lookJson(design, iteration, s, k));
+    for (int32_t k = 1; k <= design.analysisCount; ++k)
+      looks.push_back(lookJson(design, iteration, s, k));
     statistics.push_back({{"statistic", s},
                           {"rho", shortestDouble(summary.rho)},
                           {"tau", shortestDouble(summary.tau)},

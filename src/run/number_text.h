@@ -17,6 +17,8 @@ inline std::string shortestText(float value) {
 }
 
 // The double closest to that decimal: what a JSON writer that prints doubles needs.
-inline double shortestDouble(float value) { return std::strtod(shortestText(value).c_str(), nullptr); }
+inline double shortestDouble(float value) {
+  return std::strtod(shortestText(value).c_str(), nullptr);
+}
 
 }  // namespace survseq::run

@@ -59,10 +59,11 @@ void ProgressDisplay::trialsFinished(int32_t finishedCount) {
 
 void ProgressDisplay::iterationFinished(const search::IterationRecord& record) {
   finishedCount_ = trialCount_;
-  const std::string line = runningLine(
-      record.statistics.empty()
-          ? ""
-          : "power " + estimateText(record.statistics.front().summary.estimate) + "  ");
+  std::string power;
+  if (!record.statistics.empty()) {
+    power = "power " + estimateText(record.statistics.front().summary.estimate) + "  ";
+  }
+  const std::string line = runningLine(power);
   if (live_) {
     draw(line);
     drawnLength_ = 0;  // the finished line stays

@@ -16,8 +16,8 @@ struct OutcomeFigures {
   search::SearchOutcome kind = search::SearchOutcome::IterationLimit;
   int32_t iterationNumber = 0;
   float accrualRate = 0.0f;
-  int32_t patientCount = 0;           // per trial: trunc(rate x accrual period)
-  search::PowerEstimate estimate;     // of the first statistic
+  int32_t patientCount = 0;        // per trial: trunc(rate x accrual period)
+  search::PowerEstimate estimate;  // of the first statistic
 };
 
 // The figures of the last iteration, where the search ended. When the desired power was

@@ -21,6 +21,8 @@ namespace survseq::run {
 class RunViews {
  public:
   RunViews(const RunOptions& options, std::ostream& console, std::ostream& errors);
+  RunViews(const RunViews&) = delete;  // the console guard holds on to this
+  RunViews& operator=(const RunViews&) = delete;
 
   // Creates the files the options name; throws RunError when one cannot be created.
   void createFiles();

@@ -38,7 +38,8 @@ Axis roundAxis(double low, double high, double pixelLow, double pixelHigh, int t
 std::string tickLabel(double value, double step) {
   const int decimals = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, std::fabs(value) < step * 1e-6 ? 0.0 : value);
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals,
+                std::fabs(value) < step * 1e-6 ? 0.0 : value);
   return buffer;
 }
 
@@ -52,11 +53,20 @@ std::string xmlEscaped(std::string_view text) {
   std::string escaped;
   for (char c : text) {
     switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
     }
   }
   return escaped;
@@ -114,7 +124,10 @@ void SvgCanvas::text(double x, double y, std::string_view content, Attributes at
 
 void SvgCanvas::line(double x1, double y1, double x2, double y2, std::string_view stroke,
                      Attributes more) {
-  startTag("line", {{"x1", px(x1)}, {"y1", px(y1)}, {"x2", px(x2)}, {"y2", px(y2)},
+  startTag("line", {{"x1", px(x1)},
+                    {"y1", px(y1)},
+                    {"x2", px(x2)},
+                    {"y2", px(y2)},
                     {"stroke", std::string(stroke)}});
   appendAttributes(more);
   svg_ += "/>\n";

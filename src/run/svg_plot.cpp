@@ -42,7 +42,7 @@ std::string rateText(float rate) { return formatted("%.4g", double(rate)); }
 // Only a search that reached the power ends at a rate to use.
 std::string rateLabel(const OutcomeFigures& outcome) {
   return outcome.kind == search::SearchOutcome::WithinTwoStandardErrors ? "final rate"
-                                                                           : "last rate";
+                                                                        : "last rate";
 }
 
 double tickStep(const Axis& axis) {
@@ -72,12 +72,14 @@ void drawAxes(SvgCanvas& svg, const Frame& f, const Axis& x, const Axis& y,
   }
   const std::string middle = px((f.top + f.bottom) / 2);
   svg.text(f.left - 44, (f.top + f.bottom) / 2, yTitle,
-           {{"text-anchor", "middle"}, {"transform", "rotate(-90 " + px(f.left - 44) + " " + middle + ")"}});
+           {{"text-anchor", "middle"},
+            {"transform", "rotate(-90 " + px(f.left - 44) + " " + middle + ")"}});
 }
 
 void circle(SvgCanvas& svg, double x, double y, double r, const std::string& fill,
             const std::string& stroke) {
-  svg.element("circle", {{"cx", px(x)}, {"cy", px(y)}, {"r", px(r)}, {"fill", fill}, {"stroke", stroke}});
+  svg.element("circle",
+              {{"cx", px(x)}, {"cy", px(y)}, {"r", px(r)}, {"fill", fill}, {"stroke", stroke}});
 }
 
 void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
@@ -99,14 +101,17 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
 
   const double target = y.pixel(design.desiredPower);
   svg.line(f.left, target, f.right, target, kTarget,
-           {{"class", "target-power"}, {"data-power", shortestText(design.desiredPower)},
-            {"stroke-dasharray", "6 4"}, {"stroke-width", "1.5"}});
+           {{"class", "target-power"},
+            {"data-power", shortestText(design.desiredPower)},
+            {"stroke-dasharray", "6 4"},
+            {"stroke-width", "1.5"}});
   svg.text(f.right - 4, target - 5, "target " + shortestText(design.desiredPower),
            {{"text-anchor", "end"}, {"fill", kTarget}});
 
   const double finalX = x.pixel(outcome.accrualRate);
   svg.line(finalX, f.bottom, finalX, f.top, kInk,
-           {{"class", "final-rate-line"}, {"data-rate", shortestText(outcome.accrualRate)},
+           {{"class", "final-rate-line"},
+            {"data-rate", shortestText(outcome.accrualRate)},
             {"stroke-dasharray", "2 3"}});
 
   std::string path;
@@ -114,8 +119,11 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
     const auto& estimate = iteration.statistics.front().summary.estimate;
     path += px(x.pixel(iteration.accrualRate)) + "," + px(y.pixel(estimate.power)) + " ";
   }
-  svg.element("polyline", {{"class", "search-path"}, {"points", path}, {"fill", "none"},
-                           {"stroke", "#999999"}, {"stroke-width", "1"}});
+  svg.element("polyline", {{"class", "search-path"},
+                           {"points", path},
+                           {"fill", "none"},
+                           {"stroke", "#999999"},
+                           {"stroke-width", "1"}});
 
   const std::string colour = kStatisticColours[0];
   std::vector<std::pair<double, double>> labels;  // where iteration numbers already stand
@@ -162,7 +170,8 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
   svg.line(f.left + 6, row1 - 9, f.left + 6, row1 + 3, colour, {{"stroke-width", "1.5"}});
   circle(svg, f.left + 6, row1 - 3, 3.5, colour, "none");
   svg.text(f.left + 18, row1, "power \u00b1 2 standard errors, numbered in visiting order");
-  svg.line(f.left, row2 - 4, f.left + 14, row2 - 4, kTarget, {{"stroke-dasharray", "6 4"}, {"stroke-width", "1.5"}});
+  svg.line(f.left, row2 - 4, f.left + 14, row2 - 4, kTarget,
+           {{"stroke-dasharray", "6 4"}, {"stroke-width", "1.5"}});
   svg.text(f.left + 18, row2, "target power");
   circle(svg, f.left + 118, row2 - 4, 6, "none", kInk);
   svg.text(f.left + 130, row2, rateLabel(outcome) + " " + rateText(outcome.accrualRate));
@@ -190,8 +199,8 @@ void drawLastIteration(SvgCanvas& svg, const input::DesignParameters& design,
   const Axis criticalY = roundAxis(0.0, std::max(1.1 * highestCritical, 1.0), kCriticalFrame.bottom,
                                    kCriticalFrame.top, 4);
 
-  svg.text(kRejectedFrame.left, kRejectedFrame.top - 10, "Trials rejected by each look (cumulative)",
-           {{"font-weight", "bold"}});
+  svg.text(kRejectedFrame.left, kRejectedFrame.top - 10,
+           "Trials rejected by each look (cumulative)", {{"font-weight", "bold"}});
   svg.open("g", {{"class", "panel"}, {"data-panel", "rejected-share"}});
   drawAxes(svg, kRejectedFrame, rejectedX, rejectedY, "", "share of trials");
   svg.close("g");
@@ -217,22 +226,33 @@ void drawLastIteration(SvgCanvas& svg, const input::DesignParameters& design,
       const double rx = rejectedX.pixel(time);
       const double ry = rejectedY.pixel(share);
       rejectedPath += px(rx) + "," + px(ry) + " ";
-      svg.element("circle", {{"class", "rejected-share"}, {"data-statistic", s},
-                             {"data-look", std::to_string(k)}, {"data-time", shortestText(time)},
+      svg.element("circle", {{"class", "rejected-share"},
+                             {"data-statistic", s},
+                             {"data-look", std::to_string(k)},
+                             {"data-time", shortestText(time)},
                              {"data-cumulative-share", shortestText(share)},
-                             {"cx", px(rx)}, {"cy", px(ry)}, {"r", "3"}, {"fill", colour}});
+                             {"cx", px(rx)},
+                             {"cy", px(ry)},
+                             {"r", "3"},
+                             {"fill", colour}});
       if (look.reachedCount == 0 || !std::isfinite(look.meanCriticalValue)) continue;
       const double cx = criticalX.pixel(time);
       const double cy = criticalY.pixel(look.meanCriticalValue);
       criticalPath += px(cx) + "," + px(cy) + " ";
-      svg.element("circle", {{"class", "critical-value"}, {"data-statistic", s},
-                             {"data-look", std::to_string(k)}, {"data-time", shortestText(time)},
+      svg.element("circle", {{"class", "critical-value"},
+                             {"data-statistic", s},
+                             {"data-look", std::to_string(k)},
+                             {"data-time", shortestText(time)},
                              {"data-critical-value", shortestText(look.meanCriticalValue)},
-                             {"cx", px(cx)}, {"cy", px(cy)}, {"r", "3"}, {"fill", colour}});
+                             {"cx", px(cx)},
+                             {"cy", px(cy)},
+                             {"r", "3"},
+                             {"fill", colour}});
     }
     for (const std::string* points : {&rejectedPath, &criticalPath}) {
-      svg.element("polyline", {{"points", *points}, {"fill", "none"}, {"stroke", colour},
-                               {"stroke-width", "1.5"}});
+      svg.element(
+          "polyline",
+          {{"points", *points}, {"fill", "none"}, {"stroke", colour}, {"stroke-width", "1.5"}});
     }
     svg.close("g");
 
@@ -258,8 +278,10 @@ std::string searchPlotSvg(const input::DesignParameters& design, const search::R
   SvgCanvas svg(kPlotWidth, kPlotHeight, headline);
   svg.text(20, 24, headline, {{"font-size", "14"}, {"font-weight", "bold"}});
   svg.text(20, 42,
-           std::to_string(design.simulationCount) + " simulated trials per rate. Right: the last "
-           "iteration, rate " + rateText(outcome.accrualRate) + ", report " + design.outputFileName,
+           std::to_string(design.simulationCount) +
+               " simulated trials per rate. Right: the last "
+               "iteration, rate " +
+               rateText(outcome.accrualRate) + ", report " + design.outputFileName,
            {{"font-size", "11"}, {"fill", "#444444"}});
   if (!record.iterations.empty()) {
     drawSearchPath(svg, design, record, outcome);

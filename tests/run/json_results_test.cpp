@@ -48,20 +48,24 @@ class ReportReader {
 };
 
 void expectIterationInReport(const json& iteration, int32_t analysisCount, ReportReader& report) {
-  report.expect(plainLine({"This is the result of iteration:", iteration["iteration"].get<int32_t>()}) + "\n");
-  report.expect(plainLine({"The present accrual rate is:", asFloat(iteration["accrual_rate"])}) + "\n");
+  report.expect(
+      plainLine({"This is the result of iteration:", iteration["iteration"].get<int32_t>()}) +
+      "\n");
+  report.expect(plainLine({"The present accrual rate is:", asFloat(iteration["accrual_rate"])}) +
+                "\n");
   for (const json& statistic : iteration["statistics"]) {
     std::string variances = " ";
-    for (const json& look : statistic["looks"]) variances += formatFixed(asFloat(look["null_variance"]), 7, 2) + "  ";
+    for (const json& look : statistic["looks"])
+      variances += formatFixed(asFloat(look["null_variance"]), 7, 2) + "  ";
     report.expect("The variance under the null are:\n" + variances + "\n");
   }
   report.expect("The number of subjects simulated in this iteration =" +
                 formatInteger(iteration["patients"].get<int32_t>(), 5) + "\n");
   for (const json& statistic : iteration["statistics"]) {
-    report.expect("rho =" + formatFixed(asFloat(statistic["rho"]), 4, 1) + "   tau =" +
-                  formatFixed(asFloat(statistic["tau"]), 4, 1) + "    power =" +
-                  formatFixed(asFloat(statistic["power"]), 6, 4) + "   s.d. = " +
-                  formatFixed(asFloat(statistic["standard_error"]), 7, 5) + "\n");
+    report.expect("rho =" + formatFixed(asFloat(statistic["rho"]), 4, 1) +
+                  "   tau =" + formatFixed(asFloat(statistic["tau"]), 4, 1) +
+                  "    power =" + formatFixed(asFloat(statistic["power"]), 6, 4) +
+                  "   s.d. = " + formatFixed(asFloat(statistic["standard_error"]), 7, 5) + "\n");
     report.expect("The average stopping time = " +
                   formatFixed(asFloat(statistic["average_stopping_time"]), 6, 3) + "\n");
     ASSERT_EQ(statistic["looks"].size(), static_cast<size_t>(analysisCount));
@@ -132,8 +136,9 @@ class JsonResults : public ::testing::TestWithParam<DesignCase> {};
 
 TEST_P(JsonResults, HoldEveryNumberOfTheReportAndFiguresThatAddUpToIt) {
   const DesignCase& c = GetParam();
-  const ProgramRun run = testing::runProgram(c.parameterFile, c.reportName,
-                                             {{"--json", "results.json"}, testing::ParameterInput::FileArgument});
+  const ProgramRun run =
+      testing::runProgram(c.parameterFile, c.reportName,
+                          {{"--json", "results.json"}, testing::ParameterInput::FileArgument});
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
   const json results = json::parse(run.files.at("results.json"));
 
@@ -170,9 +175,10 @@ INSTANTIATE_TEST_SUITE_P(
     Designs, JsonResults,
     ::testing::Values(
         // Two statistics, three looks, hazard ratios, drop-in and drop-out.
-        DesignCase{"two_statistics",
-                   testing::replaceLines(example("delayed_effect_two_statistics.par"), {{37, "100"}}),
-                   "delayed_effect.out"},
+        DesignCase{
+            "two_statistics",
+            testing::replaceLines(example("delayed_effect_two_statistics.par"), {{37, "100"}}),
+            "delayed_effect.out"},
         DesignCase{"given_boundaries",
                    testing::replaceLines(example("given_boundaries.par"), {{37, "200"}}),
                    "given_boundaries.out"},
@@ -184,9 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(JsonResults, GivenCriticalValuesAreTheMeanAtEveryLookAndTheDesignKeepsItsNames) {
-  const ProgramRun run = testing::runProgram(
-      testing::replaceLines(example("given_boundaries.par"), {{37, "50"}}), "given_boundaries.out",
-      {{"--json", "results.json"}});
+  const ProgramRun run =
+      testing::runProgram(testing::replaceLines(example("given_boundaries.par"), {{37, "50"}}),
+                          "given_boundaries.out", {{"--json", "results.json"}});
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
   const json results = json::parse(run.files.at("results.json"));
   const json& boundary = results["design"]["boundary"];
@@ -210,9 +216,11 @@ TEST(JsonResults, BoundaryMethodsAndAlternativesAreNamed) {
     const char* alternative;
   };
   const Case cases[] = {
-      {"four_look_obrien_fleming.par", {{"method", "lan_demets"}, {"use_function", "obrien_fleming"}},
+      {"four_look_obrien_fleming.par",
+       {{"method", "lan_demets"}, {"use_function", "obrien_fleming"}},
        "survival_curve"},
-      {"delayed_effect_two_statistics.par", {{"method", "lan_demets"}, {"use_function", "pocock"}},
+      {"delayed_effect_two_statistics.par",
+       {{"method", "lan_demets"}, {"use_function", "pocock"}},
        "hazard_ratios"},
       {"haybittle.par", {{"method", "haybittle"}, {"b", 3.0}}, "hazard_ratios"},
       // The file gives shares, the reader keeps running sums, the JSON file gives the

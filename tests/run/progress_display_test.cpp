@@ -38,7 +38,8 @@ class Progress : public ::testing::Test {
       now += secondsPerTrial;
       d.trialsFinished(t);
     }
-    d.iterationFinished(finishedIteration(number, rate, static_cast<int32_t>(rate * 10), rejections, trials));
+    d.iterationFinished(
+        finishedIteration(number, rate, static_cast<int32_t>(rate * 10), rejections, trials));
   }
   std::ostringstream out;
   double now = 100.0;
@@ -122,9 +123,11 @@ TEST_F(Progress, ConsoleTextFirstClearsTheLiveLineAndPassesUnchanged) {
 }
 
 TEST(ElapsedText, SecondsMinutesHours) {
-  const std::pair<double, const char*> cases[] = {
-      {0.0, "0.0 s"}, {59.94, "59.9 s"}, {61.0, "1 min 01 s"}, {3599.9, "59 min 59 s"},
-      {3725.0, "1 h 02 min"}};
+  const std::pair<double, const char*> cases[] = {{0.0, "0.0 s"},
+                                                  {59.94, "59.9 s"},
+                                                  {61.0, "1 min 01 s"},
+                                                  {3599.9, "59 min 59 s"},
+                                                  {3725.0, "1 h 02 min"}};
   for (const auto& [seconds, text] : cases) EXPECT_EQ(elapsedText(seconds), text) << seconds;
 }
 

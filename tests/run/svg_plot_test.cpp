@@ -113,7 +113,8 @@ void expectAt(const Plot& plot, const std::string& panel, const XMLElement* e, d
 
 TEST(SvgPlot, PointsAreTheJsonNumbersWhereTheAxesPutThem) {
   const testing::ProgramRun run = testing::runProgram(
-      testing::replaceLines(testing::exampleFile("delayed_effect_two_statistics.par"), {{37, "100"}}),
+      testing::replaceLines(testing::exampleFile("delayed_effect_two_statistics.par"),
+                            {{37, "100"}}),
       "delayed_effect.out", {{"--json", "results.json", "--plot", "search.svg"}});
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
   const json results = json::parse(run.files.at("results.json"));
@@ -153,7 +154,8 @@ TEST(SvgPlot, PointsAreTheJsonNumbersWhereTheAxesPutThem) {
   ASSERT_EQ(target.size(), 1u);
   EXPECT_EQ(floatAttribute(target[0], "data-power"), asFloat(design["desired_power"]));
   EXPECT_NEAR(doubleAttribute(target[0], "y1"),
-              plot.axis("search-path", 'y').pixel(asFloat(design["desired_power"])), kPixelTolerance);
+              plot.axis("search-path", 'y').pixel(asFloat(design["desired_power"])),
+              kPixelTolerance);
   const auto finalRate = plot.ofClass("final-rate");
   ASSERT_EQ(finalRate.size(), 1u);
   EXPECT_EQ(floatAttribute(finalRate[0], "data-rate"), asFloat(results["outcome"]["accrual_rate"]));

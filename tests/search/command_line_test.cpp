@@ -43,25 +43,32 @@ TEST(CommandLine, HelpListsEveryOptionOnOneLineWithAnExample) {
                              "--json FILE", "--plot FILE", "--template", "FILE"}) {
     // "  option   description" on one line.
     const std::regex optionLine("  " + std::string(option) + " +[a-z'].*");
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [&](const std::string& line) { return std::regex_match(line, optionLine); }),
-              1)
-        << option << "\n" << run.console;
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [&](const std::string& line) { return std::regex_match(line, optionLine); }),
+        1)
+        << option << "\n"
+        << run.console;
   }
 }
 
 TEST(CommandLine, VersionNamesTheProjectVersionAndTheRevisionOfACheckout) {
   const ProgramRun run = runWithArguments({"--version"});
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_TRUE(std::regex_match(run.console,
-                               std::regex("survseq [0-9]+\\.[0-9]+\\.[0-9]+( \\(git [0-9a-f]+(-dirty)?\\))?\n")))
+  EXPECT_TRUE(std::regex_match(
+      run.console,
+      std::regex("survseq [0-9]+\\.[0-9]+\\.[0-9]+( \\(git [0-9a-f]+(-dirty)?\\))?\n")))
       << run.console;
 }
 
 TEST(CommandLine, WrongCommandLinesGiveOneLineAndStatusTwo) {
-  const std::vector<std::vector<std::string>> wrong = {
-      {"--bogus"}, {"--threads", "0"}, {"--threads", "two"}, {"--threads", "-1"},
-      {"--json"},  {"a.par", "b.par"}, {"-x"}};
+  const std::vector<std::vector<std::string>> wrong = {{"--bogus"},
+                                                       {"--threads", "0"},
+                                                       {"--threads", "two"},
+                                                       {"--threads", "-1"},
+                                                       {"--json"},
+                                                       {"a.par", "b.par"},
+                                                       {"-x"}};
   for (const auto& arguments : wrong) {
     const ProgramRun run = runWithArguments(arguments);
     SCOPED_TRACE(::testing::PrintToString(arguments));
@@ -87,8 +94,9 @@ TEST(CommandLine, TemplateIsTheAnnotatedDefaultsFileAndRuns) {
 TEST(CommandLine, ParameterFileThatCannotBeOpenedIsARunError) {
   const ProgramRun missing = runWithArguments({"missing.par"});
   EXPECT_EQ(missing.exitStatus, 1);
-  EXPECT_EQ(missing.errors,
-            "survseq: could not open the parameter file 'missing.par': No such file or directory\n");
+  EXPECT_EQ(
+      missing.errors,
+      "survseq: could not open the parameter file 'missing.par': No such file or directory\n");
   const ProgramRun directory = runWithArguments({"."});
   EXPECT_EQ(directory.exitStatus, 1);
   EXPECT_EQ(directory.errors, "survseq: the parameter file '.' is a directory\n");
