@@ -57,9 +57,9 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
     const search::RunRecord record =
         searchAccrualRate(design, reportFile, views.console(), views.observer());
     reportFile.finish();
-    views.finish(asRead, record, 1);  // the simulation pass runs on one thread
     views.console().flush();
     if (!views.console() || !console) throw RunError("could not write to standard output");
+    views.finish(asRead, record, 1);  // the simulation pass runs on one thread
   } catch (const RunError& error) {
     views.makeRoomForError();
     return reportFailure(error.what(), error.line(), reportFile, views.console(), errors);
