@@ -6,7 +6,7 @@ JOBS           ?= $(shell nproc)
 DEMO_EXAMPLE   ?= examples/four_look_obrien_fleming.par
 FUZZ_SECONDS   ?= 30
 
-.PHONY: deps build demo test test-sanitize fuzz bench clean
+.PHONY: deps configure build demo test test-sanitize fuzz bench clean
 
 # Debian packages that a fresh machine lacks: option parsing, JSON, SIMD math, and XML
 # for the tests of the plot. Installs only what is missing.
@@ -18,15 +18,19 @@ deps:
 	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	fi
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Runs the main job on a shipped example; the report is written in $(BUILD)/demo.
-demo: build
+# Builds the program alone (no tests, no benchmarks) and runs it on a shipped example;
+# the report, the JSON results and the plot are written in $(BUILD)/demo.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target survseq
 	mkdir -p $(BUILD)/demo
-	cd $(BUILD)/demo && ../survseq < $(CURDIR)/$(DEMO_EXAMPLE)
-	@echo "Report written to $(BUILD)/demo/ (file name from line 14 of $(DEMO_EXAMPLE))"
+	cd $(BUILD)/demo && ../survseq --json demo.json --plot demo.svg $(CURDIR)/$(DEMO_EXAMPLE)
+	@echo "Report, demo.json and demo.svg written to $(BUILD)/demo/ (report name from line 14 of $(DEMO_EXAMPLE))"
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -7,6 +7,7 @@
 #include "input/parameter_file.h"
 #include "report/report_file.h"
 #include "report/run_error.h"
+#include "run/run_views.h"
 #include "search/accrual_search.h"
 #include "search/report.h"
 #include "search/simulation_pass.h"
@@ -16,16 +17,16 @@ namespace survseq::run {
 
 namespace {
 
-void searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
-                       std::ostream& console) {
+search::RunRecord searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
+                                    std::ostream& console, search::SearchObserver* observer) {
   search::Report report(console, reportFile.stream());
   sim::UniformGenerator generator;
-  search::AccrualSearch accrualSearch(design, report);
+  search::AccrualSearch accrualSearch(design, report, observer);
   accrualSearch.start(generator);
 
   search::SimulationPass pass(search::patientCapacityFor(design));
-  accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
-    return pass.run(d, generator, report);
+  return accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
+    return pass.run(d, generator, report, observer);
   });
 }
 
@@ -42,20 +43,27 @@ int reportFailure(const char* what, int32_t line, report::ReportFile& reportFile
 }  // namespace
 
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
-              const RunOptions& /*options*/) {
+              const RunOptions& options) {
   input::DesignParameters design;
   report::ReportFile reportFile;
+  RunViews views(options, console, errors);
   try {
-    input::readParameterFile(parameters, console, errors, design, reportFile);
-    searchAccrualRate(design, reportFile, console);
-    console.flush();
-    if (!console) throw RunError("could not write to standard output");
+    views.createFiles();
+    input::readParameterFile(parameters, views.console(), errors, design, reportFile);
+    const input::DesignParameters asRead = design;  // the search moves the bracket
+    const search::RunRecord record =
+        searchAccrualRate(design, reportFile, views.console(), views.observer());
+    views.console().flush();
+    if (!views.console() || !console) throw RunError("could not write to standard output");
     reportFile.finish();
+    views.finish(asRead, record, 1);  // the simulation pass runs on one thread
   } catch (const RunError& error) {
-    return reportFailure(error.what(), error.line(), reportFile, console, errors);
+    views.makeRoomForError();
+    return reportFailure(error.what(), error.line(), reportFile, views.console(), errors);
   } catch (const std::bad_alloc&) {
-    return reportFailure("not enough memory for the simulated trials", 0, reportFile, console,
-                         errors);
+    views.makeRoomForError();
+    return reportFailure("not enough memory for the simulated trials", 0, reportFile,
+                         views.console(), errors);
   }
   return 0;
 }

@@ -3,19 +3,40 @@
 // One run of the program, from the parameter file to the report: what the entry point
 // and the end-to-end tests call.
 
+#include <cstdint>
 #include <iosfwd>
+#include <string>
 
 namespace survseq::run {
 
+// How the progress of the search is shown on the error stream.
+enum class ProgressMode {
+  Off,
+  Lines,  // one line per finished iteration and the closing line (a file or a pipe)
+  Live,   // the line of the running iteration is redrawn in place (a terminal)
+};
+
 // How a run is carried out; none of it changes the console or the report.
-struct RunOptions {};
+struct RunOptions {
+  // Threads that simulate the trials; 0 = every core the process may use.
+  int32_t threads = 0;
+  ProgressMode progress = ProgressMode::Off;
+  std::string jsonPath;  // the results as JSON; empty for none
+  std::string plotPath;  // the search as an SVG picture; empty for none
+};
 
 // Reads the parameter file from `parameters`, writes the repair messages and console
 // lines to `console`, searches for the accrual rate and writes the report file named in
-// the parameter file, which replaces a file of that name only when the run succeeds.
-// Warnings go to `errors` and let the run go on. Returns the exit status: 0 on success;
-// 1 after writing the one-line error on `errors`.
+// the parameter file, which replaces a file of that name only when the run succeeds, and
+// the JSON file and plot the options ask for. Warnings and progress go to `errors` and let
+// the run go on. Returns the exit status: 0 on success; 1 after writing the one-line error
+// on `errors`.
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
               const RunOptions& options);
+
+// As runDesign, with the parameter file read from `path`, or from `standardInput` when
+// `path` is "-". A file that cannot be opened is an error of the run (status 1).
+int runDesignFile(const std::string& path, std::istream& standardInput, std::ostream& console,
+                  std::ostream& errors, const RunOptions& options);
 
 }  // namespace survseq::run

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "program_runner.h"
 
@@ -21,6 +24,7 @@ struct GoldenCase {
   std::string name;
   std::string parameterFile;
   std::string reportName;
+  Invocation invocation = {};  // options that must leave the console and the report alone
 };
 
 // Names the case in test output instead of dumping its bytes.
@@ -30,21 +34,74 @@ fs::path goldenPath(const std::string& name, const char* extension) {
   return fs::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "golden" / (name + extension);
 }
 
-// A successful run writes nothing on standard error but warnings; the designs that draw
-// any keep them in a third golden file.
+size_t countOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+bool has(const Invocation& invocation, const std::string& option) {
+  return std::find(invocation.options.begin(), invocation.options.end(), option) !=
+         invocation.options.end();
+}
+
+// Standard error: nothing, or with --progress (not a terminal) one line per iteration and
+// the closing line. The other files: the ones asked for, and nothing else.
+void expectOnlyWhatWasAskedFor(const Invocation& invocation, const ProgramRun& run,
+                               const std::string& reportName) {
+  if (has(invocation, "--progress") && !has(invocation, "--quiet")) {
+    const size_t iterations = countOf(run.report, "This is the result of iteration:");
+    EXPECT_EQ(countOf(run.errors, "\n"), iterations + 1) << run.errors;
+    EXPECT_EQ(countOf(run.errors, "\niteration "), iterations - 1) << run.errors;
+    EXPECT_EQ(run.errors.rfind("iteration  1  rate ", 0), 0u) << run.errors;
+    EXPECT_NE(run.errors.find(", report " + reportName + ", "), std::string::npos) << run.errors;
+    EXPECT_EQ(run.errors.find('\r'), std::string::npos);
+  } else {
+    EXPECT_EQ(run.errors, "");
+  }
+  std::set<std::string> expected{reportName};
+  if (has(invocation, "--json")) expected.insert("results.json");
+  if (has(invocation, "--plot")) expected.insert("search.svg");
+  std::set<std::string> written;
+  for (const auto& [name, text] : run.files) written.insert(name);
+  EXPECT_EQ(written, expected);
+  if (has(invocation, "--json")) {
+    EXPECT_EQ(run.files.at("results.json").rfind("{\n", 0), 0u);
+  }
+  if (has(invocation, "--plot")) {
+    EXPECT_EQ(run.files.at("search.svg").rfind("<?xml", 0), 0u);
+  }
+}
+
+// Warnings, the only lines a successful run writes on standard error by itself, come
+// first; the designs that draw any keep them in a third golden file.
+std::string warningLines(const std::string& errors) {
+  std::string warnings;
+  std::istringstream lines(errors);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("survseq: warning: ", 0) == 0) warnings += line + '\n';
+  }
+  return warnings;
+}
+
 void expectMatchesGolden(const GoldenCase& golden) {
-  const ProgramRun run = runProgram(golden.parameterFile, golden.reportName);
+  ProgramRun run = runProgram(golden.parameterFile, golden.reportName, golden.invocation);
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
   const fs::path warnings = goldenPath(golden.name, ".warnings");
   if (std::getenv("SURVSEQ_UPDATE_GOLDEN") != nullptr) {
     writeFile(goldenPath(golden.name, ".console"), run.console);
     writeFile(goldenPath(golden.name, ".report"), run.report);
-    if (!run.errors.empty()) writeFile(warnings, run.errors);
+    if (const std::string drawn = warningLines(run.errors); !drawn.empty()) {
+      writeFile(warnings, drawn);
+    }
     return;
   }
+  const std::string expectedWarnings = fs::exists(warnings) ? readFile(warnings) : "";
+  ASSERT_EQ(run.errors.substr(0, expectedWarnings.size()), expectedWarnings);
+  run.errors.erase(0, expectedWarnings.size());
+  expectOnlyWhatWasAskedFor(golden.invocation, run, golden.reportName);
   EXPECT_EQ(run.console, readFile(goldenPath(golden.name, ".console")));
   EXPECT_EQ(run.report, readFile(goldenPath(golden.name, ".report")));
-  EXPECT_EQ(run.errors, fs::exists(warnings) ? readFile(warnings) : "");
 }
 
 class Golden : public ::testing::TestWithParam<GoldenCase> {};
@@ -57,9 +114,30 @@ std::string testCase(const std::string& name) {
   return readFile(fs::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "cases" / name);
 }
 
+// The command-line options that must leave the console and the report alone, and the
+// three ways of passing the parameter file. Each golden case runs with one of these in
+// turn, so that every option meets several designs; the step case below runs with every
+// combination.
+const std::vector<Invocation> kOptionMixes = {
+    {{}, ParameterInput::StandardInput},
+    {{"--progress", "--json", "results.json", "--plot", "search.svg"}, ParameterInput::FileArgument},
+    {{"--quiet", "--json", "results.json"}, ParameterInput::DashArgument},
+    {{"--threads", "2", "--plot", "search.svg"}, ParameterInput::FileArgument},
+    {{"--progress", "--quiet", "--threads", "1"}, ParameterInput::StandardInput},
+    {{"--progress", "--json", "results.json"}, ParameterInput::DashArgument},
+    {{"--plot", "search.svg", "--json", "results.json", "--threads", "3"}, ParameterInput::StandardInput},
+};
+
+std::vector<GoldenCase> withOptionMixes(std::vector<GoldenCase> cases, size_t firstMix) {
+  for (size_t i = 0; i < cases.size(); ++i) {
+    cases[i].invocation = kOptionMixes[(firstMix + i) % kOptionMixes.size()];
+  }
+  return cases;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Examples, Golden,
-    ::testing::Values(
+    ::testing::ValuesIn(withOptionMixes({
         GoldenCase{"defaults", example("defaults.par"), "defaults.out"},
         GoldenCase{"four_look_obrien_fleming", example("four_look_obrien_fleming.par"),
                    "four_look_obf.out"},
@@ -67,13 +145,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "delayed_effect.out"},
         GoldenCase{"haybittle", example("haybittle.par"), "haybittle.out"},
         GoldenCase{"given_boundaries", example("given_boundaries.par"), "given_boundaries.out"},
-        GoldenCase{"error_split", example("error_split.par"), "error_split.out"}),
+        GoldenCase{"error_split", example("error_split.par"), "error_split.out"}}, 0)),
     [](const auto& info) { return info.param.name; });
 
 // Designs made to reach each outcome and each unusual layout of the report.
 INSTANTIATE_TEST_SUITE_P(
     PurposeBuilt, Golden,
-    ::testing::Values(
+    ::testing::ValuesIn(withOptionMixes({
         // Every trial's outcome is fixed by its size, so power steps from 0 to 1 and the
         // interpolation closes in on the step without ever meeting the target.
         GoldenCase{"iteration_limit", testCase("step_in_power.par"), "step.out"},
@@ -105,8 +183,30 @@ INSTANTIATE_TEST_SUITE_P(
         // A harmful treatment in a two-sided test rejects on the negative side only.
         GoldenCase{"negative_side",
                    replaceLines(example("given_boundaries.par"), {{37, "200"}, {43, "2"}, {113, "1.6"}}),
-                   "given_boundaries.out"}),
+                   "given_boundaries.out"}}, 6)),
     [](const auto& info) { return info.param.name; });
+
+TEST(EndToEnd, EveryMixOfOptionsLeavesConsoleAndReportAlone) {
+  // The step case is quick: every subset of the options, with each way of passing the file.
+  const std::vector<std::vector<std::string>> options = {
+      {"--quiet"}, {"--progress"}, {"--json", "results.json"}, {"--plot", "search.svg"},
+      {"--threads", "2"}};
+  for (unsigned subset = 0; subset < (1u << options.size()); ++subset) {
+    for (ParameterInput input : {ParameterInput::StandardInput, ParameterInput::FileArgument,
+                                 ParameterInput::DashArgument}) {
+      GoldenCase golden{"iteration_limit", testCase("step_in_power.par"), "step.out", {{}, input}};
+      for (size_t i = 0; i < options.size(); ++i) {
+        if ((subset >> i & 1u) != 0) {
+          golden.invocation.options.insert(golden.invocation.options.end(), options[i].begin(),
+                                           options[i].end());
+        }
+      }
+      SCOPED_TRACE(::testing::PrintToString(golden.invocation.options) + " input " +
+                   std::to_string(static_cast<int>(input)));
+      expectMatchesGolden(golden);
+    }
+  }
+}
 
 TEST(EndToEnd, OneSidedTestIgnoresTheNegativeSide) {
   // The design of the negative_side case, tested one-sided: the harmful effect no

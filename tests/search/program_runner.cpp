@@ -45,14 +45,45 @@ fs::path freshDirectory(const std::string& purpose) {
   return directory;
 }
 
+namespace {
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string commandLine(const Invocation& invocation, const fs::path& design) {
+  std::string command = quoted(SURVSEQ_BINARY);
+  for (const std::string& option : invocation.options) command += " " + quoted(option);
+  switch (invocation.input) {
+    case ParameterInput::StandardInput:
+      return command + " < " + quoted(design.string());
+    case ParameterInput::FileArgument:
+      return command + " " + quoted(design.string());
+    case ParameterInput::DashArgument:
+      return command + " - < " + quoted(design.string());
+    case ParameterInput::None:
+      break;
+  }
+  return command;
+}
+
+}  // namespace
+
 ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterFile,
-                        const std::string& reportName) {
+                        const std::string& reportName, const Invocation& invocation) {
   const fs::path io = freshDirectory("io");
   writeFile(io / "design.par", parameterFile);
-  const std::string command = "cd '" + directory.string() + "' && '" SURVSEQ_BINARY "' < '" +
-                              (io / "design.par").string() + "' > '" +
-                              (io / "console.txt").string() + "' 2> '" +
-                              (io / "errors.txt").string() + "'";
+  const std::string program = commandLine(invocation, io / "design.par");
+  const std::string console = quoted((io / "console.txt").string());
+  const std::string errors = quoted((io / "errors.txt").string());
+
+  std::string command = "cd " + quoted(directory.string()) + " && ";
+  if (invocation.terminal) {
+    // script gives the program a terminal of its own and copies what it shows.
+    command += "script -qec \"" + program + " > " + console + "\" /dev/null < /dev/null > " +
+               errors + " 2>&1";
+  } else {
+    const bool emptyInput = invocation.input == ParameterInput::None;
+    command += program + (emptyInput ? " < /dev/null" : "") + " > " + console + " 2> " + errors;
+  }
   const int status = std::system(command.c_str());
 
   ProgramRun run;
@@ -62,15 +93,23 @@ ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterF
   if (!reportName.empty() && fs::exists(directory / reportName)) {
     run.report = readFile(directory / reportName);
   }
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    run.files[entry.path().filename().string()] = readFile(entry.path());
+  }
   fs::remove_all(io);
   return run;
 }
 
-ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName) {
+ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
+                      const Invocation& invocation) {
   const fs::path directory = freshDirectory("run");
-  ProgramRun run = runProgramIn(directory, parameterFile, reportName);
+  ProgramRun run = runProgramIn(directory, parameterFile, reportName, invocation);
   fs::remove_all(directory);
   return run;
+}
+
+ProgramRun runWithArguments(const std::vector<std::string>& arguments) {
+  return runProgram("", "", {arguments, ParameterInput::None});
 }
 
 std::string exampleFile(const std::string& name) {

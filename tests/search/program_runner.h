@@ -6,14 +6,32 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace survseq::testing {
 
 struct ProgramRun {
   int exitStatus = -1;
   std::string console;  // standard output
-  std::string errors;   // standard error
+  std::string errors;   // standard error (under a terminal: what the terminal showed)
   std::string report;   // the report file, empty when none was written
+  std::map<std::string, std::string> files;  // every file the run left, by name
+};
+
+// How the parameter file reaches the program.
+enum class ParameterInput {
+  StandardInput,  // survseq [OPTIONS] < design.par
+  FileArgument,   // survseq [OPTIONS] design.par
+  DashArgument,   // survseq [OPTIONS] - < design.par
+  None,           // survseq [OPTIONS], standard input left as it is
+};
+
+struct Invocation {
+  std::vector<std::string> options;  // before the parameter file; paths are relative to the run
+  ParameterInput input = ParameterInput::StandardInput;
+  // Standard error (and standard input, with ParameterInput::None) on a pseudo-terminal,
+  // by script(1); standard output still goes to a file.
+  bool terminal = false;
 };
 
 std::string readFile(const std::filesystem::path& path);
@@ -22,17 +40,22 @@ void writeFile(const std::filesystem::path& path, const std::string& text);
 // The parameter file text with the given lines (numbered from 1) replaced.
 std::string replaceLines(const std::string& parameterFile, const std::map<int, std::string>& lines);
 
-// Runs the program with `parameterFile` on standard input, in a new directory,
-// and reads back the report file `reportName` from there.
-ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName);
+// Runs the program on `parameterFile` (on standard input unless `invocation` says
+// otherwise), in a new directory, and reads back the report file `reportName` and every
+// other file written there.
+ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
+                      const Invocation& invocation = {});
 
 // The same in `directory`, which must exist; the parameter file, console and errors are
 // kept elsewhere, so that the directory holds only what the program left there.
 ProgramRun runProgramIn(const std::filesystem::path& directory, const std::string& parameterFile,
-                        const std::string& reportName);
+                        const std::string& reportName, const Invocation& invocation = {});
 
 // A new empty directory for one run.
 std::filesystem::path freshDirectory(const std::string& purpose);
+
+// Runs the program with `arguments` alone, no parameter file, standard input empty.
+ProgramRun runWithArguments(const std::vector<std::string>& arguments);
 
 std::string exampleFile(const std::string& name);
 

@@ -1,0 +1,30 @@
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "run/design_run.h"
+
+namespace survseq::run {
+
+int runDesignFile(const std::string& path, std::istream& standardInput, std::ostream& console,
+                  std::ostream& errors, const RunOptions& options) {
+  if (path == "-") return runDesign(standardInput, console, errors, options);
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    errors << "survseq: the parameter file '" << path << "' is a directory\n";
+    return 1;
+  }
+  errno = 0;
+  std::ifstream file(path, std::ios::binary);
+  if (!file.is_open()) {
+    errors << "survseq: could not open the parameter file '" << path << "'";
+    if (errno != 0) errors << ": " << std::strerror(errno);
+    errors << '\n';
+    return 1;
+  }
+  return runDesign(file, console, errors, options);
+}
+
+}  // namespace survseq::run

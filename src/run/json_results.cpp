@@ -1,0 +1,86 @@
+#include "run/json_results.h"
+
+#include <nlohmann/json.hpp>
+
+#include "run/json_design.h"
+#include "run/number_text.h"
+#include "run/run_outcome.h"
+
+namespace survseq::run {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// A mean over the trials that reached the analysis; none when no trial did.
+json meanOver(const search::LookFigures& look, float mean) {
+  return look.reachedCount > 0 ? json(shortestDouble(mean)) : json(nullptr);
+}
+
+json lookJson(const input::DesignParameters& design, const search::IterationRecord& iteration,
+              int32_t s, int32_t k) {
+  const auto& look = iteration.statistics[static_cast<size_t>(s - 1)].looks[static_cast<size_t>(k)];
+  const float stoppedShare = static_cast<float>(double(look.stoppedCount) / design.simulationCount);
+  return {{"look", k},
+          {"time", shortestDouble(design.analysisTimes[static_cast<size_t>(k)])},
+          {"null_variance",
+           shortestDouble(iteration.nullVariances[static_cast<size_t>(s)][static_cast<size_t>(k)])},
+          {"stopped", look.stoppedCount},
+          {"stopped_share", shortestDouble(stoppedShare)},
+          {"reached", look.reachedCount},
+          {"mean_critical_value", meanOver(look, look.meanCriticalValue)},
+          {"mean_events", meanOver(look, look.meanEventCount)},
+          {"mean_information", meanOver(look, look.meanInformation)}};
+}
+
+json iterationJson(const input::DesignParameters& design,
+                   const search::IterationRecord& iteration) {
+  json statistics = json::array();
+  for (size_t i = 0; i < iteration.statistics.size(); ++i) {
+    const search::StatisticSummary& summary = iteration.statistics[i].summary;
+    const auto s = static_cast<int32_t>(i + 1);
+    json looks = json::array();
+    for (int32_t k = 1; k <= design.analysisCount; ++k)
+      looks.push_back(lookJson(design, iteration, s, k));
+    statistics.push_back({{"statistic", s},
+                          {"rho", shortestDouble(summary.rho)},
+                          {"tau", shortestDouble(summary.tau)},
+                          {"power", shortestDouble(summary.estimate.power)},
+                          {"standard_error", shortestDouble(summary.estimate.standardError)},
+                          {"average_stopping_time", shortestDouble(summary.averageStoppingTime)},
+                          {"looks", looks}});
+  }
+  return {{"iteration", iteration.iterationNumber},
+          {"accrual_rate", shortestDouble(iteration.accrualRate)},
+          {"patients", iteration.patientCount},
+          {"statistics", statistics}};
+}
+
+json outcomeJson(const search::RunRecord& record) {
+  const OutcomeFigures outcome = outcomeFigures(record);
+  return {{"kind", outcomeKey(outcome.kind)},
+          {"iteration", outcome.iterationNumber},
+          {"accrual_rate", shortestDouble(outcome.accrualRate)},
+          {"patients", outcome.patientCount},
+          {"power", shortestDouble(outcome.estimate.power)},
+          {"standard_error", shortestDouble(outcome.estimate.standardError)}};
+}
+
+}  // namespace
+
+std::string resultsJson(const input::DesignParameters& design, const search::RunRecord& record,
+                        std::string_view programVersion) {
+  json iterations = json::array();
+  for (const search::IterationRecord& iteration : record.iterations) {
+    iterations.push_back(iterationJson(design, iteration));
+  }
+  const json results = {{"schema_version", kResultsSchemaVersion},
+                        {"program", {{"name", "survseq"}, {"version", programVersion}}},
+                        {"design", designJson(design)},
+                        {"iterations", iterations},
+                        {"outcome", outcomeJson(record)}};
+  // A report name that is not UTF-8 must not sink the file: such bytes become U+FFFD.
+  return results.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
+}
+
+}  // namespace survseq::run

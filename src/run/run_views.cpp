@@ -1,0 +1,40 @@
+#include "run/run_views.h"
+
+#include <ostream>
+
+#include "run/json_results.h"
+#include "run/program_info.h"
+#include "run/svg_plot.h"
+
+namespace survseq::run {
+
+RunViews::RunViews(const RunOptions& options, std::ostream& console, std::ostream& errors)
+    : console_(console) {
+  if (options.progress != ProgressMode::Off) {
+    display_.emplace(errors, options.progress == ProgressMode::Live);
+  }
+  if (options.progress == ProgressMode::Live) {
+    guard_ = std::make_unique<ConsoleGuard>(*console.rdbuf(), [this] { display_->stepAside(); });
+    guarded_ = std::make_unique<std::ostream>(guard_.get());
+  }
+  if (!options.jsonPath.empty()) json_.emplace(options.jsonPath, "JSON file");
+  if (!options.plotPath.empty()) plot_.emplace(options.plotPath, "plot");
+}
+
+void RunViews::createFiles() {
+  if (json_) json_->create();
+  if (plot_) plot_->create();
+}
+
+void RunViews::finish(const input::DesignParameters& design, const search::RunRecord& record,
+                      int32_t threads) {
+  if (json_) json_->write(resultsJson(design, record, programVersion()));
+  if (plot_) plot_->write(searchPlotSvg(design, record));
+  if (display_) display_->writeClosingLine(record, design.outputFileName, threads);
+}
+
+void RunViews::makeRoomForError() {
+  if (display_) display_->stepAside();
+}
+
+}  // namespace survseq::run

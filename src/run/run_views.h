@@ -1,0 +1,54 @@
+#pragma once
+
+// What a run shows beside the console and the report, as the options ask: the progress
+// on the error stream with its closing line, the JSON file and the plot. All of them are
+// views of the run's records.
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "input/design_parameters.h"
+#include "run/console_guard.h"
+#include "run/design_run.h"
+#include "run/output_file.h"
+#include "run/progress_display.h"
+#include "search/run_record.h"
+
+namespace survseq::run {
+
+class RunViews {
+ public:
+  RunViews(const RunOptions& options, std::ostream& console, std::ostream& errors);
+  RunViews(const RunViews&) = delete;  // the console guard holds on to this
+  RunViews& operator=(const RunViews&) = delete;
+
+  // Creates the files the options name; throws RunError when one cannot be created.
+  void createFiles();
+
+  // Where the console lines of the run go: `console`, through a guard that keeps them
+  // off the progress line when it is redrawn in place.
+  std::ostream& console() { return guarded_ ? *guarded_ : console_; }
+
+  // Told of the search's progress; null when no progress is shown.
+  search::SearchObserver* observer() { return display_ ? &*display_ : nullptr; }
+
+  // After the search: writes the JSON file and the plot from `record`, then the closing
+  // line. `design` as it stood after reading; `threads` the threads that simulated.
+  void finish(const input::DesignParameters& design, const search::RunRecord& record,
+              int32_t threads);
+
+  // Before an error line: the progress line makes room for it.
+  void makeRoomForError();
+
+ private:
+  std::ostream& console_;
+  std::optional<ProgressDisplay> display_;
+  std::unique_ptr<ConsoleGuard> guard_;
+  std::unique_ptr<std::ostream> guarded_;
+  std::optional<OutputFile> json_;
+  std::optional<OutputFile> plot_;
+};
+
+}  // namespace survseq::run

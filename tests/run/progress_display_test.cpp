@@ -1,0 +1,135 @@
+// The progress display on a clock the test moves, and the guard that keeps console
+// lines off its line.
+
+#include "run/progress_display.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run/console_guard.h"
+#include "search/simulation_pass.h"
+
+namespace survseq::run {
+namespace {
+
+search::IterationRecord finishedIteration(int32_t number, float rate, int32_t patients,
+                                          int32_t rejections, int32_t trials) {
+  search::IterationRecord record;
+  record.iterationNumber = number;
+  record.accrualRate = rate;
+  record.patientCount = patients;
+  record.statistics.push_back({{0.0f, 0.0f, search::estimatePower(rejections, trials), 10.0f}, {}});
+  return record;
+}
+
+class Progress : public ::testing::Test {
+ protected:
+  ProgressDisplay display(bool live) {
+    return ProgressDisplay(out, live, [this] { return now; });
+  }
+  // One iteration of `trials` trials, each taking `secondsPerTrial`.
+  void iterate(ProgressDisplay& d, int32_t number, float rate, int32_t trials,
+               double secondsPerTrial, int32_t rejections) {
+    d.iterationStarted(number, rate, trials);
+    for (int32_t t = 1; t <= trials; ++t) {
+      now += secondsPerTrial;
+      d.trialsFinished(t);
+    }
+    d.iterationFinished(
+        finishedIteration(number, rate, static_cast<int32_t>(rate * 10), rejections, trials));
+  }
+  std::ostringstream out;
+  double now = 100.0;
+};
+
+TEST_F(Progress, LiveLineIsRedrawnAtMostTenTimesASecondAndEndsWithThePower) {
+  ProgressDisplay d = display(true);
+  iterate(d, 1, 50.0f, 1000, 0.002, 900);  // two seconds of trials
+  const std::string text = out.str();
+  EXPECT_EQ(text.rfind("\riteration  1  rate 50       trials    0 of 1000  0.0 s", 0), 0u) << text;
+  // The first draw, about twenty while the trials run, each a tenth of a second (fifty
+  // trials) after the one before, and the finished line.
+  std::vector<int> drawnTrials;
+  std::istringstream frames(text.substr(1));
+  for (std::string frame; std::getline(frames, frame, '\r');) {
+    drawnTrials.push_back(std::stoi(frame.substr(frame.find("trials") + 6)));
+  }
+  EXPECT_GE(drawnTrials.size(), 20u);
+  EXPECT_LE(drawnTrials.size(), 22u);
+  for (size_t i = 1; i + 1 < drawnTrials.size(); ++i) {
+    EXPECT_GE(drawnTrials[i] - drawnTrials[i - 1], 50) << i;
+  }
+  EXPECT_TRUE(text.ends_with(
+      "\riteration  1  rate 50       trials 1000 of 1000  power 0.9000 \u00b1 0.0095  2.0 s\n"))
+      << text;
+}
+
+TEST_F(Progress, WithoutATerminalOnlyFinishedLinesAreWritten) {
+  ProgressDisplay d = display(false);
+  iterate(d, 1, 50.0f, 1000, 0.002, 900);
+  iterate(d, 2, 13.57386f, 1000, 0.001, 412);
+  EXPECT_EQ(out.str(),
+            "iteration  1  rate 50       trials 1000 of 1000  power 0.9000 \u00b1 0.0095  2.0 s\n"
+            "iteration  2  rate 13.57    trials 1000 of 1000  power 0.4120 \u00b1 0.0156  3.0 s\n");
+}
+
+TEST_F(Progress, ClosingLineNamesOutcomeRatePatientsPowerReportTimeAndThreads) {
+  struct Case {
+    search::SearchOutcome outcome;
+    int32_t threads;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {search::SearchOutcome::WithinTwoStandardErrors, 1,
+       "desired power reached: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, report "
+       "a.out, 1 min 05 s on 1 thread\n"},
+      {search::SearchOutcome::UpperBoundTooSmall, 4,
+       "upper bound of the accrual rate too small (line 88): last rate 12.9 (309 patients), power "
+       "0.8030 \u00b1 0.0126, report a.out, 1 min 05 s on 4 threads\n"},
+  };
+  for (const Case& c : cases) {
+    out.str("");
+    now = 100.0;
+    ProgressDisplay d = display(false);
+    search::RunRecord record;
+    record.iterations.push_back(finishedIteration(5, 12.9f, 309, 803, 1000));
+    record.outcome = c.outcome;
+    now += 65.0;
+    d.writeClosingLine(record, "a.out", c.threads);
+    EXPECT_EQ(out.str(), c.expected);
+  }
+}
+
+TEST_F(Progress, ConsoleTextFirstClearsTheLiveLineAndPassesUnchanged) {
+  ProgressDisplay d = display(true);
+  std::ostringstream console;
+  ConsoleGuard guard(*console.rdbuf(), [&] { d.stepAside(); });
+  std::ostream guarded(&guard);
+
+  guarded << " before any line\n";  // nothing on screen: nothing to clear
+  EXPECT_EQ(out.str(), "");
+  d.iterationStarted(3, 27.5f, 100);
+  const std::string drawn = out.str();
+  guarded << " The" << 3 << "   th v0 is too large." << '\n';
+  guarded.flush();
+  EXPECT_EQ(console.str(), " before any line\n The3   th v0 is too large.\n");
+  // Cleared once, with as many blanks as the line was long.
+  const std::string cleared = "\r" + std::string(drawn.size() - 1, ' ') + "\r";
+  EXPECT_EQ(out.str(), drawn + cleared);
+  EXPECT_TRUE(guarded.good());
+}
+
+TEST(ElapsedText, SecondsMinutesHours) {
+  const std::pair<double, const char*> cases[] = {{0.0, "0.0 s"},
+                                                  {59.94, "59.9 s"},
+                                                  {61.0, "1 min 01 s"},
+                                                  {3599.9, "59 min 59 s"},
+                                                  {3725.0, "1 h 02 min"}};
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(elapsedText(seconds), text) << seconds;
+}
+
+}  // namespace
+}  // namespace survseq::run

@@ -1,0 +1,179 @@
+// The command line as a user meets it: help, version, template, the parameter file as an
+// argument, standard input on a terminal, progress on a terminal, wrong options, and the
+// JSON and plot files of a run that fails.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "program_runner.h"
+
+namespace survseq::testing {
+namespace {
+
+std::string stepCase() {
+  return readFile(std::filesystem::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "cases" /
+                  "step_in_power.par");
+}
+
+std::string golden(const std::string& name) {
+  return readFile(std::filesystem::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "golden" / name);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(CommandLine, HelpListsEveryOptionOnOneLineWithAnExample) {
+  const ProgramRun run = runWithArguments({"--help"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.errors, "");
+  EXPECT_NE(run.console.find("Usage: survseq [OPTIONS] [FILE]"), std::string::npos) << run.console;
+  EXPECT_NE(run.console.find("survseq --json results.json --plot search.svg design.par"),
+            std::string::npos);
+  const std::vector<std::string> lines = linesOf(run.console);
+  for (const char* option : {"-h,--help", "--version", "--threads N", "--quiet", "--progress",
+                             "--json FILE", "--plot FILE", "--template", "FILE"}) {
+    // "  option   description" on one line.
+    const std::regex optionLine("  " + std::string(option) + " +[a-z'].*");
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [&](const std::string& line) { return std::regex_match(line, optionLine); }),
+        1)
+        << option << "\n"
+        << run.console;
+  }
+}
+
+TEST(CommandLine, VersionNamesTheProjectVersionAndTheRevisionOfACheckout) {
+  const ProgramRun run = runWithArguments({"--version"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_TRUE(std::regex_match(
+      run.console,
+      std::regex("survseq [0-9]+\\.[0-9]+\\.[0-9]+( \\(git [0-9a-f]+(-dirty)?\\))?\n")))
+      << run.console;
+}
+
+TEST(CommandLine, WrongCommandLinesGiveOneLineAndStatusTwo) {
+  const std::vector<std::vector<std::string>> wrong = {{"--bogus"},
+                                                       {"--threads", "0"},
+                                                       {"--threads", "two"},
+                                                       {"--threads", "-1"},
+                                                       {"--json"},
+                                                       {"a.par", "b.par"},
+                                                       {"-x"}};
+  for (const auto& arguments : wrong) {
+    const ProgramRun run = runWithArguments(arguments);
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.console, "");
+    EXPECT_EQ(run.errors.rfind("survseq: ", 0), 0u) << run.errors;
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    EXPECT_TRUE(run.files.empty());
+  }
+}
+
+TEST(CommandLine, TemplateIsTheAnnotatedDefaultsFileAndRuns) {
+  const ProgramRun printed = runWithArguments({"--template"});
+  EXPECT_EQ(printed.exitStatus, 0);
+  EXPECT_EQ(printed.console, exampleFile("defaults.par"));
+  const ProgramRun run =
+      runProgram(printed.console, "defaults.out", {{}, ParameterInput::FileArgument});
+  EXPECT_EQ(run.exitStatus, 0) << run.errors;
+  EXPECT_EQ(run.console, golden("defaults.console"));
+  EXPECT_EQ(run.report, golden("defaults.report"));
+}
+
+TEST(CommandLine, ParameterFileThatCannotBeOpenedIsARunError) {
+  const ProgramRun missing = runWithArguments({"missing.par"});
+  EXPECT_EQ(missing.exitStatus, 1);
+  EXPECT_EQ(
+      missing.errors,
+      "survseq: could not open the parameter file 'missing.par': No such file or directory\n");
+  const ProgramRun directory = runWithArguments({"."});
+  EXPECT_EQ(directory.exitStatus, 1);
+  EXPECT_EQ(directory.errors, "survseq: the parameter file '.' is a directory\n");
+}
+
+TEST(CommandLine, StandardInputOnATerminalGetsTheUsageInsteadOfAWait) {
+  const ProgramRun run = runProgram("", "", {{}, ParameterInput::None, true});
+  EXPECT_EQ(run.exitStatus, 2);
+  EXPECT_EQ(run.console, "");
+  EXPECT_EQ(run.errors.rfind("usage: survseq [OPTIONS] [FILE]\r\n", 0), 0u) << run.errors;
+  EXPECT_NE(run.errors.find("survseq --template > design.par"), std::string::npos);
+
+  // Without a terminal an empty standard input is read as today: a file that ends early.
+  const ProgramRun empty = runProgram("", "", {{}, ParameterInput::None});
+  EXPECT_EQ(empty.exitStatus, 1);
+  EXPECT_EQ(empty.errors.rfind("survseq: line ", 0), 0u) << empty.errors;
+}
+
+// The warnings the step design draws while it is read come first on standard error,
+// whatever the options; a terminal ends their lines with \r\n. Returns what follows them.
+std::string afterWarnings(const std::string& errors, bool terminal) {
+  std::string warnings;
+  for (const char c : golden("iteration_limit.warnings")) {
+    if (c == '\n' && terminal) warnings += '\r';
+    warnings += c;
+  }
+  EXPECT_EQ(errors.substr(0, warnings.size()), warnings);
+  return errors.substr(std::min(errors.size(), warnings.size()));
+}
+
+TEST(CommandLine, ProgressOnATerminalIsRedrawnInPlaceAndQuietSilencesIt) {
+  for (bool quiet : {false, true}) {
+    Invocation invocation{{}, ParameterInput::FileArgument, true};
+    if (quiet) invocation.options = {"--quiet"};
+    ProgramRun run = runProgram(stepCase(), "step.out", invocation);
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    run.errors = afterWarnings(run.errors, true);
+    EXPECT_EQ(run.console, golden("iteration_limit.console"));
+    EXPECT_EQ(run.report, golden("iteration_limit.report"));
+    if (quiet) {
+      EXPECT_EQ(run.errors, "");
+      continue;
+    }
+    // Each iteration's line starts with a carriage return, is redrawn when it ends, and
+    // keeps the power; the closing line follows the twentieth.
+    EXPECT_EQ(run.errors.rfind("\riteration  1  rate 50       trials  0 of 10  ", 0), 0u)
+        << run.errors;
+    EXPECT_NE(run.errors.find("\riteration 20  rate 5.001    trials 10 of 10  power 1.0000 \u00b1 "
+                              "0.0000  "),
+              std::string::npos)
+        << run.errors;
+    EXPECT_NE(run.errors.find("\r\nall 20 iterations used: last rate 5.001 (5 patients), power "
+                              "1.0000 \u00b1 0.0000, report step.out, "),
+              std::string::npos)
+        << run.errors;
+  }
+}
+
+TEST(CommandLine, ViewsThatCannotBeWrittenFailAtOnceAndAFailedRunLeavesNone) {
+  const ProgramRun noDirectory =
+      runProgram(stepCase(), "step.out", {{"--json", "missing/results.json"}});
+  EXPECT_EQ(noDirectory.exitStatus, 1);
+  EXPECT_EQ(noDirectory.errors,
+            "survseq: could not create the JSON file 'missing/results.json': No such file or "
+            "directory\n");
+  EXPECT_TRUE(noDirectory.files.empty());  // not even the report: the search never started
+
+  const ProgramRun full = runProgram(stepCase(), "step.out", {{"--plot", "/dev/full"}});
+  EXPECT_EQ(full.exitStatus, 1);
+  EXPECT_EQ(afterWarnings(full.errors, false), "survseq: could not write the plot '/dev/full'\n");
+
+  const ProgramRun failed = runProgram(replaceLines(stepCase(), {{20, "16"}}), "step.out",
+                                       {{"--json", "results.json", "--plot", "search.svg"}});
+  EXPECT_EQ(failed.exitStatus, 1);
+  EXPECT_EQ(failed.errors.rfind("survseq: line 20: ", 0), 0u) << failed.errors;
+  EXPECT_EQ(failed.files.count("results.json") + failed.files.count("search.svg"), 0u);
+}
+
+}  // namespace
+}  // namespace survseq::testing
