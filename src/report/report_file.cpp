@@ -23,8 +23,8 @@ constexpr size_t kRepeatedNameLength = 64;
 
 std::string systemReason(int error) { return std::generic_category().message(error); }
 
-RunError cannotOpen(const std::string& name, int error, int line) {
-  return RunError("cannot open the output file '" + echoedValue(name) +
+RunError cannotOpen(const std::string& what, const std::string& name, int error, int line) {
+  return RunError("cannot open the " + what + " '" + echoedValue(name) +
                       "' for writing: " + systemReason(error),
                   line);
 }
@@ -54,12 +54,13 @@ void keepOwnerAndMode(int descriptor, const struct stat& replaced) {
 
 ReportFile::~ReportFile() { abandon(); }
 
-void ReportFile::open(const std::string& name, int line) {
+void ReportFile::open(const std::string& name, int line, std::string_view what) {
   abandon();
   name_ = name;
+  what_ = what;
   struct stat entry {};
   if (::lstat(name.c_str(), &entry) != 0) {
-    if (errno != ENOENT) throw cannotOpen(name, errno, line);
+    if (errno != ENOENT) throw cannotOpen(what_, name, errno, line);
     createTemporary(line, false);
     return;
   }
@@ -69,7 +70,7 @@ void ReportFile::open(const std::string& name, int line) {
   }
   // A report the user may not write is refused, as writing it in place would be.
   const int probe = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
-  if (probe < 0) throw cannotOpen(name, errno, line);
+  if (probe < 0) throw cannotOpen(what_, name, errno, line);
   ::close(probe);
   createTemporary(line, true);
   keepOwnerAndMode(buffer_.descriptor(), entry);
@@ -77,7 +78,7 @@ void ReportFile::open(const std::string& name, int line) {
 
 void ReportFile::openDirectly(int line) {
   const int descriptor = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (descriptor < 0) throw cannotOpen(name_, errno, line);
+  if (descriptor < 0) throw cannotOpen(what_, name_, errno, line);
   buffer_.attach(descriptor);
   stream_.clear();
 }
@@ -96,8 +97,8 @@ void ReportFile::createTemporary(int line, bool replacing) {
     if (descriptor < 0) {
       const int error = errno;
       if (error == EEXIST) continue;
-      if (!replacing) throw cannotOpen(name_, error, line);
-      throw RunError("cannot replace the output file '" + echoedValue(name_) +
+      if (!replacing) throw cannotOpen(what_, name_, error, line);
+      throw RunError("cannot replace the " + what_ + " '" + echoedValue(name_) +
                          "': its directory takes no new file (" + systemReason(error) + ")",
                      line);
     }
@@ -106,7 +107,7 @@ void ReportFile::createTemporary(int line, bool replacing) {
     stream_.clear();
     return;
   }
-  throw cannotOpen(name_, EEXIST, line);
+  throw cannotOpen(what_, name_, EEXIST, line);
 }
 
 void ReportFile::finish() {
@@ -123,7 +124,7 @@ void ReportFile::finish() {
   if (error == 0) error = closeError;
   if (error != 0) {
     abandon();
-    throw RunError("could not write the output file '" + echoedValue(name_) +
+    throw RunError("could not write the " + what_ + " '" + echoedValue(name_) +
                    "': " + systemReason(error));
   }
   if (temporaryName_.empty()) return;
@@ -132,7 +133,7 @@ void ReportFile::finish() {
   if (::rename(temporaryName_.c_str(), name_.c_str()) != 0) {
     const int renameError = errno;
     abandon();
-    throw RunError("could not put the output file '" + echoedValue(name_) +
+    throw RunError("could not put the " + what_ + " '" + echoedValue(name_) +
                    "' in place: " + systemReason(renameError));
   }
   forgetOnInterrupt(interruptSlot_);

@@ -2,13 +2,14 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "report/file_output_buffer.h"
 
 namespace survseq::report {
 
-// The report file named on line 14 of the parameter file. A failed or interrupted run
-// never costs the user a report: the report is written to a temporary file beside the
+// The report file named on line 14 of the parameter file, and any other file of results
+// the user names. A failed or interrupted run never costs the user an earlier file: the report is written to a temporary file beside the
 // name and put in its place only by finish(), so that until then an existing file of
 // that name is untouched, and the temporary file goes away on any failure and on SIGINT,
 // SIGTERM or SIGHUP. A name that is not a plain file (a device such as /dev/null, a
@@ -24,10 +25,11 @@ class ReportFile {
   ReportFile(const ReportFile&) = delete;
   ReportFile& operator=(const ReportFile&) = delete;
 
-  // Prepares the report under `name`. Throws RunError (with `line`), giving the system's
-  // reason, when it cannot be written: an existing file the user may not write is
-  // refused, as is a directory that takes no new file.
-  void open(const std::string& name, int line);
+  // Prepares the report under `name`. Throws RunError (with `line`, 0 for none), giving
+  // the system's reason, when it cannot be written: an existing file the user may not
+  // write is refused, as is a directory that takes no new file. `what` names the file in
+  // those messages.
+  void open(const std::string& name, int line, std::string_view what = "output file");
 
   bool isOpen() const { return buffer_.isOpen(); }
   std::ostream& stream() { return stream_; }
@@ -47,6 +49,7 @@ class ReportFile {
   void createTemporary(int line, bool replacing);
 
   std::string name_;
+  std::string what_;
   std::string temporaryName_;  // empty when the report is written directly
   int interruptSlot_ = -1;
   FileOutputBuffer buffer_;

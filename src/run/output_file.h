@@ -1,35 +1,36 @@
 #pragma once
 
 // A file the user named on the command line for a view of the results (the JSON file,
-// the plot). It is created when the run starts, so that a path that cannot be written
-// fails at once and not after the whole search, and removed again when the run ends
-// before its text is written (a partly written file is removed too).
+// the plot). It is prepared when the run starts, so that a path that cannot be written
+// fails at once and not after the whole search, and, like the report, it takes the place
+// of an earlier file of that name only when its text has been written in full: a failed
+// run leaves yesterday's results as they were.
 
-#include <fstream>
 #include <string>
+
+#include "report/report_file.h"
 
 namespace survseq::run {
 
 class OutputFile {
  public:
   // `what` names the file in error messages: "JSON file", "plot".
-  OutputFile(std::string path, std::string what);
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile();
+  OutputFile(std::string path, std::string what)
+      : path_(std::move(path)), what_(std::move(what)) {}
 
-  // Creates the file, or empties an existing one; throws RunError when it cannot.
-  void create();
+  // Throws RunError when the file cannot be written.
+  void create() { file_.open(path_, 0, what_); }
 
-  // Writes `text` and closes the file; throws RunError when not all of it got there.
-  void write(const std::string& text);
+  // Writes `text` and puts the file in place; throws RunError when not all of it got there.
+  void write(const std::string& text) {
+    file_.stream() << text;
+    file_.finish();
+  }
 
  private:
   std::string path_;
   std::string what_;
-  std::ofstream stream_;
-  bool created_ = false;
-  bool written_ = false;
+  report::ReportFile file_;  // abandoned, if never finished, when the run ends
 };
 
 }  // namespace survseq::run

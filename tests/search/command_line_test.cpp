@@ -155,24 +155,37 @@ TEST(CommandLine, ProgressOnATerminalIsRedrawnInPlaceAndQuietSilencesIt) {
   }
 }
 
-TEST(CommandLine, ViewsThatCannotBeWrittenFailAtOnceAndAFailedRunLeavesNone) {
+TEST(CommandLine, ViewsThatCannotBeWrittenFailAtOnceAndAFailedRunLeavesNoneAndKeepsEarlierOnes) {
   const ProgramRun noDirectory =
       runProgram(stepCase(), "step.out", {{"--json", "missing/results.json"}});
   EXPECT_EQ(noDirectory.exitStatus, 1);
   EXPECT_EQ(noDirectory.errors,
-            "survseq: could not create the JSON file 'missing/results.json': No such file or "
-            "directory\n");
+            "survseq: cannot open the JSON file 'missing/results.json' for writing: No such file "
+            "or directory\n");
   EXPECT_TRUE(noDirectory.files.empty());  // not even the report: the search never started
 
   const ProgramRun full = runProgram(stepCase(), "step.out", {{"--plot", "/dev/full"}});
   EXPECT_EQ(full.exitStatus, 1);
-  EXPECT_EQ(afterWarnings(full.errors, false), "survseq: could not write the plot '/dev/full'\n");
+  EXPECT_EQ(afterWarnings(full.errors, false),
+            "survseq: could not write the plot '/dev/full': No space left on device\n");
 
   const ProgramRun failed = runProgram(replaceLines(stepCase(), {{20, "16"}}), "step.out",
                                        {{"--json", "results.json", "--plot", "search.svg"}});
   EXPECT_EQ(failed.exitStatus, 1);
   EXPECT_EQ(failed.errors.rfind("survseq: line 20: ", 0), 0u) << failed.errors;
   EXPECT_EQ(failed.files.count("results.json") + failed.files.count("search.svg"), 0u);
+
+  // Results of an earlier run under the same names survive a run that fails.
+  const std::filesystem::path directory = freshDirectory("views");
+  writeFile(directory / "results.json", "{\"earlier\": true}\n");
+  writeFile(directory / "search.svg", "<svg/>\n");
+  const ProgramRun again = runProgramIn(directory, replaceLines(stepCase(), {{20, "16"}}),
+                                        "step.out",
+                                        {{"--json", "results.json", "--plot", "search.svg"}});
+  EXPECT_EQ(again.exitStatus, 1);
+  EXPECT_EQ(again.files, (std::map<std::string, std::string>{
+                             {"results.json", "{\"earlier\": true}\n"}, {"search.svg", "<svg/>\n"}}));
+  std::filesystem::remove_all(directory);
 }
 
 }  // namespace
