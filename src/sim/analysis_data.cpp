@@ -37,40 +37,6 @@ void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, floa
   data.enteredCount = m;
 }
 
-// The defining procedure halves the gap from m down to 1 and at each gap repeats
-// exchange passes (swap i and i + gap when time[i] > time[i + gap], strictly) until a
-// pass changes nothing. A pass only ever compares positions of the same residue
-// modulo the gap, so the residue classes are bubble-sorted independently, and
-// repeating passes until none exchanges leaves each class in the one order a stable
-// sort gives it (equal times are never exchanged; a NaN time is never exchanged and
-// so splits its class into parts sorted separately). Straight insertion with the same
-// strict comparison produces exactly that order in every class, so it reproduces the
-// exchange passes element for element - including the order of equal times, which
-// the statistics depend on - with far fewer comparisons.
-void sortAnalysisData(AnalysisData& data) {
-  const int32_t m = data.enteredCount;
-  auto& time = data.observedTime;
-  auto& group = data.observedGroup;
-  auto& indicator = data.eventIndicator;
-  for (int32_t gap = m / 2; gap >= 1; gap /= 2) {
-    for (int32_t i = gap; i < m; ++i) {
-      const float keyTime = time[i];
-      const float keyGroup = group[i];
-      const int32_t keyIndicator = indicator[i];
-      int32_t j = i;
-      while (j >= gap && time[j - gap] > keyTime) {
-        time[j] = time[j - gap];
-        group[j] = group[j - gap];
-        indicator[j] = indicator[j - gap];
-        j -= gap;
-      }
-      time[j] = keyTime;
-      group[j] = keyGroup;
-      indicator[j] = keyIndicator;
-    }
-  }
-}
-
 namespace {
 
 // Bit-identical to std::pow for the exponents it skips: x^0 is exactly 1 and x^1 is

@@ -10,6 +10,7 @@
 #include "report/run_error.h"
 #include "sim/analysis_data.h"
 #include "sim/survival_functions.h"
+#include "sim/exchange_pass_sort.h"
 
 static long allocations = 0;  // every allocation of the program: a whole trial must make none
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // false once these are inlined
@@ -162,8 +163,8 @@ TEST(ComputeStatistics, WorkedExamples) {
                         Case{"no events", {1, 2}, {1, 0}, {0, 0}, 0, 0, 0}}) {
     SCOPED_TRACE(c.what);
     AnalysisData data(0);
-    auto& [time, group, event, m] = data;
-    std::tie(time, group, event, m) = std::tuple(c.time, c.group, c.event, int32_t(c.time.size()));
+    std::tie(data.observedTime, data.observedGroup, data.eventIndicator, data.enteredCount) =
+        std::tuple(c.time, c.group, c.event, int32_t(c.time.size()));
     StatisticResults got{{99, 99, 99, 99, 99, 99}, {99, 99, 99, 99, 99, 99}};  // stale values
     computeStatistics(data, 1, {}, {}, got);
     EXPECT_EQ(got.eventCount, c.events);
@@ -172,21 +173,6 @@ TEST(ComputeStatistics, WorkedExamples) {
     else EXPECT_FLOAT_EQ(got.statisticValue[1], c.z);
     EXPECT_EQ(got.statisticValue[2], 99.0f);  // nothing past the count
   }
-}
-
-void exchangePassSort(AnalysisData& d) {  // the defining sort: halve the gap, pass until no swap
-  auto& [time, group, event, m] = d;
-  for (int32_t gap = m / 2; gap >= 1; gap /= 2)
-    for (bool exchanged = true; exchanged;) {
-      exchanged = false;
-      for (int32_t i = 0; i + gap < m; ++i) {
-        if (!(time[i] > time[i + gap])) continue;
-        std::swap(time[i], time[i + gap]);
-        std::swap(group[i], group[i + gap]);
-        std::swap(event[i], event[i + gap]);
-        exchanged = true;
-      }
-    }
 }
 
 StatisticResults straightforward(const AnalysisData& data, const input::StatisticValues& rho,
