@@ -1,8 +1,11 @@
 #include "sim/analysis_data.h"
 
+#include <array>
+#include <bit>
 #include <cmath>
 
 #include "report/run_error.h"
+#include "sim/probability_powers.h"
 
 namespace survseq::sim {
 
@@ -39,15 +42,36 @@ void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, floa
 
 namespace {
 
-// Bit-identical to std::pow for the exponents it skips: x^0 is exactly 1 and x^1 is
-// exactly x (pow is accurate to within one unit in the last place, so a result that is
-// representable is returned exactly). These are the exponents of the log-rank weight
-// and of the usual S^rho (1-S)^tau weights with rho, tau in {0, 1/2, 1}.
-double weightPower(double base, double exponent) {
-  if (exponent == 0.0) return 1.0;
-  if (exponent == 1.0) return base;
-  return std::pow(base, exponent);
-}
+// The distinct exponents of the weights S^rho (1-S)^tau and S^(2 rho) (1-S)^(2 tau) of the
+// statistics, so that each event takes each power once, and where each statistic finds
+// its four powers.
+struct WeightExponents {
+  static constexpr size_t kMost = 2 * input::MaxStatistics;
+  std::array<double, kMost> ofSurvival{}, ofComplement{};
+  size_t survivalCount = 0, complementCount = 0;
+  std::array<size_t, input::MaxStatistics + 1> rho{}, doubleRho{}, tau{}, doubleTau{};
+
+  WeightExponents(int32_t statisticCount, const input::StatisticValues& rhoValues,
+                  const input::StatisticValues& tauValues) {
+    for (int32_t i = 1; i <= statisticCount; ++i) {
+      const double r = rhoValues[i];
+      const double t = tauValues[i];
+      rho[i] = placeOf(r, ofSurvival, survivalCount);
+      doubleRho[i] = placeOf(2.0 * r, ofSurvival, survivalCount);
+      tau[i] = placeOf(t, ofComplement, complementCount);
+      doubleTau[i] = placeOf(2.0 * t, ofComplement, complementCount);
+    }
+  }
+
+  // Compared as bit patterns: equal exponents give equal powers, whatever their value.
+  static size_t placeOf(double exponent, std::array<double, kMost>& list, size_t& count) {
+    for (size_t k = 0; k < count; ++k) {
+      if (std::bit_cast<uint64_t>(list[k]) == std::bit_cast<uint64_t>(exponent)) return k;
+    }
+    list[count] = exponent;
+    return count++;
+  }
+};
 
 }  // namespace
 
@@ -66,6 +90,8 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
     results.statisticValue[i] = 0.0f;
     results.statisticVariance[i] = 0.0f;
   }
+  const WeightExponents exponents(statisticCount, rho, tau);
+  std::array<double, WeightExponents::kMost> survivalPower{}, complementPower{};
 
   // Each record is a risk set of its own, in sorted order: tied records after an
   // event are still at risk for it, tied records before it are not.
@@ -80,13 +106,16 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
       // Observed minus expected treatment events, and its hypergeometric variance.
       const float d = static_cast<float>(double(data.observedGroup[j]) - nT / n);
       const float v = static_cast<float>((n - nT) * nT / n / n);
-      const double s = survival;
-      const double oneMinusS = 1.0 - s;
+      for (size_t k = 0; k < exponents.survivalCount; ++k) {
+        survivalPower[k] = powerOfProbability(survival, exponents.ofSurvival[k]);
+      }
+      for (size_t k = 0; k < exponents.complementCount; ++k) {
+        complementPower[k] = powerOfComplement(survival, exponents.ofComplement[k]);
+      }
       for (int32_t i = 1; i <= statisticCount; ++i) {
-        const double r = rho[i];
-        const double t = tau[i];
-        const double weight = weightPower(s, r) * weightPower(oneMinusS, t);
-        const double varianceWeight = weightPower(s, 2.0 * r) * weightPower(oneMinusS, 2.0 * t);
+        const double weight = survivalPower[exponents.rho[i]] * complementPower[exponents.tau[i]];
+        const double varianceWeight =
+            survivalPower[exponents.doubleRho[i]] * complementPower[exponents.doubleTau[i]];
         results.statisticValue[i] =
             static_cast<float>(double(results.statisticValue[i]) + weight * double(d));
         results.statisticVariance[i] =

@@ -14,7 +14,7 @@ struct AnalysisData {
       : observedTime(static_cast<size_t>(patientCapacity)),
         observedGroup(static_cast<size_t>(patientCapacity)),
         eventIndicator(static_cast<size_t>(patientCapacity)),
-        sortEntries(2 * static_cast<size_t>(patientCapacity)),
+        sortEntries(3 * static_cast<size_t>(patientCapacity)),
         sortCounts(static_cast<size_t>(patientCapacity) + 2) {}
 
   std::vector<float> observedTime;
@@ -22,7 +22,7 @@ struct AnalysisData {
   std::vector<int32_t> eventIndicator;  // 1 event, 0 censored
   int32_t enteredCount = 0;
   // Working space of sortAnalysisData; its contents mean nothing between calls.
-  std::vector<uint64_t> sortEntries;  // two per record
+  std::vector<uint64_t> sortEntries;  // three per record
   std::vector<int32_t> sortCounts;    // one per record, and two
 };
 

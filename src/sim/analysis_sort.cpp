@@ -51,13 +51,12 @@ namespace {
 
 // Below this many records the exchange sort is as quick as the radix sort's fixed costs.
 constexpr int32_t kSmallestRadixSort = 48;
+// From this many records on, three passes of 11-bit digits beat four of 8 bits despite
+// their larger tables.
+constexpr int32_t kSmallestWideDigitSort = 2500;
 // Ordering one block of equal times costs about two passes over the records; beyond this
 // many blocks the exchange sort is the quicker way.
 constexpr int32_t kMostBlocksToOrder = 32;
-
-constexpr int kDigitBits = 8;
-constexpr int kDigitCount = 32 / kDigitBits;
-constexpr uint32_t kBucketCount = 1u << kDigitBits;
 
 constexpr uint32_t kSignBit = 0x80000000u;
 constexpr uint32_t kOneBits = 0x3F800000u;  // 1.0f, the treatment group
@@ -65,37 +64,42 @@ constexpr uint32_t kOneBits = 0x3F800000u;  // 1.0f, the treatment group
 // A record in one 64-bit entry: the time, mapped to an unsigned key whose order is the
 // order of the (non-NaN) floats with -0 before +0, above the group (bit 1) and the event
 // indicator (bit 0). Two entries are equal exactly when the records are equal bit for bit.
-uint64_t entryOf(uint32_t timeBits, uint32_t treatment, uint32_t event) {
+uint64_t entryOf(uint32_t timeBits, uint32_t groupBits, uint32_t event) {
   const uint32_t key = timeBits ^ (timeBits & kSignBit ? 0xFFFFFFFFu : kSignBit);
-  return uint64_t{key} << 32 | treatment << 1 | event;
+  return uint64_t{key} << 32 | uint32_t{groupBits == kOneBits} << 1 | event;
 }
 
+uint32_t keyOf(uint64_t entry) { return static_cast<uint32_t>(entry >> 32); }
+
 float timeOf(uint64_t entry) {
-  const auto key = static_cast<uint32_t>(entry >> 32);
+  const uint32_t key = keyOf(entry);
   return std::bit_cast<float>(key & kSignBit ? key ^ kSignBit : ~key);
 }
 
-// Least-significant-digit radix sort of the entries by their keys; passes in which every
-// key has the same digit are skipped. Returns the buffer that holds the result.
-uint64_t* radixSort(uint64_t* entries, uint64_t* spare, int32_t m,
-                    std::array<std::array<uint32_t, kBucketCount>, kDigitCount>& counts) {
-  for (int d = 0; d < kDigitCount; ++d) {
-    const int shift = 32 + d * kDigitBits;
-    auto& count = counts[static_cast<size_t>(d)];
-    if (count[(entries[0] >> shift) & (kBucketCount - 1)] == static_cast<uint32_t>(m)) continue;
-    uint32_t start = 0;
-    for (uint32_t& c : count) {
-      const uint32_t n = c;
-      c = start;
-      start += n;
-    }
-    for (int32_t i = 0; i < m; ++i) {
-      const uint64_t entry = entries[i];
-      spare[count[(entry >> shift) & (kBucketCount - 1)]++] = entry;
-    }
-    std::swap(entries, spare);
+// Least-significant-digit radix sort of the m entries of `entries` by their keys, in
+// `digitCount` digits of `digitBits`, through the buffers `spare` and `other`; `entries`
+// itself is only read. Passes in which every key has the same digit are skipped. Returns
+// the buffer that holds the result.
+template <int digitBits, int digitCount>
+const uint64_t* radixSort(const uint64_t* entries, uint64_t* spare, uint64_t* other, int32_t m) {
+  constexpr uint32_t kBuckets = 1u << digitBits;
+  std::array<std::array<uint32_t, kBuckets>, digitCount> counts{};
+  auto digit = [](uint64_t entry, int d) { return (entry >> (32 + d * digitBits)) & (kBuckets - 1); };
+  for (int32_t i = 0; i < m; ++i) {
+    [&]<int... d>(std::integer_sequence<int, d...>) {
+      (++counts[d][digit(entries[i], d)], ...);
+    }(std::make_integer_sequence<int, digitCount>());
   }
-  return entries;
+  const uint64_t* from = entries;
+  for (int d = 0; d < digitCount; ++d) {
+    auto& start = counts[static_cast<size_t>(d)];
+    if (start[digit(from[0], d)] == static_cast<uint32_t>(m)) continue;
+    for (uint32_t total = 0; uint32_t& c : start) total += std::exchange(c, total);
+    for (int32_t i = 0; i < m; ++i) spare[start[digit(from[i], d)]++] = from[i];
+    from = spare;
+    std::swap(spare, other);
+  }
+  return from;
 }
 
 }  // namespace
@@ -114,14 +118,14 @@ void sortAnalysisData(AnalysisData& data) {
     return;
   }
   const auto records = static_cast<size_t>(m);
-  if (data.sortEntries.size() < 2 * records) data.sortEntries.resize(2 * records);
+  if (data.sortEntries.size() < 3 * records) data.sortEntries.resize(3 * records);
   if (data.sortCounts.size() < records + 2) data.sortCounts.resize(records + 2);
   const std::span time(data.observedTime.data(), records);
   const std::span group(data.observedGroup.data(), records);
   const std::span indicator(data.eventIndicator.data(), records);
 
-  uint64_t* entries = data.sortEntries.data();
-  std::array<std::array<uint32_t, kBucketCount>, kDigitCount> counts{};
+  // The records as entries, kept unchanged in the first third of the working space.
+  const std::span entries(data.sortEntries.data(), records);
   uint32_t unusual = 0;
   for (size_t i = 0; i < records; ++i) {
     const auto timeBits = std::bit_cast<uint32_t>(time[i]);
@@ -129,46 +133,52 @@ void sortAnalysisData(AnalysisData& data) {
     const auto event = static_cast<uint32_t>(indicator[i]);
     unusual |= static_cast<uint32_t>((timeBits & ~kSignBit) > 0x7F800000u) |
                static_cast<uint32_t>(groupBits != 0 && groupBits != kOneBits) | (event & ~1u);
-    const uint64_t entry = entryOf(timeBits, groupBits == kOneBits, event);
-    entries[i] = entry;
-    for (int d = 0; d < kDigitCount; ++d) {
-      ++counts[static_cast<size_t>(d)][(entry >> (32 + d * kDigitBits)) & (kBucketCount - 1)];
-    }
+    entries[i] = entryOf(timeBits, groupBits, event);
   }
   if (unusual != 0) {
     gapHalvingSort(data);
     return;
   }
-  uint64_t* sorted = radixSort(entries, entries + m, m, counts);
-  const std::span spare(sorted == entries ? entries + m : entries, records);
+  uint64_t* const spare = entries.data() + m;
+  const uint64_t* const sorted = m < kSmallestWideDigitSort
+                                     ? radixSort<8, 4>(entries.data(), spare, spare + m, m)
+                                     : radixSort<11, 3>(entries.data(), spare, spare + m, m);
+  // The third not holding the result takes the order of a block.
+  const std::span order(sorted == spare ? spare + m : spare, records);
 
   int32_t blocksToOrder = 0;
-  for (int32_t i = 1; i < m; ++i) {
-    // Only a key at most one above its neighbour's can be an equal float (-0 and +0).
-    if ((sorted[i] >> 32) - (sorted[i - 1] >> 32) > 1) continue;
-    const float value = timeOf(sorted[i - 1]);
-    if (timeOf(sorted[i]) != value) continue;
-    const int32_t first = i - 1;
-    bool differ = false;
-    for (; i < m && timeOf(sorted[i]) == value; ++i) differ |= sorted[i] != sorted[first];
-    if (!differ) continue;
-    if (++blocksToOrder > kMostBlocksToOrder) {
-      gapHalvingSort(data);
-      return;
-    }
-    gapHalvingTieOrder(time, value, spare, data.sortCounts);
-    for (int32_t r = first; r < i; ++r) {
-      const size_t j = spare[static_cast<size_t>(r - first)];
-      sorted[r] = entryOf(std::bit_cast<uint32_t>(time[j]),
-                          std::bit_cast<uint32_t>(group[j]) == kOneBits,
-                          static_cast<uint32_t>(indicator[j]));
-    }
-  }
-  for (size_t i = 0; i < records; ++i) {
-    const uint64_t entry = sorted[i];
+  auto write = [&](size_t i, uint64_t entry) {
     time[i] = timeOf(entry);
     group[i] = entry & 2 ? 1.0f : 0.0f;
     indicator[i] = static_cast<int32_t>(entry & 1);
+  };
+  write(0, sorted[0]);
+  for (int32_t i = 1; i < m; ++i) {
+    // Only a key at most one above its neighbour's can be an equal float (-0 and +0).
+    if (keyOf(sorted[i]) - keyOf(sorted[i - 1]) > 1 || timeOf(sorted[i]) != timeOf(sorted[i - 1])) {
+      write(static_cast<size_t>(i), sorted[i]);
+      continue;
+    }
+    const int32_t first = i - 1;
+    const float value = timeOf(sorted[first]);
+    bool differ = false;
+    for (; i < m && timeOf(sorted[i]) == value; ++i) differ |= sorted[i] != sorted[first];
+    const int32_t end = i--;
+    if (!differ) {
+      for (int32_t r = first; r < end; ++r) write(static_cast<size_t>(r), sorted[r]);
+      continue;
+    }
+    if (++blocksToOrder > kMostBlocksToOrder) {
+      // The records still stand, in their first order, in the entries.
+      for (size_t r = 0; r < records; ++r) write(r, entries[r]);
+      gapHalvingSort(data);
+      return;
+    }
+    gapHalvingTieOrder(entries, uint64_t{keyOf(sorted[first])} << 32,
+                       (uint64_t{keyOf(sorted[end - 1])} + 1) << 32, order, data.sortCounts);
+    for (int32_t r = first; r < end; ++r) {
+      write(static_cast<size_t>(r), entries[order[static_cast<size_t>(r - first)]]);
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 // Where the gap-halving exchange sort puts the records of one time among themselves,
-// found in time linear in the number of records instead of by running the sort.
+// found in time linear in the number of records instead of by running the sort. (The
+// records "of one time" are those with a key in one range; the times are keys here.)
 //
 // Each gap of the sort leaves every residue class modulo the gap in stable sorted order
 // (see gapHalvingSort). For the records of one time v, call the others "below" (time < v)
@@ -7,12 +8,12 @@
 // in the order they came, then its above records - whatever the times below and above v
 // are among themselves. So the positions of the v records after every gap follow from two
 // things only: where they stood before, and how many below records each class holds. And
-// after a gap g a class c holds its below records in its first slots, c, c + g, c + 2g, ...,
-// so the counts of the next gap h = g / 2 follow from those of gap g alone:
+// after a gap g a class c holds its below records in its first slots, c, c + g, c + 2g,
+// ..., so the counts of the next gap h = g / 2 follow from those of gap g alone:
 //  - g = 2h: slot c + 2hj stays in class c mod h, so class c' of h gathers classes c' and
 //    c' + h of g;
-//  - g = 2h + 1: slot c + (2h + 1)j lies in class (c + j) mod h, so the below records of class
-//    c of g fall on consecutive classes of h from c mod h on, round and round.
+//  - g = 2h + 1: slot c + (2h + 1)j lies in class (c + j) mod h, so the below records of
+//    class c of g fall on consecutive classes of h from c mod h on, round and round.
 // That costs a pass over the records for the first gap and then work in proportion to the
 // gaps, m / 2 + m / 4 + ... < m, besides reordering the few v records at each gap.
 
@@ -64,18 +65,18 @@ void countsOfNextGap(int32_t g, int32_t h, int32_t* counts, int32_t* spread) {
 
 }  // namespace
 
-void gapHalvingTieOrder(std::span<const float> time, float value, std::span<uint64_t> order,
-                        std::span<int32_t> work) {
-  const auto m = static_cast<int32_t>(time.size());
+void gapHalvingTieOrder(std::span<const uint64_t> keys, uint64_t low, uint64_t high,
+                        std::span<uint64_t> order, std::span<int32_t> work) {
+  const auto m = static_cast<int32_t>(keys.size());
   int32_t g = m / 2;
   int32_t* counts = work.data();
   int32_t* spread = work.data() + g;
   int32_t equalCount = 0;
   std::fill(counts, counts + g, 0);
   for (int32_t p = 0, c = 0; p < m; ++p, c = c + 1 == g ? 0 : c + 1) {
-    const float t = time[static_cast<size_t>(p)];
-    counts[c] += t < value ? 1 : 0;
-    if (t == value) {
+    const uint64_t key = keys[static_cast<size_t>(p)];
+    counts[c] += key < low ? 1 : 0;
+    if (key >= low && key < high) {
       const auto index = static_cast<uint64_t>(p);
       order[static_cast<size_t>(equalCount++)] = tracked(index, index);
     }

@@ -87,10 +87,15 @@ std::vector<uint64_t> sortedIndicesOf(const std::vector<float>& times, float val
   return indices;
 }
 
+// The same by gapHalvingTieOrder, with keys that order as the times (whole numbers, and
+// -0 beside +0) and the range of keys equal to `value`.
 std::vector<uint64_t> tieOrder(const std::vector<float>& times, float value) {
-  std::vector<uint64_t> order(times.size());
+  std::vector<uint64_t> keys, order(times.size());
   std::vector<int32_t> work(times.size() + 2);
-  gapHalvingTieOrder(times, value, order, work);
+  auto key = [](float t) { return uint64_t(2 * t + 3 - std::signbit(t)) << 32 | 77; };
+  for (float t : times) keys.push_back(key(t));
+  const uint64_t low = key(value == 0 ? -0.0f : value), high = key(value == 0 ? 0.0f : value);
+  gapHalvingTieOrder(keys, low, (high | 0xFFFFFFFFu) + 1, order, work);
   order.resize(static_cast<size_t>(std::count(times.begin(), times.end(), value)));
   return order;
 }
