@@ -42,35 +42,70 @@ void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, floa
 
 namespace {
 
-// The distinct exponents of the weights S^rho (1-S)^tau and S^(2 rho) (1-S)^(2 tau) of the
-// statistics, so that each event takes each power once, and where each statistic finds
-// its four powers.
-struct WeightExponents {
-  static constexpr size_t kMost = 2 * input::MaxStatistics;
-  std::array<double, kMost> ofSurvival{}, ofComplement{};
-  size_t survivalCount = 0, complementCount = 0;
-  std::array<size_t, input::MaxStatistics + 1> rho{}, doubleRho{}, tau{}, doubleTau{};
-
-  WeightExponents(int32_t statisticCount, const input::StatisticValues& rhoValues,
-                  const input::StatisticValues& tauValues) {
+// Where the statistics find the factors of their weights S^rho (1-S)^tau and
+// S^(2 rho) (1-S)^(2 tau) at an event: in a table of powers filled once per event. Its
+// first entries are what the shortcuts give (1, S, S^2, 1 - S); after them come the
+// powers only std::pow gives, each distinct one once.
+class WeightPowers {
+ public:
+  WeightPowers(int32_t statisticCount, const input::StatisticValues& rho,
+               const input::StatisticValues& tau) {
     for (int32_t i = 1; i <= statisticCount; ++i) {
-      const double r = rhoValues[i];
-      const double t = tauValues[i];
-      rho[i] = placeOf(r, ofSurvival, survivalCount);
-      doubleRho[i] = placeOf(2.0 * r, ofSurvival, survivalCount);
-      tau[i] = placeOf(t, ofComplement, complementCount);
-      doubleTau[i] = placeOf(2.0 * t, ofComplement, complementCount);
+      const double r = rho[i];
+      const double t = tau[i];
+      factors_[i] = {placeOf(r, false), placeOf(t, true), placeOf(2.0 * r, false),
+                     placeOf(2.0 * t, true)};
     }
   }
 
-  // Compared as bit patterns: equal exponents give equal powers, whatever their value.
-  static size_t placeOf(double exponent, std::array<double, kMost>& list, size_t& count) {
-    for (size_t k = 0; k < count; ++k) {
-      if (std::bit_cast<uint64_t>(list[k]) == std::bit_cast<uint64_t>(exponent)) return k;
+  // The table at the survival estimate s. Outside the shortcuts' range every entry
+  // comes from std::pow: the caller then takes each power itself instead.
+  void fill(float s) {
+    const double survival = s;
+    const double complement = 1.0 - survival;
+    table_[kOne] = 1.0;
+    table_[kSurvival] = survival;
+    table_[kSurvivalSquared] = survival * survival;
+    table_[kComplement] = complement;
+    for (size_t k = kFirstLibrary; k < count_; ++k) {
+      table_[k] = libraryPower(complements_[k] ? complement : survival, exponents_[k]);
     }
-    list[count] = exponent;
-    return count++;
   }
+
+  double weight(int32_t i) const { return table_[factors_[i][0]] * table_[factors_[i][1]]; }
+  double varianceWeight(int32_t i) const {
+    return table_[factors_[i][2]] * table_[factors_[i][3]];
+  }
+
+ private:
+  static constexpr size_t kOne = 0, kSurvival = 1, kSurvivalSquared = 2, kComplement = 3;
+  static constexpr size_t kFirstLibrary = 4;
+  static constexpr size_t kMost = kFirstLibrary + 4 * input::MaxStatistics;
+
+  size_t placeOf(double exponent, bool complement) {
+    switch (complement ? complementShortcut(exponent) : probabilityShortcut(exponent)) {
+      case PowerShortcut::One: return kOne;
+      case PowerShortcut::Base: return complement ? kComplement : kSurvival;
+      case PowerShortcut::Square: return kSurvivalSquared;
+      case PowerShortcut::None: break;
+    }
+    // Exponents are compared as bit patterns: equal ones give equal powers.
+    for (size_t k = kFirstLibrary; k < count_; ++k) {
+      if (complements_[k] == complement &&
+          std::bit_cast<uint64_t>(exponents_[k]) == std::bit_cast<uint64_t>(exponent)) {
+        return k;
+      }
+    }
+    exponents_[count_] = exponent;
+    complements_[count_] = complement;
+    return count_++;
+  }
+
+  std::array<std::array<size_t, 4>, input::MaxStatistics + 1> factors_{};
+  std::array<double, kMost> exponents_{};
+  std::array<bool, kMost> complements_{};
+  size_t count_ = kFirstLibrary;
+  std::array<double, kMost> table_{};
 };
 
 }  // namespace
@@ -90,8 +125,7 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
     results.statisticValue[i] = 0.0f;
     results.statisticVariance[i] = 0.0f;
   }
-  const WeightExponents exponents(statisticCount, rho, tau);
-  std::array<double, WeightExponents::kMost> survivalPower{}, complementPower{};
+  WeightPowers powers(statisticCount, rho, tau);
 
   // Each record is a risk set of its own, in sorted order: tied records after an
   // event are still at risk for it, tied records before it are not.
@@ -106,16 +140,18 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
       // Observed minus expected treatment events, and its hypergeometric variance.
       const float d = static_cast<float>(double(data.observedGroup[j]) - nT / n);
       const float v = static_cast<float>((n - nT) * nT / n / n);
-      for (size_t k = 0; k < exponents.survivalCount; ++k) {
-        survivalPower[k] = powerOfProbability(survival, exponents.ofSurvival[k]);
-      }
-      for (size_t k = 0; k < exponents.complementCount; ++k) {
-        complementPower[k] = powerOfComplement(survival, exponents.ofComplement[k]);
-      }
+      const bool shortcuts = shortcutApplies(survival);
+      if (shortcuts) powers.fill(survival);
       for (int32_t i = 1; i <= statisticCount; ++i) {
-        const double weight = survivalPower[exponents.rho[i]] * complementPower[exponents.tau[i]];
+        const double r = rho[i];
+        const double t = tau[i];
+        const double weight = shortcuts ? powers.weight(i)
+                                        : powerOfProbability(survival, r) *
+                                              powerOfComplement(survival, t);
         const double varianceWeight =
-            survivalPower[exponents.doubleRho[i]] * complementPower[exponents.doubleTau[i]];
+            shortcuts ? powers.varianceWeight(i)
+                      : powerOfProbability(survival, 2.0 * r) *
+                            powerOfComplement(survival, 2.0 * t);
         results.statisticValue[i] =
             static_cast<float>(double(results.statisticValue[i]) + weight * double(d));
         results.statisticVariance[i] =

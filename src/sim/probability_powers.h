@@ -14,29 +14,49 @@ namespace survseq::sim {
 
 inline constexpr float kSmallestShortcutBase = 0x1p-30f;
 
+inline bool shortcutApplies(float p) { return p >= kSmallestShortcutBase && p <= 1.0f; }
+
+// What the power comes to on the shortcut range: 1, the base, the base squared, or only
+// what std::pow says.
+enum class PowerShortcut { One, Base, Square, None };
+
+constexpr PowerShortcut probabilityShortcut(double exponent) {
+  return exponent == 0.0 ? PowerShortcut::One
+         : exponent == 1.0 ? PowerShortcut::Base
+         : exponent == 2.0 ? PowerShortcut::Square
+                           : PowerShortcut::None;
+}
+
+constexpr PowerShortcut complementShortcut(double exponent) {
+  return exponent == 0.0 ? PowerShortcut::One
+         : exponent == 1.0 ? PowerShortcut::Base
+                           : PowerShortcut::None;
+}
+
 // std::pow, out of line: a compiler that saw a constant exponent of 2 would put in the
 // product of its own accord.
 double libraryPower(double base, double exponent);
 
-inline bool shortcutApplies(float p) { return p >= kSmallestShortcutBase && p <= 1.0f; }
-
-inline double powerOfProbability(float p, double exponent) {
-  const double base = p;
+inline double shortcutPower(PowerShortcut shortcut, float p, double base, double exponent) {
   if (shortcutApplies(p)) {
-    if (exponent == 0.0) return 1.0;
-    if (exponent == 1.0) return base;
-    if (exponent == 2.0) return base * base;
+    switch (shortcut) {
+      case PowerShortcut::One: return 1.0;
+      case PowerShortcut::Base: return base;
+      case PowerShortcut::Square: return base * base;
+      case PowerShortcut::None: break;
+    }
   }
   return libraryPower(base, exponent);
 }
 
+// p^exponent.
+inline double powerOfProbability(float p, double exponent) {
+  return shortcutPower(probabilityShortcut(exponent), p, double(p), exponent);
+}
+
+// (1 - p)^exponent.
 inline double powerOfComplement(float p, double exponent) {
-  const double base = 1.0 - double(p);
-  if (shortcutApplies(p)) {
-    if (exponent == 0.0) return 1.0;
-    if (exponent == 1.0) return base;
-  }
-  return libraryPower(base, exponent);
+  return shortcutPower(complementShortcut(exponent), p, 1.0 - double(p), exponent);
 }
 
 }  // namespace survseq::sim
