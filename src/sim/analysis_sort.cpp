@@ -3,6 +3,7 @@
 // among equal times. A radix sort finds the order of the times, and the order of equal
 // times is worked out where it shows (tie_order.cpp).
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <span>
@@ -60,28 +61,32 @@ constexpr int32_t kMostBlocksToOrder = 32;
 
 constexpr uint32_t kSignBit = 0x80000000u;
 constexpr uint32_t kOneBits = 0x3F800000u;  // 1.0f, the treatment group
+constexpr uint32_t kInfinityBits = 0x7F800000u;  // above it, with the sign bit clear: NaN
 
 // A record in one 64-bit entry: the time, mapped to an unsigned key whose order is the
 // order of the (non-NaN) floats with -0 before +0, above the group (bit 1) and the event
 // indicator (bit 0). Two entries are equal exactly when the records are equal bit for bit.
-uint64_t entryOf(uint32_t timeBits, uint32_t groupBits, uint32_t event) {
-  const uint32_t key = timeBits ^ (timeBits & kSignBit ? 0xFFFFFFFFu : kSignBit);
-  return uint64_t{key} << 32 | uint32_t{groupBits == kOneBits} << 1 | event;
+uint32_t keyOf(float time) {
+  const auto bits = std::bit_cast<uint32_t>(time);
+  return bits ^ (bits & kSignBit ? 0xFFFFFFFFu : kSignBit);
 }
 
-uint32_t keyOf(uint64_t entry) { return static_cast<uint32_t>(entry >> 32); }
+uint64_t entryOf(float time, uint32_t groupBits, uint32_t event) {
+  return uint64_t{keyOf(time)} << 32 | uint32_t{groupBits == kOneBits} << 1 | event;
+}
 
 float timeOf(uint64_t entry) {
-  const uint32_t key = keyOf(entry);
+  const auto key = static_cast<uint32_t>(entry >> 32);
   return std::bit_cast<float>(key & kSignBit ? key ^ kSignBit : ~key);
 }
 
 // Least-significant-digit radix sort of the m entries of `entries` by their keys, in
 // `digitCount` digits of `digitBits`, through the buffers `spare` and `other`; `entries`
-// itself is only read. Passes in which every key has the same digit are skipped. Returns
-// the buffer that holds the result.
-template <int digitBits, int digitCount>
-const uint64_t* radixSort(const uint64_t* entries, uint64_t* spare, uint64_t* other, int32_t m) {
+// itself is only read. Passes in which every key has the same digit are skipped, and the
+// last pass hands each entry with its place to `place` instead of storing it. With every
+// pass skipped (all keys equal) nothing is placed and the entries stand as they are.
+template <int digitBits, int digitCount, class Place>
+void radixSort(const uint64_t* entries, uint64_t* spare, uint64_t* other, int32_t m, Place place) {
   constexpr uint32_t kBuckets = 1u << digitBits;
   std::array<std::array<uint32_t, kBuckets>, digitCount> counts{};
   auto digit = [](uint64_t entry, int d) { return (entry >> (32 + d * digitBits)) & (kBuckets - 1); };
@@ -90,16 +95,23 @@ const uint64_t* radixSort(const uint64_t* entries, uint64_t* spare, uint64_t* ot
       (++counts[d][digit(entries[i], d)], ...);
     }(std::make_integer_sequence<int, digitCount>());
   }
-  const uint64_t* from = entries;
+  int lastPass = -1;
   for (int d = 0; d < digitCount; ++d) {
+    if (counts[static_cast<size_t>(d)][digit(entries[0], d)] != static_cast<uint32_t>(m)) lastPass = d;
+  }
+  const uint64_t* from = entries;
+  for (int d = 0; d <= lastPass; ++d) {
     auto& start = counts[static_cast<size_t>(d)];
-    if (start[digit(from[0], d)] == static_cast<uint32_t>(m)) continue;
+    if (start[digit(entries[0], d)] == static_cast<uint32_t>(m)) continue;
     for (uint32_t total = 0; uint32_t& c : start) total += std::exchange(c, total);
+    if (d == lastPass) {
+      for (int32_t i = 0; i < m; ++i) place(start[digit(from[i], d)]++, from[i]);
+      return;
+    }
     for (int32_t i = 0; i < m; ++i) spare[start[digit(from[i], d)]++] = from[i];
     from = spare;
     std::swap(spare, other);
   }
-  return from;
 }
 
 }  // namespace
@@ -126,59 +138,56 @@ void sortAnalysisData(AnalysisData& data) {
 
   // The records as entries, kept unchanged in the first third of the working space.
   const std::span entries(data.sortEntries.data(), records);
+  uint32_t largestMagnitude = 0;
   uint32_t unusual = 0;
   for (size_t i = 0; i < records; ++i) {
     const auto timeBits = std::bit_cast<uint32_t>(time[i]);
     const auto groupBits = std::bit_cast<uint32_t>(group[i]);
     const auto event = static_cast<uint32_t>(indicator[i]);
-    unusual |= static_cast<uint32_t>((timeBits & ~kSignBit) > 0x7F800000u) |
-               static_cast<uint32_t>(groupBits != 0 && groupBits != kOneBits) | (event & ~1u);
-    entries[i] = entryOf(timeBits, groupBits, event);
+    largestMagnitude = std::max(largestMagnitude, timeBits & ~kSignBit);
+    unusual |= (groupBits ^ (groupBits == kOneBits ? kOneBits : 0u)) | (event & ~1u);
+    entries[i] = entryOf(time[i], groupBits, event);
   }
-  if (unusual != 0) {
+  if (unusual != 0 || largestMagnitude > kInfinityBits) {
     gapHalvingSort(data);
     return;
   }
-  uint64_t* const spare = entries.data() + m;
-  const uint64_t* const sorted = m < kSmallestWideDigitSort
-                                     ? radixSort<8, 4>(entries.data(), spare, spare + m, m)
-                                     : radixSort<11, 3>(entries.data(), spare, spare + m, m);
-  // The third not holding the result takes the order of a block.
-  const std::span order(sorted == spare ? spare + m : spare, records);
-
-  int32_t blocksToOrder = 0;
   auto write = [&](size_t i, uint64_t entry) {
     time[i] = timeOf(entry);
-    group[i] = entry & 2 ? 1.0f : 0.0f;
+    group[i] = std::bit_cast<float>(static_cast<uint32_t>(entry >> 1 & 1) * kOneBits);
     indicator[i] = static_cast<int32_t>(entry & 1);
   };
-  write(0, sorted[0]);
-  for (int32_t i = 1; i < m; ++i) {
-    // Only a key at most one above its neighbour's can be an equal float (-0 and +0).
-    if (keyOf(sorted[i]) - keyOf(sorted[i - 1]) > 1 || timeOf(sorted[i]) != timeOf(sorted[i - 1])) {
-      write(static_cast<size_t>(i), sorted[i]);
-      continue;
-    }
-    const int32_t first = i - 1;
-    const float value = timeOf(sorted[first]);
+  uint64_t* const spare = entries.data() + m;
+  if (m < kSmallestWideDigitSort) {
+    radixSort<8, 4>(entries.data(), spare, spare + m, m, write);
+  } else {
+    radixSort<11, 3>(entries.data(), spare, spare + m, m, write);
+  }
+
+  // The blocks of equal times: most analyses have none.
+  bool equalNeighbours = false;
+  for (size_t i = 1; i < records; ++i) equalNeighbours |= time[i] == time[i - 1];
+  if (!equalNeighbours) return;
+  const std::span order(spare, records);
+  int32_t blocksToOrder = 0;
+  for (size_t first = 0, end = 1; first < records; first = end++) {
     bool differ = false;
-    for (; i < m && timeOf(sorted[i]) == value; ++i) differ |= sorted[i] != sorted[first];
-    const int32_t end = i--;
-    if (!differ) {
-      for (int32_t r = first; r < end; ++r) write(static_cast<size_t>(r), sorted[r]);
-      continue;
+    for (; end < records && time[end] == time[first]; ++end) {
+      differ |= std::bit_cast<uint32_t>(time[end]) != std::bit_cast<uint32_t>(time[first]) ||
+                std::bit_cast<uint32_t>(group[end]) != std::bit_cast<uint32_t>(group[first]) ||
+                indicator[end] != indicator[first];
     }
+    if (!differ) continue;
     if (++blocksToOrder > kMostBlocksToOrder) {
       // The records still stand, in their first order, in the entries.
       for (size_t r = 0; r < records; ++r) write(r, entries[r]);
       gapHalvingSort(data);
       return;
     }
-    gapHalvingTieOrder(entries, uint64_t{keyOf(sorted[first])} << 32,
-                       (uint64_t{keyOf(sorted[end - 1])} + 1) << 32, order, data.sortCounts);
-    for (int32_t r = first; r < end; ++r) {
-      write(static_cast<size_t>(r), entries[order[static_cast<size_t>(r - first)]]);
-    }
+    // The block's keys run from its first record's to its last's (-0 comes before +0).
+    gapHalvingTieOrder(entries, uint64_t{keyOf(time[first])} << 32,
+                       (uint64_t{keyOf(time[end - 1])} + 1) << 32, order, data.sortCounts);
+    for (size_t r = first; r < end; ++r) write(r, entries[order[r - first]]);
   }
 }
 
