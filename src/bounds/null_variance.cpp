@@ -29,8 +29,9 @@ float entryWindow(float u, float fallStart, float analysisTime, float accrualPer
 float integrateNullVariancePiece(const input::DesignParameters& design, float a, float b,
                                  float analysisTime, float accrualPeriod, float rho, float tau) {
   const float fallStart = analysisTime - accrualPeriod;
+  const sim::NullVarianceCurves curves(design);
   const auto integrand = [&](float u) {
-    return double(sim::nullVarianceIntegrand(design, u, rho, tau)) *
+    return double(sim::nullVarianceIntegrand(curves, u, rho, tau)) *
            double(entryWindow(u, fallStart, analysisTime, accrualPeriod));
   };
 

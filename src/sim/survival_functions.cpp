@@ -35,6 +35,22 @@ float timeFrom(const input::SurvivalCurve& curve, int i, float lambda, float u) 
                             std::log(double(u) / double(curve.s[i])) / double(lambda));
 }
 
+// S(t); the hazard of interval i is hazardOf(i).
+template <class HazardOf>
+float survivalAtWith(const input::SurvivalCurve& curve, float t, HazardOf hazardOf) {
+  if (t <= curve.x[0]) {
+    return 1.0f;
+  }
+  const int n = curve.count;
+  for (int i = 1; i <= n; ++i) {
+    if (t <= curve.x[i]) {
+      return decayFrom(curve, i - 1, hazardOf(i), t);
+    }
+  }
+  // Beyond the last point the last interval's hazard goes on.
+  return decayFrom(curve, n, hazardOf(n), t);
+}
+
 // S(t) = u solved for t; the hazard of interval i is hazardOf(i).
 template <class HazardOf>
 float timeAtSurvivalWith(const input::SurvivalCurve& curve, float u, HazardOf hazardOf) {
@@ -67,17 +83,11 @@ float intervalHazard(const input::SurvivalCurve& curve, int i) {
 }
 
 float survivalAt(const input::SurvivalCurve& curve, float t) {
-  if (t <= curve.x[0]) {
-    return 1.0f;
-  }
-  const int n = curve.count;
-  for (int i = 1; i <= n; ++i) {
-    if (t <= curve.x[i]) {
-      return decayFrom(curve, i - 1, intervalHazard(curve, i), t);
-    }
-  }
-  // Beyond the last point the last interval's hazard goes on.
-  return decayFrom(curve, n, intervalHazard(curve, n), t);
+  return survivalAtWith(curve, t, [&curve](int i) { return intervalHazard(curve, i); });
+}
+
+float survivalAt(const CurveHazards& curve, float t) {
+  return survivalAtWith(*curve.curve, t, [&curve](int i) { return curve.hazard[i]; });
 }
 
 float timeAtSurvival(const input::SurvivalCurve& curve, float u) {
@@ -150,16 +160,21 @@ float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream
   }
 }
 
-float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho, float tau) {
-  const float a = survivalAt(design.censoringControl, t);
-  const float b = survivalAt(design.censoringTreatment, t);
+NullVarianceCurves::NullVarianceCurves(const input::DesignParameters& design)
+    : baseline(withHazards(design.baselineCurve)),
+      censoringControl(withHazards(design.censoringControl)),
+      censoringTreatment(withHazards(design.censoringTreatment)) {}
+
+float nullVarianceIntegrand(const NullVarianceCurves& curves, float t, float rho, float tau) {
+  const float a = survivalAt(curves.censoringControl, t);
+  const float b = survivalAt(curves.censoringTreatment, t);
   const float sum = a + b;
   if (sum < kMinimumCensoringSum) {
     return 0.0f;
   }
   // The weight S^rho (1-S)^tau of the statistic, squared, with the curve in place of
   // its estimate, times the harmonic-type factor a*b/(a+b) of the two arms at risk.
-  const float s = survivalAt(design.baselineCurve, t);
+  const float s = survivalAt(curves.baseline, t);
   return static_cast<float>(powerOfProbability(s, 2.0 * double(rho)) *
                             powerOfComplement(s, 2.0 * double(tau)) * double(a) * double(b) /
                             double(sum));

@@ -28,6 +28,7 @@ struct CurveHazards {
   input::IntervalValues hazard;  // [1..count]
 };
 CurveHazards withHazards(const input::SurvivalCurve& curve);
+float survivalAt(const CurveHazards& curve, float t);
 float timeAtSurvival(const CurveHazards& curve, float u);
 
 // The time t with S1(t) = u for the alternative given by hazard ratios to the
@@ -50,7 +51,15 @@ struct HazardRatioLaw {
 HazardRatioLaw hazardRatioLaw(const input::DesignParameters& design);
 float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream& report);
 
+// The three curves the null-variance density reads, with their hazards worked out once.
+struct NullVarianceCurves {
+  explicit NullVarianceCurves(const input::DesignParameters& design);
+  CurveHazards baseline;
+  CurveHazards censoringControl;
+  CurveHazards censoringTreatment;
+};
+
 // The weighted null-variance density of a statistic with weight S^rho (1-S)^tau.
-float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho, float tau);
+float nullVarianceIntegrand(const NullVarianceCurves& curves, float t, float rho, float tau);
 
 }  // namespace survseq::sim
