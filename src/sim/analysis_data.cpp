@@ -44,8 +44,8 @@ namespace {
 
 // Where the statistics find the factors of their weights S^rho (1-S)^tau and
 // S^(2 rho) (1-S)^(2 tau) at an event: in a table of powers filled once per event. Its
-// first entries are what the shortcuts give (1, S, S^2, 1 - S); after them come the
-// powers only std::pow gives, each distinct one once.
+// first entries are what the plain shortcuts give (1, S, S^2, 1 - S); after them come
+// the other powers, each distinct one once.
 class WeightPowers {
  public:
   WeightPowers(int32_t statisticCount, const input::StatisticValues& rho,
@@ -58,8 +58,8 @@ class WeightPowers {
     }
   }
 
-  // The table at the survival estimate s. Outside the shortcuts' range every entry
-  // comes from std::pow: the caller then takes each power itself instead.
+  // The table at the survival estimate s, which must lie in the shortcuts' range (the
+  // caller takes each power itself otherwise).
   void fill(float s) {
     const double survival = s;
     const double complement = 1.0 - survival;
@@ -67,8 +67,9 @@ class WeightPowers {
     table_[kSurvival] = survival;
     table_[kSurvivalSquared] = survival * survival;
     table_[kComplement] = complement;
-    for (size_t k = kFirstLibrary; k < count_; ++k) {
-      table_[k] = libraryPower(complements_[k] ? complement : survival, exponents_[k]);
+    for (size_t k = kFirstOther; k < count_; ++k) {
+      table_[k] = shortcutPower(shortcuts_[k], s, complements_[k] ? complement : survival,
+                                exponents_[k]);
     }
   }
 
@@ -79,18 +80,20 @@ class WeightPowers {
 
  private:
   static constexpr size_t kOne = 0, kSurvival = 1, kSurvivalSquared = 2, kComplement = 3;
-  static constexpr size_t kFirstLibrary = 4;
-  static constexpr size_t kMost = kFirstLibrary + 4 * input::MaxStatistics;
+  static constexpr size_t kFirstOther = 4;
+  static constexpr size_t kMost = kFirstOther + 4 * input::MaxStatistics;
 
   size_t placeOf(double exponent, bool complement) {
-    switch (complement ? complementShortcut(exponent) : probabilityShortcut(exponent)) {
+    const PowerShortcut shortcut =
+        complement ? complementShortcut(exponent) : probabilityShortcut(exponent);
+    switch (shortcut) {
       case PowerShortcut::One: return kOne;
       case PowerShortcut::Base: return complement ? kComplement : kSurvival;
-      case PowerShortcut::Square: return kSurvivalSquared;
-      case PowerShortcut::None: break;
+      case PowerShortcut::ExactSquare: return kSurvivalSquared;
+      default: break;
     }
     // Exponents are compared as bit patterns: equal ones give equal powers.
-    for (size_t k = kFirstLibrary; k < count_; ++k) {
+    for (size_t k = kFirstOther; k < count_; ++k) {
       if (complements_[k] == complement &&
           std::bit_cast<uint64_t>(exponents_[k]) == std::bit_cast<uint64_t>(exponent)) {
         return k;
@@ -98,13 +101,15 @@ class WeightPowers {
     }
     exponents_[count_] = exponent;
     complements_[count_] = complement;
+    shortcuts_[count_] = shortcut;
     return count_++;
   }
 
   std::array<std::array<size_t, 4>, input::MaxStatistics + 1> factors_{};
   std::array<double, kMost> exponents_{};
   std::array<bool, kMost> complements_{};
-  size_t count_ = kFirstLibrary;
+  std::array<PowerShortcut, kMost> shortcuts_{};
+  size_t count_ = kFirstOther;
   std::array<double, kMost> table_{};
 };
 

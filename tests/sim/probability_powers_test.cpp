@@ -32,7 +32,7 @@ int64_t failuresOverTheShortcutRange(Check check) {
 
 bool same(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
 
-// About a quarter of a billion floats, three powers each: some seconds.
+// About a quarter of a billion floats, a few powers each: some seconds per test.
 TEST(ProbabilityPowers, ShortcutsOfEveryFloatProbabilityAreTheLibrarysPowers) {
   if (kSanitizedBuild) GTEST_SKIP() << "exhaustive check: run in the optimised build only";
   EXPECT_EQ(failuresOverTheShortcutRange([](float p) {
@@ -49,29 +49,42 @@ TEST(ProbabilityPowers, ShortcutsOfEveryFloatComplementAreTheLibrarysPowers) {
   EXPECT_EQ(failuresOverTheShortcutRange([](float p) {
               const double x = 1.0 - double(p);
               return same(powerOfComplement(p, 0.0), libraryPow(x, 0.0)) &&
-                     same(powerOfComplement(p, 1.0), libraryPow(x, 1.0));
+                     same(powerOfComplement(p, 1.0), libraryPow(x, 1.0)) &&
+                     same(powerOfComplement(p, 2.0), libraryPow(x, 2.0));
             }),
             0);
 }
 
-// The square of the complement is rounded, and the library's pow rounds it otherwise than
-// the product for some probabilities: the reason it has no shortcut. Outside the shortcut
-// range, and for other exponents, the result is the library's.
-TEST(ProbabilityPowers, NoShortcutWhereTheProductIsNotThePower) {
-  int32_t differ = 0;
-  for (float p = 0.001f; p < 1.0f; p += 0.001f) {
+TEST(ProbabilityPowers, SquareRootsOfEveryFloatProbabilityAndComplementAreTheLibrarysPowers) {
+  if (kSanitizedBuild) GTEST_SKIP() << "exhaustive check: run in the optimised build only";
+  EXPECT_EQ(failuresOverTheShortcutRange([](float p) {
+              return same(powerOfProbability(p, 0.5), libraryPow(double(p), 0.5)) &&
+                     same(powerOfComplement(p, 0.5), libraryPow(1.0 - double(p), 0.5));
+            }),
+            0);
+}
+
+// The plain product and square root are not enough: the library rounds some squares of
+// the complement and some roots otherwise. Outside the shortcut range, and for other
+// exponents, the result is the library's.
+TEST(ProbabilityPowers, TheLibraryRoundsSomeSquaresAndRootsOtherwise) {
+  int32_t squares = 0, roots = 0;
+  for (float p = 0.001f; p < 1.0f; p += 0.0001f) {
     const double x = 1.0 - double(p);
-    differ += same(x * x, libraryPow(x, 2.0)) ? 0 : 1;
-    ASSERT_TRUE(same(powerOfComplement(p, 2.0), libraryPow(x, 2.0))) << p;  // no own product
+    squares += same(x * x, libraryPow(x, 2.0)) ? 0 : 1;
+    roots += same(std::sqrt(double(p)), libraryPow(double(p), 0.5)) ? 0 : 1;
+    ASSERT_TRUE(same(powerOfComplement(p, 2.0), libraryPow(x, 2.0))) << p;
+    ASSERT_TRUE(same(powerOfProbability(p, 0.5), libraryPow(double(p), 0.5))) << p;
   }
-  EXPECT_GT(differ, 0);
+  EXPECT_GT(squares, 0);
+  EXPECT_GT(roots, 0);
   for (float p : {0.0f, 0x1p-31f, 1.5f, -0.25f}) {
-    for (double exponent : {0.0, 1.0, 2.0, 0.5}) {
+    for (double exponent : {0.0, 1.0, 2.0, 0.5, 3.0}) {
       EXPECT_TRUE(same(powerOfProbability(p, exponent), libraryPow(p, exponent))) << p;
       EXPECT_TRUE(same(powerOfComplement(p, exponent), libraryPow(1.0 - p, exponent))) << p;
     }
   }
-  EXPECT_TRUE(same(powerOfProbability(0.3f, 0.5), libraryPow(double(0.3f), 0.5)));
+  EXPECT_TRUE(same(powerOfProbability(0.3f, 1.5), libraryPow(double(0.3f), 1.5)));
 }
 
 }  // namespace
