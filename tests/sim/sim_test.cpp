@@ -175,6 +175,10 @@ TEST(ComputeStatistics, WorkedExamples) {
   }
 }
 
+// The library's pow through a pointer, so that the compiler cannot put in a product of
+// its own for a constant exponent of 2.
+double (*volatile libraryPow)(double, double) = static_cast<double (*)(double, double)>(std::pow);
+
 StatisticResults straightforward(const AnalysisData& data, const input::StatisticValues& rho,
                                  const input::StatisticValues& tau) {  // every power taken
   StatisticResults r;
@@ -187,9 +191,9 @@ StatisticResults straightforward(const AnalysisData& data, const input::Statisti
     const double d = float(data.observedGroup[j] - double(nT) / n);
     const double v = float((double(n) - nT) * nT / n / n);
     for (int i = 1; i <= 5; ++i) {
-      r.statisticValue[i] += std::pow(double(s), rho[i]) * std::pow(1.0 - s, tau[i]) * d;
+      r.statisticValue[i] += libraryPow(double(s), rho[i]) * libraryPow(1.0 - s, tau[i]) * d;
       r.statisticVariance[i] +=
-          std::pow(double(s), 2.0 * rho[i]) * std::pow(1.0 - s, 2.0 * tau[i]) * v;
+          libraryPow(double(s), 2.0 * rho[i]) * libraryPow(1.0 - s, 2.0 * tau[i]) * v;
     }
   }
   for (int i = 1; i <= 5 && r.eventCount > 0; ++i)
