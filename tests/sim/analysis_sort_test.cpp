@@ -55,9 +55,9 @@ std::vector<float> wholeTimes(int count) {
 bool sameRecords(const AnalysisData& a, const AnalysisData& b) {
   const auto m = static_cast<size_t>(a.enteredCount);
   return a.enteredCount == b.enteredCount &&
-         std::memcmp(a.observedTime.data(), b.observedTime.data(), 4 * m) == 0 &&
-         std::memcmp(a.observedGroup.data(), b.observedGroup.data(), 4 * m) == 0 &&
-         std::memcmp(a.eventIndicator.data(), b.eventIndicator.data(), 4 * m) == 0;
+         (m == 0 || (std::memcmp(a.observedTime.data(), b.observedTime.data(), 4 * m) == 0 &&
+                     std::memcmp(a.observedGroup.data(), b.observedGroup.data(), 4 * m) == 0 &&
+                     std::memcmp(a.eventIndicator.data(), b.eventIndicator.data(), 4 * m) == 0));
 }
 
 TEST(SortAnalysisData, GapHalvingInsertionIsTheExchangePassesOnTiesAndNaN) {
