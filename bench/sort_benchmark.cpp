@@ -2,7 +2,8 @@
 // designs, as each analysis of each trial presents them: the sort the simulation uses
 // against the gap-halving exchange sort that defines the order. Counters: "tied share",
 // the share of analyses with equal times of differing records, whose order the sort has
-// to work out, and "blocks/analysis", the mean number of such blocks of equal times.
+// to work out, "blocks/analysis", the mean number of such blocks of equal times, and
+// "most blocks", the largest number in one analysis (beyond 32 the exchange sort runs).
 
 #include <benchmark/benchmark.h>
 
@@ -29,6 +30,7 @@ struct Analyses {
   int64_t recordCount = 0;
   int64_t tiedAnalyses = 0;
   int64_t blocks = 0;
+  int32_t mostBlocks = 0;
 };
 
 // The number of blocks of equal times holding records that differ, whose order can show.
@@ -72,6 +74,7 @@ Analyses analysesOf(const std::string& designName, int32_t trials) {
       const int32_t blocks = blocksToOrder(data);
       analyses.blocks += blocks;
       analyses.tiedAnalyses += blocks > 0;
+      analyses.mostBlocks = std::max(analyses.mostBlocks, blocks);
       analyses.data.push_back(std::move(data));
     }
   }
@@ -101,6 +104,7 @@ void analysisSort(benchmark::State& state, void (*sort)(sim::AnalysisData&),
   const auto analysisCount = static_cast<double>(analyses.data.size());
   state.counters["tied share"] = static_cast<double>(analyses.tiedAnalyses) / analysisCount;
   state.counters["blocks/analysis"] = static_cast<double>(analyses.blocks) / analysisCount;
+  state.counters["most blocks"] = analyses.mostBlocks;
 }
 
 BENCHMARK_CAPTURE(analysisSort, typical_fast, sim::sortAnalysisData, "typical.par", 200)
