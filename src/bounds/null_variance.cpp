@@ -57,8 +57,9 @@ float integrateMidpoints(float a, float b, float analysisTime, float accrualPeri
 
 float integrateNullVariancePiece(const input::DesignParameters& design, float a, float b,
                                  float analysisTime, float accrualPeriod, float rho, float tau) {
+  const sim::NullVarianceCurves curves(design);
   return integrateMidpoints(a, b, analysisTime, accrualPeriod, [&](float u) {
-    return double(sim::nullVarianceIntegrand(design, u, rho, tau));
+    return double(sim::nullVarianceIntegrand(curves, u, rho, tau));
   });
 }
 
@@ -68,10 +69,11 @@ float integrateNullVarianceTail(const input::DesignParameters& design, float ana
   const float lastCut = baseline.x[baseline.count];
   if (!(analysisTime > lastCut)) return 0.0f;
   const float lastHazard = sim::intervalHazard(baseline, baseline.count);
+  const sim::NullVarianceCurves curves(design);
   return integrateMidpoints(lastCut, analysisTime, analysisTime, accrualPeriod, [&](float u) {
     const float density =
         static_cast<float>(double(lastHazard) * double(sim::survivalAt(baseline, u)));
-    return double(sim::nullVarianceIntegrand(design, u, rho, tau)) * double(density);
+    return double(sim::nullVarianceIntegrand(curves, u, rho, tau)) * double(density);
   });
 }
 

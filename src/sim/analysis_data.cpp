@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "report/run_error.h"
+#include "sim/probability_powers.h"
+#include "sim/weight_powers.h"
 
 namespace survseq::sim {
 
@@ -37,54 +39,6 @@ void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, floa
   data.enteredCount = m;
 }
 
-// The defining procedure halves the gap from m down to 1 and at each gap repeats
-// exchange passes (swap i and i + gap when time[i] > time[i + gap], strictly) until a
-// pass changes nothing. A pass only ever compares positions of the same residue
-// modulo the gap, so the residue classes are bubble-sorted independently, and
-// repeating passes until none exchanges leaves each class in the one order a stable
-// sort gives it (equal times are never exchanged; a NaN time is never exchanged and
-// so splits its class into parts sorted separately). Straight insertion with the same
-// strict comparison produces exactly that order in every class, so it reproduces the
-// exchange passes element for element - including the order of equal times, which
-// the statistics depend on - with far fewer comparisons.
-void sortAnalysisData(AnalysisData& data) {
-  const int32_t m = data.enteredCount;
-  auto& time = data.observedTime;
-  auto& group = data.observedGroup;
-  auto& indicator = data.eventIndicator;
-  for (int32_t gap = m / 2; gap >= 1; gap /= 2) {
-    for (int32_t i = gap; i < m; ++i) {
-      const float keyTime = time[i];
-      const float keyGroup = group[i];
-      const int32_t keyIndicator = indicator[i];
-      int32_t j = i;
-      while (j >= gap && time[j - gap] > keyTime) {
-        time[j] = time[j - gap];
-        group[j] = group[j - gap];
-        indicator[j] = indicator[j - gap];
-        j -= gap;
-      }
-      time[j] = keyTime;
-      group[j] = keyGroup;
-      indicator[j] = keyIndicator;
-    }
-  }
-}
-
-namespace {
-
-// Bit-identical to std::pow for the exponents it skips: x^0 is exactly 1 and x^1 is
-// exactly x (pow is accurate to within one unit in the last place, so a result that is
-// representable is returned exactly). These are the exponents of the log-rank weight
-// and of the usual S^rho (1-S)^tau weights with rho, tau in {0, 1/2, 1}.
-double weightPower(double base, double exponent) {
-  if (exponent == 0.0) return 1.0;
-  if (exponent == 1.0) return base;
-  return std::pow(base, exponent);
-}
-
-}  // namespace
-
 void computeStatistics(const AnalysisData& data, int32_t statisticCount,
                        const input::StatisticValues& rho, const input::StatisticValues& tau,
                        StatisticResults& results) {
@@ -100,6 +54,7 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
     results.statisticValue[i] = 0.0f;
     results.statisticVariance[i] = 0.0f;
   }
+  WeightPowers powers(statisticCount, rho, tau);
 
   // Each record is a risk set of its own, in sorted order: tied records after an
   // event are still at risk for it, tied records before it are not.
@@ -114,13 +69,18 @@ void computeStatistics(const AnalysisData& data, int32_t statisticCount,
       // Observed minus expected treatment events, and its hypergeometric variance.
       const float d = static_cast<float>(double(data.observedGroup[j]) - nT / n);
       const float v = static_cast<float>((n - nT) * nT / n / n);
-      const double s = survival;
-      const double oneMinusS = 1.0 - s;
+      const bool shortcuts = shortcutApplies(survival);
+      if (shortcuts) powers.fill(survival);
       for (int32_t i = 1; i <= statisticCount; ++i) {
         const double r = rho[i];
         const double t = tau[i];
-        const double weight = weightPower(s, r) * weightPower(oneMinusS, t);
-        const double varianceWeight = weightPower(s, 2.0 * r) * weightPower(oneMinusS, 2.0 * t);
+        const double weight = shortcuts ? powers.weight(i)
+                                        : powerOfProbability(survival, r) *
+                                              powerOfComplement(survival, t);
+        const double varianceWeight =
+            shortcuts ? powers.varianceWeight(i)
+                      : powerOfProbability(survival, 2.0 * r) *
+                            powerOfComplement(survival, 2.0 * t);
         results.statisticValue[i] =
             static_cast<float>(double(results.statisticValue[i]) + weight * double(d));
         results.statisticVariance[i] =

@@ -13,12 +13,17 @@ struct AnalysisData {
   explicit AnalysisData(int32_t patientCapacity)
       : observedTime(static_cast<size_t>(patientCapacity)),
         observedGroup(static_cast<size_t>(patientCapacity)),
-        eventIndicator(static_cast<size_t>(patientCapacity)) {}
+        eventIndicator(static_cast<size_t>(patientCapacity)),
+        sortEntries(3 * static_cast<size_t>(patientCapacity)),
+        sortCounts(static_cast<size_t>(patientCapacity) + 2) {}
 
   std::vector<float> observedTime;
   std::vector<float> observedGroup;
   std::vector<int32_t> eventIndicator;  // 1 event, 0 censored
   int32_t enteredCount = 0;
+  // Working space of sortAnalysisData; its contents mean nothing between calls.
+  std::vector<uint64_t> sortEntries;  // three per record
+  std::vector<int32_t> sortCounts;    // one per record, and two
 };
 
 // Standardised weighted log-rank statistics and their variances, [1..statisticCount].
@@ -33,9 +38,13 @@ struct StatisticResults {
 void collectAnalysisData(const SimulatedTrial& trial, int32_t subjectCount, float analysisTime,
                          AnalysisData& data);
 
-// Orders the records by observed time with the gap-halving exchange sort; the order
-// it leaves among equal times is part of the result.
+// Orders the records by observed time exactly as the gap-halving exchange sort does;
+// the order it leaves among equal times is part of the result.
 void sortAnalysisData(AnalysisData& data);
+
+// The gap-halving exchange sort itself: the reference that defines the order, and the
+// path sortAnalysisData takes for few records or unusual data.
+void gapHalvingSort(AnalysisData& data);
 
 // For statistics 1..statisticCount: the weighted log-rank score with weight
 // S^rho (1-S)^tau, standardised as -score / sqrt(variance), and its variance; every

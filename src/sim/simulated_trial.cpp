@@ -18,16 +18,35 @@ constexpr int32_t kMaxSwitchDraws = 1'000'000;
 constexpr int32_t kDropInTimesLine = 142;
 constexpr int32_t kDropOutTimesLine = 150;
 
+// The curves of the design with what does not change from patient to patient worked
+// out once per trial: the hazards of their intervals and the constants of the
+// hazard-ratio alternative.
+struct TrialLaws {
+  explicit TrialLaws(const input::DesignParameters& design)
+      : baseline(withHazards(design.baselineCurve)),
+        alternative(withHazards(design.alternativeCurve)),
+        censoringControl(withHazards(design.censoringControl)),
+        censoringTreatment(withHazards(design.censoringTreatment)),
+        hazardRatiosGiven(input::hazardRatiosGiven(design)),
+        hazardRatio(hazardRatiosGiven ? hazardRatioLaw(design) : HazardRatioLaw{}) {}
+
+  CurveHazards baseline;
+  CurveHazards alternative;
+  CurveHazards censoringControl;
+  CurveHazards censoringTreatment;
+  bool hazardRatiosGiven;
+  HazardRatioLaw hazardRatio;
+};
+
 // The event-time law of an arm, inverted at the uniform u.
-float eventTimeUnder(Arm law, const input::DesignParameters& design, float u,
-                     std::ostream& report) {
+float eventTimeUnder(Arm law, const TrialLaws& laws, float u, std::ostream& report) {
   if (law == Arm::Control) {
-    return timeAtSurvival(design.baselineCurve, u);
+    return timeAtSurvival(laws.baseline, u);
   }
-  if (input::hazardRatiosGiven(design)) {
-    return hazardRatioTimeAtSurvival(design, u, report);
+  if (laws.hazardRatiosGiven) {
+    return hazardRatioTimeAtSurvival(laws.hazardRatio, u, report);
   }
-  return timeAtSurvival(design.alternativeCurve, u);
+  return timeAtSurvival(laws.alternative, u);
 }
 
 // The switch points of one arm: drop-in for control, drop-out for treatment.
@@ -64,19 +83,19 @@ struct ArmPlan {
   Arm arm;
   Arm switchedTo;
   SwitchPoints switchPoints;
-  const input::SurvivalCurve& censoring;
+  const CurveHazards& censoring;
   float groupCode;
 };
 
 // Draws patient `index` (0-based) of the given arm: entry, event, switch check (with
 // the rejection loop of a switch), censoring - in exactly this order of draws.
-void drawPatient(const input::DesignParameters& design, const ArmPlan& plan, size_t index,
+void drawPatient(const TrialLaws& laws, float accrualPeriod, const ArmPlan& plan, size_t index,
                  UniformGenerator& generator, int32_t& seed, SimulatedTrial& trial,
                  std::ostream& report) {
   trial.entryTime[index] =
-      static_cast<float>(double(generator.nextUniform(seed)) * double(design.accrualPeriod));
+      static_cast<float>(double(generator.nextUniform(seed)) * double(accrualPeriod));
   float u = generator.nextUniform(seed);
-  float eventTime = eventTimeUnder(plan.arm, design, u, report);
+  float eventTime = eventTimeUnder(plan.arm, laws, u, report);
 
   const int32_t k = switchPointTaken(plan.switchPoints, eventTime, generator, seed);
   if (k > 0) {
@@ -86,7 +105,7 @@ void drawPatient(const input::DesignParameters& design, const ArmPlan& plan, siz
     // loop has a way out, but it may be too rare to wait for.
     const float switchTime = plan.switchPoints.times[k];
     for (int32_t draws = 0;; ++draws) {
-      eventTime = eventTimeUnder(plan.switchedTo, design, u, report);
+      eventTime = eventTimeUnder(plan.switchedTo, laws, u, report);
       if (eventTime > switchTime) {
         break;
       }
@@ -109,23 +128,24 @@ void generateTrial(const input::DesignParameters& design, int32_t subjectCount,
   if (subjectCount > trial.capacity()) {
     throw RunError("a simulated trial needs more patients than its arrays can hold");
   }
+  const TrialLaws laws(design);
   const ArmPlan control{Arm::Control,
                         Arm::Treatment,
                         {design.dropInCount, design.dropInTimes, design.dropInRates, "drop-in",
                          kDropInTimesLine},
-                        design.censoringControl,
+                        laws.censoringControl,
                         0.0f};
   const ArmPlan treatment{Arm::Treatment,
                           Arm::Control,
                           {design.dropOutCount, design.dropOutTimes, design.dropOutRates,
                            "drop-out", kDropOutTimesLine},
-                          design.censoringTreatment,
+                          laws.censoringTreatment,
                           1.0f};
   // Allocation by position: the first half (rounded down) is the control arm.
   const int32_t controlCount = subjectCount / 2;
   for (int32_t j = 1; j <= subjectCount; ++j) {
-    drawPatient(design, j <= controlCount ? control : treatment, static_cast<size_t>(j - 1),
-                generator, seed, trial, report);
+    drawPatient(laws, design.accrualPeriod, j <= controlCount ? control : treatment,
+                static_cast<size_t>(j - 1), generator, seed, trial, report);
   }
 }
 

@@ -1,10 +1,12 @@
 #include "sim/survival_functions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <ostream>
 
 #include "report/output_line.h"
+#include "sim/probability_powers.h"
 
 namespace survseq::sim {
 
@@ -33,28 +35,25 @@ float timeFrom(const input::SurvivalCurve& curve, int i, float lambda, float u) 
                             std::log(double(u) / double(curve.s[i])) / double(lambda));
 }
 
-}  // namespace
-
-float intervalHazard(const input::SurvivalCurve& curve, int i) {
-  return static_cast<float>((std::log(double(curve.s[i - 1])) - std::log(double(curve.s[i]))) /
-                            (double(curve.x[i]) - double(curve.x[i - 1])));
-}
-
-float survivalAt(const input::SurvivalCurve& curve, float t) {
+// S(t); the hazard of interval i is hazardOf(i).
+template <class HazardOf>
+float survivalAtWith(const input::SurvivalCurve& curve, float t, HazardOf hazardOf) {
   if (t <= curve.x[0]) {
     return 1.0f;
   }
   const int n = curve.count;
   for (int i = 1; i <= n; ++i) {
     if (t <= curve.x[i]) {
-      return decayFrom(curve, i - 1, intervalHazard(curve, i), t);
+      return decayFrom(curve, i - 1, hazardOf(i), t);
     }
   }
   // Beyond the last point the last interval's hazard goes on.
-  return decayFrom(curve, n, intervalHazard(curve, n), t);
+  return decayFrom(curve, n, hazardOf(n), t);
 }
 
-float timeAtSurvival(const input::SurvivalCurve& curve, float u) {
+// S(t) = u solved for t; the hazard of interval i is hazardOf(i).
+template <class HazardOf>
+float timeAtSurvivalWith(const input::SurvivalCurve& curve, float u, HazardOf hazardOf) {
   if (u >= 1.0f) {
     return curve.x[0];
   }
@@ -68,64 +67,117 @@ float timeAtSurvival(const input::SurvivalCurve& curve, float u) {
   for (int i = 1; i <= n; ++i) {
     const float drop = curve.s[i - 1] - curve.s[i];
     if (drop >= kMinimumDrop && u >= curve.s[i]) {
-      return timeFrom(curve, i - 1, intervalHazard(curve, i), u);
+      return timeFrom(curve, i - 1, hazardOf(i), u);
     }
   }
   // Below every usable interval: extrapolate with the last interval's hazard, even if
   // that interval is flat (then the time is +infinity: never reached).
-  return timeFrom(curve, n, intervalHazard(curve, n), u);
+  return timeFrom(curve, n, hazardOf(n), u);
+}
+
+}  // namespace
+
+float intervalHazard(const input::SurvivalCurve& curve, int i) {
+  return static_cast<float>((std::log(double(curve.s[i - 1])) - std::log(double(curve.s[i]))) /
+                            (double(curve.x[i]) - double(curve.x[i - 1])));
+}
+
+float survivalAt(const input::SurvivalCurve& curve, float t) {
+  return survivalAtWith(curve, t, [&curve](int i) { return intervalHazard(curve, i); });
+}
+
+float survivalAt(const CurveHazards& curve, float t) {
+  return survivalAtWith(*curve.curve, t, [&curve](int i) { return curve.hazard[i]; });
+}
+
+float timeAtSurvival(const input::SurvivalCurve& curve, float u) {
+  return timeAtSurvivalWith(curve, u, [&curve](int i) { return intervalHazard(curve, i); });
+}
+
+float timeAtSurvival(const CurveHazards& curve, float u) {
+  return timeAtSurvivalWith(*curve.curve, u, [&curve](int i) { return curve.hazard[i]; });
+}
+
+CurveHazards withHazards(const input::SurvivalCurve& curve) {
+  CurveHazards prepared{&curve, {}};
+  for (int i = 1; i <= curve.count; ++i) prepared.hazard[i] = intervalHazard(curve, i);
+  return prepared;
+}
+
+// On (T[k-1], T[k]] the treatment survival is S1(t) = P_k * S0(t)^HR[k], where P_k
+// carries the survival accumulated on the earlier intervals so that S1 is continuous at
+// the cuts: P_(k+1) = P_k * S0(T[k])^(HR[k] - HR[k+1]). Beyond the last cut the ratio is
+// 1, so S1 = P * S0 there. None of this depends on u; the walk over the intervals does.
+HazardRatioLaw hazardRatioLaw(const input::DesignParameters& design) {
+  HazardRatioLaw law{withHazards(design.baselineCurve), std::max(design.hazardRatioCount, 1),
+                     {}, {}, {}, 0.0f};
+  const int m = design.hazardRatioCount;
+  float p = 1.0f;
+  for (int k = 1; k <= law.lastInterval; ++k) {
+    law.exponent[k] = 1.0 / double(design.hazardRatios[k]);
+    law.survivalAtCut[k] = survivalAt(design.baselineCurve, design.hazardRatioCuts[k]);
+    law.p[k] = p;
+    if (k < law.lastInterval) {
+      p = static_cast<float>(double(p) * std::pow(double(law.survivalAtCut[k]),
+                                                   double(design.hazardRatios[k]) -
+                                                       double(design.hazardRatios[k + 1])));
+    }
+  }
+  law.pBeyond = static_cast<float>(
+      double(p) * std::pow(double(law.survivalAtCut[law.lastInterval]),
+                           double(design.hazardRatios[m]) - 1.0));
+  return law;
 }
 
 float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
                                 std::ostream& report) {
-  const input::SurvivalCurve& baseline = design.baselineCurve;
+  return hazardRatioTimeAtSurvival(hazardRatioLaw(design), u, report);
+}
+
+float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream& report) {
   if (u >= 1.0f) {
-    return baseline.x[0];
+    return law.baseline.curve->x[0];
   }
-  // On (T[k-1], T[k]] the treatment survival is S1(t) = P_k * S0(t)^HR[k], where P_k
-  // carries the survival accumulated on the earlier intervals so that S1 is continuous
-  // at the cuts: P_(k+1) = P_k * S0(T[k])^(HR[k] - HR[k+1]). Beyond the last cut the
-  // ratio is 1, so S1 = P * S0 there.
-  const int m = design.hazardRatioCount;
-  float p = 1.0f;
   for (int k = 1;; ++k) {
-    const float q =
-        static_cast<float>(std::pow(double(u) / double(p), 1.0 / double(design.hazardRatios[k])));
-    const float survivalAtCut = survivalAt(baseline, design.hazardRatioCuts[k]);
-    if (q >= survivalAtCut) {
-      return timeAtSurvival(baseline, q);
+    // With P = 1, u / P is u itself, a single-precision probability.
+    const float p = law.p[k];
+    const float q = static_cast<float>(p == 1.0f ? powerOfProbability(u, law.exponent[k])
+                                                 : std::pow(double(u) / double(p), law.exponent[k]));
+    if (q >= law.survivalAtCut[k]) {
+      return timeAtSurvival(law.baseline, q);
     }
-    if (survivalAtCut < kSmallProbability) {
+    if (law.survivalAtCut[k] < kSmallProbability) {
       report::writePlainLine(report, {"tmpp too small"});
     }
     if (p < kSmallProbability) {
       report::writePlainLine(report, {"rmlp too small"});
     }
-    if (k + 1 > m) {
-      p = static_cast<float>(double(p) *
-                             std::pow(double(survivalAtCut), double(design.hazardRatios[m]) - 1.0));
+    if (k == law.lastInterval) {
       // u = 0 must stay 0 even if P has degenerated to 0 or NaN: it is never reached.
-      const float target = u <= 0.0f ? 0.0f : static_cast<float>(double(u) / double(p));
-      return timeAtSurvival(baseline, target);
+      const float target = u <= 0.0f ? 0.0f : static_cast<float>(double(u) / double(law.pBeyond));
+      return timeAtSurvival(law.baseline, target);
     }
-    p = static_cast<float>(
-        double(p) * std::pow(double(survivalAtCut),
-                             double(design.hazardRatios[k]) - double(design.hazardRatios[k + 1])));
   }
 }
 
-float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho, float tau) {
-  const float a = survivalAt(design.censoringControl, t);
-  const float b = survivalAt(design.censoringTreatment, t);
+NullVarianceCurves::NullVarianceCurves(const input::DesignParameters& design)
+    : baseline(withHazards(design.baselineCurve)),
+      censoringControl(withHazards(design.censoringControl)),
+      censoringTreatment(withHazards(design.censoringTreatment)) {}
+
+float nullVarianceIntegrand(const NullVarianceCurves& curves, float t, float rho, float tau) {
+  const float a = survivalAt(curves.censoringControl, t);
+  const float b = survivalAt(curves.censoringTreatment, t);
   const float sum = a + b;
   if (sum < kMinimumCensoringSum) {
     return 0.0f;
   }
   // The weight S^rho (1-S)^tau of the statistic, squared, with the curve in place of
   // its estimate, times the harmonic-type factor a*b/(a+b) of the two arms at risk.
-  const double s = survivalAt(design.baselineCurve, t);
-  return static_cast<float>(std::pow(s, 2.0 * double(rho)) * std::pow(1.0 - s, 2.0 * double(tau)) *
-                            double(a) * double(b) / double(sum));
+  const float s = survivalAt(curves.baseline, t);
+  return static_cast<float>(powerOfProbability(s, 2.0 * double(rho)) *
+                            powerOfComplement(s, 2.0 * double(tau)) * double(a) * double(b) /
+                            double(sum));
 }
 
 }  // namespace survseq::sim

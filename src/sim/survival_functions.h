@@ -5,6 +5,7 @@
 // variance. Between two points a curve is exponential; beyond its last point it keeps
 // the hazard of its last interval.
 
+#include <array>
 #include <iosfwd>
 
 #include "input/design_parameters.h"
@@ -20,12 +21,45 @@ float survivalAt(const input::SurvivalCurve& curve, float t);
 // The time t with S(t) = u; u >= 1 gives x[0], u = 0 gives +infinity.
 float timeAtSurvival(const input::SurvivalCurve& curve, float u);
 
+// A curve with the hazards of its intervals worked out once, for the many inversions
+// of a trial; timeAtSurvival gives the same times with it as with the curve itself.
+struct CurveHazards {
+  const input::SurvivalCurve* curve;
+  input::IntervalValues hazard;  // [1..count]
+};
+CurveHazards withHazards(const input::SurvivalCurve& curve);
+float survivalAt(const CurveHazards& curve, float t);
+float timeAtSurvival(const CurveHazards& curve, float u);
+
 // The time t with S1(t) = u for the alternative given by hazard ratios to the
 // baseline curve. Writes the warnings "tmpp too small" / "rmlp too small" to `report`.
 float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
                                 std::ostream& report);
 
+// The hazard-ratio alternative with everything that does not depend on u worked out
+// once: per interval k = 1..lastInterval the exponent 1 / HR[k], the baseline survival at
+// the cut T[k] and the factor P_k, and P beyond the last cut. Gives the same times, and
+// the same warnings, as the design itself.
+struct HazardRatioLaw {
+  CurveHazards baseline;
+  int lastInterval;
+  std::array<double, input::MaxIntervals + 1> exponent;
+  input::IntervalValues survivalAtCut;
+  input::IntervalValues p;
+  float pBeyond;
+};
+HazardRatioLaw hazardRatioLaw(const input::DesignParameters& design);
+float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream& report);
+
+// The three curves the null-variance density reads, with their hazards worked out once.
+struct NullVarianceCurves {
+  explicit NullVarianceCurves(const input::DesignParameters& design);
+  CurveHazards baseline;
+  CurveHazards censoringControl;
+  CurveHazards censoringTreatment;
+};
+
 // The weighted null-variance density of a statistic with weight S^rho (1-S)^tau.
-float nullVarianceIntegrand(const input::DesignParameters& design, float t, float rho, float tau);
+float nullVarianceIntegrand(const NullVarianceCurves& curves, float t, float rho, float tau);
 
 }  // namespace survseq::sim

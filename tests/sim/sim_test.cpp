@@ -10,6 +10,7 @@
 #include "report/run_error.h"
 #include "sim/analysis_data.h"
 #include "sim/survival_functions.h"
+#include "sim/exchange_pass_sort.h"
 
 static long allocations = 0;  // every allocation of the program: a whole trial must make none
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // false once these are inlined
@@ -206,8 +207,8 @@ TEST(ComputeStatistics, WorkedExamples) {
                         Case{"no events", {1, 2}, {1, 0}, {0, 0}, 0, 0, 0}}) {
     SCOPED_TRACE(c.what);
     AnalysisData data(0);
-    auto& [time, group, event, m] = data;
-    std::tie(time, group, event, m) = std::tuple(c.time, c.group, c.event, int32_t(c.time.size()));
+    std::tie(data.observedTime, data.observedGroup, data.eventIndicator, data.enteredCount) =
+        std::tuple(c.time, c.group, c.event, int32_t(c.time.size()));
     StatisticResults got{{99, 99, 99, 99, 99, 99}, {99, 99, 99, 99, 99, 99}};  // stale values
     computeStatistics(data, 1, {}, {}, got);
     EXPECT_EQ(got.eventCount, c.events);
@@ -218,20 +219,9 @@ TEST(ComputeStatistics, WorkedExamples) {
   }
 }
 
-void exchangePassSort(AnalysisData& d) {  // the defining sort: halve the gap, pass until no swap
-  auto& [time, group, event, m] = d;
-  for (int32_t gap = m / 2; gap >= 1; gap /= 2)
-    for (bool exchanged = true; exchanged;) {
-      exchanged = false;
-      for (int32_t i = 0; i + gap < m; ++i) {
-        if (!(time[i] > time[i + gap])) continue;
-        std::swap(time[i], time[i + gap]);
-        std::swap(group[i], group[i + gap]);
-        std::swap(event[i], event[i + gap]);
-        exchanged = true;
-      }
-    }
-}
+// The library's pow through a pointer, so that the compiler cannot put in a product of
+// its own for a constant exponent of 2.
+double (*volatile libraryPow)(double, double) = static_cast<double (*)(double, double)>(std::pow);
 
 StatisticResults straightforward(const AnalysisData& data, const input::StatisticValues& rho,
                                  const input::StatisticValues& tau) {  // every power taken
@@ -245,9 +235,9 @@ StatisticResults straightforward(const AnalysisData& data, const input::Statisti
     const double d = float(data.observedGroup[j] - double(nT) / n);
     const double v = float((double(n) - nT) * nT / n / n);
     for (int i = 1; i <= 5; ++i) {
-      r.statisticValue[i] += std::pow(double(s), rho[i]) * std::pow(1.0 - s, tau[i]) * d;
+      r.statisticValue[i] += libraryPow(double(s), rho[i]) * libraryPow(1.0 - s, tau[i]) * d;
       r.statisticVariance[i] +=
-          std::pow(double(s), 2.0 * rho[i]) * std::pow(1.0 - s, 2.0 * tau[i]) * v;
+          libraryPow(double(s), 2.0 * rho[i]) * libraryPow(1.0 - s, 2.0 * tau[i]) * v;
     }
   }
   for (int i = 1; i <= 5 && r.eventCount > 0; ++i)
