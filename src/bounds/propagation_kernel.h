@@ -20,6 +20,7 @@ struct PropagationTerms {
   std::array<double, kQuadratureNodes> node{};      // E u(m)
   std::array<double, kQuadratureNodes> weighted{};  // w(m) g(E u(m))
   double step = 0.0;                                // sigma
+  double inverseStep = 0.0;                         // 1 / sigma
   double scale = 0.0;                               // E / sigma
 };
 

@@ -112,8 +112,34 @@ ScoreSubDensity randomSubDensity(std::mt19937& random, float boundary) {
   return g;
 }
 
+// Points y at which the quotient (node - y) / sigma, if it were taken as the product
+// with 1 / sigma, would round to another float: the sums must notice and divide. They
+// are found a few double ulps from midpoints m between floats, y = node - (m sigma +
+// j ulp), where m sigma (49 bits) and node - y are exact, for some increments sigma.
+std::vector<double> awkwardPoints(double node, float& sigma, std::mt19937& random) {
+  std::uniform_real_distribution<float> increment(0.01f, 1.0f);
+  std::uniform_real_distribution<double> fraction(0.5, 1.0);
+  std::uniform_int_distribution<int> ulps(-3, 3);
+  const double ulp = std::nextafter(node, INFINITY) - node;
+  std::vector<double> points;
+  for (int tries = 0; points.size() < 16 && tries < 1000000; ++tries) {
+    if (tries % 5000 == 0) {  // try another increment
+      sigma = increment(random);
+      points.clear();
+    }
+    const float f = static_cast<float>(node * fraction(random) / sigma);
+    const double midpoint = 0.5 * (double(f) + double(std::nextafter(f, INFINITY)));
+    const double y = node - (midpoint * sigma + ulps(random) * ulp);
+    const double numerator = node - y;
+    if (float(numerator / sigma) != float(numerator * (1.0 / sigma))) points.push_back(y);
+  }
+  EXPECT_EQ(points.size(), 16u) << node;
+  return points;
+}
+
 // Random sub-densities, increments and points, in numbers that fill vectors in part,
-// and the degenerate cases: no boundary, a point at a node, huge and non-finite values.
+// and the degenerate cases: no boundary, a point at a node, quotients that round
+// awkwardly, huge and non-finite values.
 TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   std::mt19937 random(20240611);
   std::uniform_real_distribution<float> boundary(0.0f, 6.0f), sigma(0.003f, 1.0f), y(-8.0f, 8.0f);
@@ -129,6 +155,12 @@ TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   cases.push_back({g, 0.01f, {atNode, -atNode, 0.0, 1e30, -INFINITY, NAN}});
   cases.push_back({randomSubDensity(random, 0.0f), 0.5f, {0.0, 1.0, 2.0}});
   cases.push_back({g, NAN, {0.0, 1.0, 2.0}});
+  for (int m = 0; m < kQuadratureNodes; ++m) {
+    float step = 0.0f;
+    std::vector<double> points = awkwardPoints(double(g.scoreBoundary) * kQuadratureNode[m], step, random);
+    cases.push_back({g, step, points});
+  }
+  cases.push_back({randomSubDensity(random, 1e-39f), 0.5f, {0.0, 1e-40, -3e-39, 5e-39, 1e-45}});
   g.atNode[5] = NAN;
   cases.push_back({g, 0.3f, {0.0, 1.0, 2.0}});
   g.atNode[5] = INFINITY;
