@@ -112,29 +112,38 @@ ScoreSubDensity randomSubDensity(std::mt19937& random, float boundary) {
   return g;
 }
 
+struct SumsCase {
+  ScoreSubDensity g;
+  float sigma;
+  std::vector<double> y;
+};
+
 // Points y at which the quotient (node - y) / sigma, if it were taken as the product
 // with 1 / sigma, would round to another float: the sums must notice and divide. They
 // are found a few double ulps from midpoints m between floats, y = node - (m sigma +
 // j ulp), where m sigma (49 bits) and node - y are exact, for some increments sigma.
-std::vector<double> awkwardPoints(double node, float& sigma, std::mt19937& random) {
+SumsCase awkwardPoints(const ScoreSubDensity& g, int m, std::mt19937& random) {
   std::uniform_real_distribution<float> increment(0.01f, 1.0f);
   std::uniform_real_distribution<double> fraction(0.5, 1.0);
   std::uniform_int_distribution<int> ulps(-3, 3);
+  const double node = double(g.scoreBoundary) * double(kQuadratureNode[m]);
   const double ulp = std::nextafter(node, INFINITY) - node;
-  std::vector<double> points;
-  for (int tries = 0; points.size() < 16 && tries < 1000000; ++tries) {
+  SumsCase found{g, 0.0f, {}};
+  for (int tries = 0; found.y.size() < 16 && tries < 1000000; ++tries) {
     if (tries % 5000 == 0) {  // try another increment
-      sigma = increment(random);
-      points.clear();
+      found.sigma = increment(random);
+      found.y.clear();
     }
-    const float f = static_cast<float>(node * fraction(random) / sigma);
+    const float f = static_cast<float>(node * fraction(random) / found.sigma);
     const double midpoint = 0.5 * (double(f) + double(std::nextafter(f, INFINITY)));
-    const double y = node - (midpoint * sigma + ulps(random) * ulp);
+    const double y = node - (midpoint * found.sigma + ulps(random) * ulp);
     const double numerator = node - y;
-    if (float(numerator / sigma) != float(numerator * (1.0 / sigma))) points.push_back(y);
+    if (float(numerator / found.sigma) != float(numerator * (1.0 / found.sigma))) {
+      found.y.push_back(y);
+    }
   }
-  EXPECT_EQ(points.size(), 16u) << node;
-  return points;
+  EXPECT_EQ(found.y.size(), 16u) << node;
+  return found;
 }
 
 // Random sub-densities, increments and points, in numbers that fill vectors in part,
@@ -143,10 +152,9 @@ std::vector<double> awkwardPoints(double node, float& sigma, std::mt19937& rando
 TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   std::mt19937 random(20240611);
   std::uniform_real_distribution<float> boundary(0.0f, 6.0f), sigma(0.003f, 1.0f), y(-8.0f, 8.0f);
-  struct Case { ScoreSubDensity g; float sigma; std::vector<double> y; };
-  std::vector<Case> cases;
+  std::vector<SumsCase> cases;
   for (int c = 0; c < (kSanitizedBuild ? 20 : 400); ++c) {
-    Case one{randomSubDensity(random, boundary(random)), sigma(random), {}};
+    SumsCase one{randomSubDensity(random, boundary(random)), sigma(random), {}};
     for (int i = 0; i < 1 + c % 37; ++i) one.y.push_back(y(random));
     cases.push_back(one);
   }
@@ -155,11 +163,7 @@ TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   cases.push_back({g, 0.01f, {atNode, -atNode, 0.0, 1e30, -INFINITY, NAN}});
   cases.push_back({randomSubDensity(random, 0.0f), 0.5f, {0.0, 1.0, 2.0}});
   cases.push_back({g, NAN, {0.0, 1.0, 2.0}});
-  for (int m = 0; m < kQuadratureNodes; ++m) {
-    float step = 0.0f;
-    std::vector<double> points = awkwardPoints(double(g.scoreBoundary) * kQuadratureNode[m], step, random);
-    cases.push_back({g, step, points});
-  }
+  for (int m = 0; m < kQuadratureNodes; ++m) cases.push_back(awkwardPoints(g, m, random));
   cases.push_back({randomSubDensity(random, 1e-39f), 0.5f, {0.0, 1e-40, -3e-39, 5e-39, 1e-45}});
   g.atNode[5] = NAN;
   cases.push_back({g, 0.3f, {0.0, 1.0, 2.0}});
@@ -170,7 +174,7 @@ TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   for (int64_t target : every.targets()) {
     EveryTarget::force(target);
     for (size_t c = 0; c < cases.size(); ++c) {
-      const Case& one = cases[c];
+      const SumsCase& one = cases[c];
       std::vector<float> density(one.y.size());
       propagatedDensities(propagationTerms(one.g, one.sigma), one.y.data(), density.data(),
                           one.y.size());
@@ -221,8 +225,9 @@ TEST(PropagationKernel, SearchFindsTheScalarCriticalValue) {
   for (int64_t target : every.targets()) {
     EveryTarget::force(target);
     for (size_t c = 0; c < cases.size(); ++c) {
-      const BoundarySearchResult found = searchCriticalValue(cases[c].g, cases[c].sigma, cases[c].target);
-      const BoundarySearchResult expected = scalarSearch(cases[c].g, cases[c].sigma, cases[c].target);
+      const Case& one = cases[c];
+      const BoundarySearchResult found = searchCriticalValue(one.g, one.sigma, one.target);
+      const BoundarySearchResult expected = scalarSearch(one.g, one.sigma, one.target);
       EXPECT_PRED2(sameBits, found.criticalValue, expected.criticalValue)
           << hwy::TargetName(target) << " case " << c;
       EXPECT_EQ(found.reached, expected.reached) << hwy::TargetName(target) << " case " << c;
