@@ -11,11 +11,6 @@ namespace survseq::bounds {
 
 namespace {
 
-// ln(sqrt(2 pi)) as a single-precision value.
-constexpr float kLogRootTwoPi = 0.9189385f;
-// exp() of anything at or below this would underflow single precision.
-constexpr float kDensityExponentCutoff = -87.0f;
-
 // AS 66: rational approximation near the centre, continued fraction in the tail.
 namespace as66 {
 constexpr float kP = 0.398942280444f;
@@ -64,8 +59,13 @@ constexpr float kSmallestTail = 1.0e-20f;
 
 }  // namespace
 
-float normalDensity(float x) {
-  const float exponent = static_cast<float>(-(0.5 * double(x) * double(x)) - double(kLogRootTwoPi));
+float normalDensity(float x) { return densityOfExponent(densityExponent(x)); }
+
+float densityExponent(float x) {
+  return static_cast<float>(-(0.5 * double(x) * double(x)) - double(kLogRootTwoPi));
+}
+
+float densityOfExponent(float exponent) {
   // Written so that a NaN exponent also gives 0.
   if (exponent > kDensityExponentCutoff) {
     return static_cast<float>(std::exp(double(exponent)));

@@ -4,8 +4,22 @@
 
 namespace survseq::bounds {
 
-// Standard normal density; exactly 0 once the exponent falls to -87 or below.
+// ln(sqrt(2 pi)) as a single-precision value.
+inline constexpr float kLogRootTwoPi = 0.9189385f;
+// exp() of anything at or below this would underflow single precision.
+inline constexpr float kDensityExponentCutoff = -87.0f;
+
+// Standard normal density; exactly 0 once the exponent falls to -87 or below. It is
+// densityOfExponent(densityExponent(x)); the vectorised sums of propagation_kernel.h
+// take the same two steps lane by lane.
 float normalDensity(float x);
+
+// -x^2/2 - ln(sqrt(2 pi)), rounded to single precision.
+float densityExponent(float x);
+
+// exp(exponent) rounded to single precision; 0 when the exponent is -87 or below or
+// not a number.
+float densityOfExponent(float exponent);
 
 // P(Z > x) when `upper`, else P(Z < x) (Hill's algorithm AS 66).
 float normalTailArea(float x, bool upper);

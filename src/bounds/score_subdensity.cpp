@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "bounds/normal_distribution.h"
+#include "bounds/propagation_kernel.h"
 
 namespace survseq::bounds {
 
@@ -36,10 +37,12 @@ ScoreSubDensity advanceSubDensity(const ScoreSubDensity& previous, float sigma,
                                   float scoreBoundary) {
   ScoreSubDensity next;
   next.scoreBoundary = scoreBoundary;
+  std::array<double, kQuadratureNodes> y{};
   for (int n = 0; n < kQuadratureNodes; ++n) {
-    next.atNode[n] = propagatedDensity(previous, sigma,
-                                       double(scoreBoundary) * double(kQuadratureNode[n]));
+    y[n] = double(scoreBoundary) * double(kQuadratureNode[n]);
   }
+  propagatedDensities(propagationTerms(previous, sigma), y.data(), next.atNode.data(),
+                      kQuadratureNodes);
   return next;
 }
 
