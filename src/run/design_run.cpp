@@ -7,6 +7,7 @@
 #include "input/parameter_file.h"
 #include "report/report_file.h"
 #include "report/run_error.h"
+#include "run/thread_count.h"
 #include "search/accrual_search.h"
 #include "search/report.h"
 #include "search/simulation_pass.h"
@@ -17,13 +18,13 @@ namespace survseq::run {
 namespace {
 
 void searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
-                       std::ostream& console) {
+                       std::ostream& console, int32_t threads) {
   search::Report report(console, reportFile.stream());
   sim::UniformGenerator generator;
   search::AccrualSearch accrualSearch(design, report);
   accrualSearch.start(generator);
 
-  search::SimulationPass pass(search::patientCapacityFor(design));
+  search::SimulationPass pass(search::patientCapacityFor(design), threads);
   accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
     return pass.run(d, generator, report);
   });
@@ -45,12 +46,13 @@ int reportFailure(const char* what, int32_t line, report::ReportFile& reportFile
 }  // namespace
 
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
-              const RunOptions& /*options*/) {
+              const RunOptions& options) {
   input::DesignParameters design;
   report::ReportFile reportFile;
   try {
+    const int32_t threads = threadsToUse(options.threads);
     input::readParameterFile(parameters, console, design, reportFile);
-    searchAccrualRate(design, reportFile, console);
+    searchAccrualRate(design, reportFile, console, threads);
     reportFile.finish();
     console.flush();
     if (!console) throw RunError("could not write to standard output");
