@@ -34,17 +34,20 @@ class HeldText : public std::streambuf {
   std::string text_;
 };
 
-class HeldOutput : public std::ostream {
+class HeldOutput {
  public:
-  HeldOutput() : std::ostream(&text_) {}
+  HeldOutput() = default;
   HeldOutput(const HeldOutput&) = delete;
   HeldOutput& operator=(const HeldOutput&) = delete;
 
+  // Where the lines are written.
+  std::ostream& stream() { return stream_; }
   std::string_view text() const { return text_.text(); }
+
   // Forgets the text (and any failure state), keeping the storage.
   void clear() {
     text_.clear();
-    std::ostream::clear();
+    stream_.clear();
   }
   // Writes the held text to `out` and forgets it.
   void handOn(std::ostream& out) {
@@ -55,6 +58,7 @@ class HeldOutput : public std::ostream {
 
  private:
   HeldText text_;
+  std::ostream stream_{&text_};
 };
 
 }  // namespace survseq::report

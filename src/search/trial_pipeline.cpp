@@ -1,6 +1,7 @@
 #include "search/trial_pipeline.h"
 
 #include <algorithm>
+#include <string>
 #include <system_error>
 
 #include "report/run_error.h"

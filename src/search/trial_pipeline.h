@@ -34,9 +34,11 @@ struct TrialSlot {
 
   int32_t trialNumber = 0;
   sim::SimulatedTrial trial;
+  // The trial's console lines and report lines, held until its turn; `report` writes
+  // into them.
   report::HeldOutput console;
   report::HeldOutput file;
-  Report report{console, file};  // writes into the two above
+  Report report{console.stream(), file.stream()};
   TrialOutcome outcome;
   std::exception_ptr failure;  // what ended the trial early, raised in its turn
 };
