@@ -7,9 +7,9 @@
 #include "bounds/boundary_computation.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
+#include "report/run_error.h"
 #include "search/trial_analysis.h"
 #include "sim/simulated_trial.h"
-#include "report/run_error.h"
 
 namespace survseq::search {
 
