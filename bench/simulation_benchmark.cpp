@@ -1,5 +1,6 @@
 // Simulated trials per second of one simulation pass, as the search runs it, on three
-// designs of growing size (bench/designs).
+// designs of growing size (bench/designs), on one thread and on two. The rate is taken
+// over wall-clock time, since the trials of a pass run on several threads.
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +20,7 @@ namespace {
 using namespace survseq;
 
 void simulatedTrials(benchmark::State& state, const std::string& designName) {
+  const auto threads = static_cast<int32_t>(state.range(0));
   std::ifstream in(std::string(SURVSEQ_SOURCE_DIR) + "/bench/designs/" + designName);
   std::ostringstream console;
   input::DesignParameters design;
@@ -29,7 +31,7 @@ void simulatedTrials(benchmark::State& state, const std::string& designName) {
   search::Report report(discarded, reportFile.stream());
   sim::UniformGenerator generator;
   generator.nextUniform(design.seed);
-  search::SimulationPass pass(search::patientCapacityFor(design));
+  search::SimulationPass pass(search::patientCapacityFor(design), threads);
 
   for (auto _ : state) {
     pass.run(design, generator, report);
@@ -41,8 +43,12 @@ void simulatedTrials(benchmark::State& state, const std::string& designName) {
   state.counters["patients"] = static_cast<double>(static_cast<int>(design.accrualRate * design.accrualPeriod));
 }
 
-BENCHMARK_CAPTURE(simulatedTrials, small, std::string("small.par"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(simulatedTrials, typical, std::string("typical.par"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(simulatedTrials, heavy, std::string("heavy.par"))->Unit(benchmark::kMillisecond);
+// The argument is the number of threads.
+BENCHMARK_CAPTURE(simulatedTrials, small, std::string("small.par"))
+    ->ArgName("threads")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(simulatedTrials, typical, std::string("typical.par"))
+    ->ArgName("threads")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(simulatedTrials, heavy, std::string("heavy.par"))
+    ->ArgName("threads")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -58,89 +58,83 @@ float untestableCriticalValue(int32_t statistic, int32_t analysis,
   return kBoundaryCap;
 }
 
-// The value from the recursion, for the cumulative error in design.errorSplit[analysis].
-float recursiveCriticalValue(int32_t analysis, const input::DesignParameters& design,
-                             StatisticRow& row, int32_t& boundaryFailed) {
-  computeBoundary(analysis, row.information, design.errorSplit, design.sides, boundaryFailed,
+// The value from the recursion, for the cumulative error `cumulativeError` at the
+// analysis; the error is recorded in the trial's split first, as the recursion reads it
+// from there.
+float recursiveCriticalValue(int32_t analysis, float cumulativeError,
+                             const input::DesignParameters& design, TrialBoundaryState& state,
+                             StatisticRow& row) {
+  state.errorSplit[analysis] = cumulativeError;
+  computeBoundary(analysis, row.information, state.errorSplit, design.sides, state.boundaryFailed,
                   row.critical);
   return row.critical[analysis];
 }
 
 float lanDeMetsCriticalValue(int32_t statistic, int32_t analysis,
-                             input::DesignParameters& design, StatisticRow& row,
-                             StatisticAnalysisTable& observedInformation,
-                             int32_t& boundaryFailed) {
+                             const input::DesignParameters& design, TrialBoundaryState& state,
+                             StatisticRow& row) {
   if (analysis == design.analysisCount) {
-    design.errorSplit[analysis] = design.typeIError;
-    return recursiveCriticalValue(analysis, design, row, boundaryFailed);
+    return recursiveCriticalValue(analysis, design.typeIError, design, state, row);
   }
   const float information = row.information[analysis];
   const float fraction =
       informationFraction(information, design.informationCeiling[statistic]);
   if (fraction < kNearlyComplete) {
-    design.errorSplit[analysis] =
-        spentError(design.useFunction, design.typeIError, fraction, information,
-                   design.informationFloor[statistic], design.haybittleB);
-    return recursiveCriticalValue(analysis, design, row, boundaryFailed);
+    const float spent = spentError(design.useFunction, design.typeIError, fraction, information,
+                                   design.informationFloor[statistic], design.haybittleB);
+    return recursiveCriticalValue(analysis, spent, design, state, row);
   }
   // Nearly all the information is in: no error is spent here, and the information of
   // this analysis is drawn back to the midpoint with the previous one, so that the next
   // analysis, itself near the planned maximum, still comes clearly after it on the
   // information scale. A first analysis has no previous one and keeps its own.
   if (analysis > 1) {
-    observedInformation(statistic, analysis) = static_cast<float>(
-        (double(observedInformation(statistic, analysis)) +
-         double(observedInformation(statistic, analysis - 1))) /
+    StatisticAnalysisTable& observed = state.observedInformation;
+    observed(statistic, analysis) = static_cast<float>(
+        (double(observed(statistic, analysis)) + double(observed(statistic, analysis - 1))) /
         2.0);
   }
   return kBoundaryCap;
 }
 
-float criticalValueOf(int32_t statistic, int32_t analysis, input::DesignParameters& design,
-                      const BoundarySet& boundaries,
-                      StatisticAnalysisTable& observedInformation, int32_t& boundaryFailed,
-                      std::ostream& console) {
-  if (observedInformation(statistic, analysis) < design.informationFloor[statistic]) {
+float criticalValueOf(int32_t statistic, int32_t analysis, const input::DesignParameters& design,
+                      TrialBoundaryState& state, std::ostream& console) {
+  if (state.observedInformation(statistic, analysis) < design.informationFloor[statistic]) {
     return untestableCriticalValue(statistic, analysis, design, console);
   }
 
   StatisticRow row;
-  loadRow(statistic, analysis, boundaries, observedInformation, row);
+  loadRow(statistic, analysis, state.boundaries, state.observedInformation, row);
 
   switch (design.boundaryMethod) {
     case input::LanDeMets:
-      return lanDeMetsCriticalValue(statistic, analysis, design, row, observedInformation,
-                                    boundaryFailed);
+      return lanDeMetsCriticalValue(statistic, analysis, design, state, row);
     case input::Haybittle:
       // A constant interim value b; all of alpha is accounted for at the last analysis.
       if (analysis < design.analysisCount) return design.haybittleB;
-      design.errorSplit[analysis] = design.typeIError;
-      return recursiveCriticalValue(analysis, design, row, boundaryFailed);
+      return recursiveCriticalValue(analysis, design.typeIError, design, state, row);
     default:  // ErrorSplit: the cumulative split as read
-      return recursiveCriticalValue(analysis, design, row, boundaryFailed);
+      return recursiveCriticalValue(analysis, design.errorSplit[analysis], design, state, row);
   }
 }
 
 }  // namespace
 
-void updateTrialBoundaries(int32_t analysis, input::DesignParameters& design,
-                           BoundarySet& boundaries,
-                           StatisticAnalysisTable& observedInformation,
-                           int32_t& boundaryFailed, std::ostream& console) {
+void updateTrialBoundaries(int32_t analysis, const input::DesignParameters& design,
+                           TrialBoundaryState& state, std::ostream& console) {
   for (int32_t statistic = 1; statistic <= design.statisticCount; ++statistic) {
     // Only a search that fails for this statistic at this analysis may cap its value.
-    boundaryFailed = 0;
-    const float critical = criticalValueOf(statistic, analysis, design, boundaries,
-                                           observedInformation, boundaryFailed, console);
-    boundaries.criticalValue(statistic, analysis) = boundaryFailed == 1 ? kBoundaryCap : critical;
+    state.boundaryFailed = 0;
+    const float critical = criticalValueOf(statistic, analysis, design, state, console);
+    state.boundaries.criticalValue(statistic, analysis) =
+        state.boundaryFailed == 1 ? kBoundaryCap : critical;
   }
 }
 
-void recordSkippedAnalysis(int32_t analysis, int32_t statisticCount, BoundarySet& boundaries,
-                           StatisticAnalysisTable& observedInformation) {
+void recordSkippedAnalysis(int32_t analysis, int32_t statisticCount, TrialBoundaryState& state) {
   for (int32_t statistic = 1; statistic <= statisticCount; ++statistic) {
-    observedInformation(statistic, analysis) = 0.0f;
-    boundaries.criticalValue(statistic, analysis) = kBoundaryCap;
+    state.observedInformation(statistic, analysis) = 0.0f;
+    state.boundaries.criticalValue(statistic, analysis) = kBoundaryCap;
   }
 }
 

@@ -8,6 +8,7 @@
 #include "report/report_file.h"
 #include "report/run_error.h"
 #include "run/run_views.h"
+#include "run/thread_count.h"
 #include "search/accrual_search.h"
 #include "search/report.h"
 #include "search/simulation_pass.h"
@@ -18,13 +19,14 @@ namespace survseq::run {
 namespace {
 
 search::RunRecord searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
-                                    std::ostream& console, search::SearchObserver* observer) {
+                                    std::ostream& console, int32_t threads,
+                                    search::SearchObserver* observer) {
   search::Report report(console, reportFile.stream());
   sim::UniformGenerator generator;
   search::AccrualSearch accrualSearch(design, report, observer);
   accrualSearch.start(generator);
 
-  search::SimulationPass pass(search::patientCapacityFor(design));
+  search::SimulationPass pass(search::patientCapacityFor(design), threads);
   return accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
     return pass.run(d, generator, report, observer);
   });
@@ -49,14 +51,15 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
   RunViews views(options, console, errors);
   try {
     views.createFiles();
+    const int32_t threads = threadsToUse(options.threads);
     input::readParameterFile(parameters, views.console(), errors, design, reportFile);
     const input::DesignParameters asRead = design;  // the search moves the bracket
     const search::RunRecord record =
-        searchAccrualRate(design, reportFile, views.console(), views.observer());
+        searchAccrualRate(design, reportFile, views.console(), threads, views.observer());
     views.console().flush();
     if (!views.console() || !console) throw RunError("could not write to standard output");
     reportFile.finish();
-    views.finish(asRead, record, 1);  // the simulation pass runs on one thread
+    views.finish(asRead, record, threads);
   } catch (const RunError& error) {
     views.makeRoomForError();
     return reportFailure(error.what(), error.line(), reportFile, views.console(), errors);

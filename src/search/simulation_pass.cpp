@@ -7,8 +7,9 @@
 #include "bounds/boundary_computation.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
-#include "bounds/trial_boundaries.h"
 #include "report/run_error.h"
+#include "search/trial_analysis.h"
+#include "sim/simulated_trial.h"
 
 namespace survseq::search {
 
@@ -43,6 +44,62 @@ float useFunctionBError(float b, float m) {
   return static_cast<float>(4.0 * phi / b + (double(b) - 1.0 / double(b)) * phi * m);
 }
 
+// The trials of one pass as the pipeline runs them: patients drawn from the one stream,
+// analysed against the read-only design, and added to the pass's counts in trial order.
+class PassTrials final : public TrialWork {
+ public:
+  PassTrials(const DesignParameters& design, int32_t subjectCount,
+             sim::UniformGenerator& generator, PassResults& results, SearchObserver* observer)
+      : design_(design),
+        subjectCount_(subjectCount),
+        generator_(generator),
+        seed_(design.seed),
+        results_(results),
+        observer_(observer) {}
+
+  int32_t seed() const { return seed_; }
+
+  void generate(TrialSlot& slot) override {
+    sim::generateTrial(design_, subjectCount_, generator_, seed_, slot.trial, slot.report.file());
+  }
+
+  void analyse(TrialSlot& slot, TrialWorkspace& workspace) override {
+    analyseTrial(design_, slot.trial, subjectCount_, slot.trialNumber, workspace, slot.report,
+                 slot.outcome);
+  }
+
+  // Every count and sum gets at most one term from a trial, so adding the trials in
+  // order adds every sum in the order of the trials.
+  void merge(const TrialSlot& slot) override {
+    const TrialOutcome& outcome = slot.outcome;
+    for (int32_t i = 0; i < outcome.lookCount; ++i) {
+      const TrialOutcome::Look& look = outcome.looks[static_cast<size_t>(i)];
+      auto& sums =
+          results_.lookSums[static_cast<size_t>(look.statistic)][static_cast<size_t>(look.analysis)];
+      ++sums.reachedCount;
+      sums.criticalValueSum += look.criticalValue;
+      sums.eventCountSum += look.eventCount;
+      sums.informationSum += look.information;
+      if (look.rejected) {
+        ++results_.rejectionCount[look.statistic];
+        ++sums.stoppedCount;
+      }
+    }
+    for (int32_t s = 1; s <= design_.statisticCount; ++s) {
+      if (outcome.addsStoppingTime[s]) results_.stoppingTimeSum[s] += outcome.stoppingTime[s];
+    }
+    if (observer_ != nullptr) observer_->trialsFinished(slot.trialNumber);
+  }
+
+ private:
+  const DesignParameters& design_;
+  int32_t subjectCount_;
+  sim::UniformGenerator& generator_;
+  int32_t seed_;
+  PassResults& results_;
+  SearchObserver* observer_;
+};
+
 }  // namespace
 
 int32_t patientCapacityFor(const DesignParameters& design) {
@@ -57,8 +114,8 @@ PowerEstimate estimatePower(int32_t rejections, int32_t simulationCount) {
   return {power, standardError};
 }
 
-SimulationPass::SimulationPass(int32_t patientCapacity)
-    : trial_(patientCapacity), analysisData_(patientCapacity) {}
+SimulationPass::SimulationPass(int32_t patientCapacity, int32_t threadCount)
+    : patientCapacity_(patientCapacity), pipeline_(patientCapacity, threadCount) {}
 
 const IterationRecord& SimulationPass::run(DesignParameters& design,
                                            sim::UniformGenerator& generator, Report& report,
@@ -69,30 +126,23 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   if (design.boundaryMethod == input::LanDeMets && input::usesHaybittleTypeFunction(design)) {
     checkUseFunctionB(design, report);
   }
-  if (design.boundaryMethod == input::GivenBoundaries) {
-    for (int32_t k = 1; k <= design.analysisCount; ++k) {
-      for (int32_t s = 1; s <= design.statisticCount; ++s) {
-        boundaries_.criticalValue(s, k) = design.boundaryValues[k];
-      }
-    }
-  }
 
   const int32_t subjectCount =
       static_cast<int32_t>(std::trunc(double(design.accrualRate) * design.accrualPeriod));
-  if (subjectCount > trial_.capacity()) {
+  if (subjectCount > patientCapacity_) {
     throw RunError("the accrual rate " + std::to_string(design.accrualRate) + " needs " +
                    std::to_string(subjectCount) + " patients per trial, more than the " +
-                   std::to_string(trial_.capacity()) + " the run was sized for");
+                   std::to_string(patientCapacity_) + " the run was sized for");
   }
   report.writeSubjectCount(subjectCount);
   record_.patientCount = subjectCount;
 
   results_ = PassResults{};
-  boundaryFailed_ = 0;
-  for (int32_t trialNumber = 1; trialNumber <= design.simulationCount; ++trialNumber) {
-    simulateTrial(design, trialNumber, subjectCount, generator, report);
-    if (observer != nullptr) observer->trialsFinished(trialNumber);
-  }
+  // From here until the trials are merged the design is only read: the generator state
+  // moves in a copy of the seed.
+  PassTrials trials(design, subjectCount, generator, results_, observer);
+  pipeline_.run(design.simulationCount, trials, report);
+  design.seed = trials.seed();
   writeResults(design, report);
   return record_;
 }
@@ -128,10 +178,10 @@ void SimulationPass::fixHaybittleBoundary(DesignParameters& design,
   design.errorSplit[K] = static_cast<float>(double(design.typeIError) / 3.0);
   for (;;) {
     for (int32_t k = 1; k <= K; ++k) design.boundaryValues[k] = design.haybittleB;
-    boundaryFailed_ = 0;
-    bounds::computeBoundary(K, nullVariances, design.errorSplit, design.sides, boundaryFailed_,
+    int32_t boundaryFailed = 0;
+    bounds::computeBoundary(K, nullVariances, design.errorSplit, design.sides, boundaryFailed,
                             design.boundaryValues);
-    if (boundaryFailed_ != 1) return;
+    if (boundaryFailed != 1) return;
     report.writeHaybittleBIncrease();
     raiseB(design);
   }
@@ -154,69 +204,6 @@ void SimulationPass::checkUseFunctionB(DesignParameters& design, Report& report)
     report.writeUseFunctionBIncrease();
     raiseB(design);
   }
-}
-
-void SimulationPass::simulateTrial(DesignParameters& design, int32_t trialNumber,
-                                   int32_t subjectCount, sim::UniformGenerator& generator,
-                                   Report& report) {
-  const int32_t K = design.analysisCount;
-  sim::generateTrial(design, subjectCount, generator, design.seed, trial_, report.file());
-  stopped_.fill(false);
-  int32_t stoppedCount = 0;
-
-  for (int32_t k = 1; k <= K && stoppedCount < design.statisticCount; ++k) {
-    const float t = design.analysisTimes[k];
-    sim::collectAnalysisData(trial_, subjectCount, t, analysisData_);
-    if (analysisData_.enteredCount == 0) {
-      report.writeNoEntryNote(t, trialNumber);
-      if (design.boundaryMethod != input::GivenBoundaries) {  // given values hold for the pass
-        bounds::recordSkippedAnalysis(k, design.statisticCount, boundaries_, observedInformation_);
-      }
-      for (int32_t s = 1; s <= design.statisticCount; ++s) {
-        if (!stopped_[s]) recordLook(s, k, boundaries_.criticalValue(s, k), 0, 0.0f);
-      }
-      continue;
-    }
-    sim::sortAnalysisData(analysisData_);
-    sim::computeStatistics(analysisData_, design.statisticCount, design.rho, design.tau, statistics_);
-
-    if (design.boundaryMethod != input::GivenBoundaries) {
-      for (int32_t s = 1; s <= design.statisticCount; ++s) {
-        observedInformation_(s, k) = statistics_.statisticVariance[s];
-      }
-      bounds::updateTrialBoundaries(k, design, boundaries_, observedInformation_, boundaryFailed_,
-                                    report.console());
-    }
-
-    for (int32_t s = 1; s <= design.statisticCount; ++s) {
-      if (stopped_[s]) continue;
-      const float z = statistics_.statisticValue[s];
-      const float criticalValue = boundaries_.criticalValue(s, k);
-      recordLook(s, k, criticalValue, statistics_.eventCount, statistics_.statisticVariance[s]);
-      // A statistic that is not a number fails both comparisons and never rejects.
-      const bool rejects = z >= criticalValue || (design.sides == 2 && z <= -criticalValue);
-      if (rejects) {
-        ++results_.rejectionCount[s];
-        ++results_.lookSums[static_cast<size_t>(s)][static_cast<size_t>(k)].stoppedCount;
-        stopped_[s] = true;
-        ++stoppedCount;
-      }
-      if (k < K) {
-        if (rejects) results_.stoppingTimeSum[s] += t;
-      } else {
-        results_.stoppingTimeSum[s] += design.analysisTimes[K];
-      }
-    }
-  }
-}
-
-void SimulationPass::recordLook(int32_t statistic, int32_t analysis, float criticalValue,
-                                int32_t eventCount, float information) {
-  auto& sums = results_.lookSums[static_cast<size_t>(statistic)][static_cast<size_t>(analysis)];
-  ++sums.reachedCount;
-  sums.criticalValueSum += criticalValue;
-  sums.eventCountSum += eventCount;
-  sums.informationSum += information;
 }
 
 void SimulationPass::writeResults(const DesignParameters& design, Report& report) {

@@ -3,12 +3,10 @@
 #include <array>
 #include <cstdint>
 
-#include "bounds/statistic_table.h"
 #include "input/design_parameters.h"
 #include "search/report.h"
 #include "search/run_record.h"
-#include "sim/analysis_data.h"
-#include "sim/simulated_trial.h"
+#include "search/trial_pipeline.h"
 #include "sim/uniform_generator.h"
 
 namespace survseq::search {
@@ -41,16 +39,18 @@ PowerEstimate estimatePower(int32_t rejections, int32_t simulationCount);
 
 // One iteration of the search: simulates simulationCount trials at the present
 // accrual rate and runs every statistic through the group-sequential analyses. The
-// trial arrays are sized once, here, and reused by every pass.
+// trial arrays and the threads are made once, here, and reused by every pass; the
+// results do not depend on the number of threads.
 class SimulationPass {
  public:
-  explicit SimulationPass(int32_t patientCapacity);
+  explicit SimulationPass(int32_t patientCapacity, int32_t threadCount = 1);
 
   // Writes the pre-simulation, subject-count and result blocks of the iteration and
   // returns its record (the iteration number is the search's to fill in). May raise
-  // design.haybittleB; sets the information floor and ceiling of every statistic from
-  // the null variances at this pass's rate. `observer`, when given, hears of every
-  // finished trial.
+  // design.haybittleB and sets the information floor and ceiling of every statistic from
+  // the null variances at this pass's rate; the design is only read while the trials
+  // run. `observer`, when given, hears of every finished trial, in order, on the calling
+  // thread.
   const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
                              Report& report, SearchObserver* observer = nullptr);
 
@@ -62,19 +62,10 @@ class SimulationPass {
   void fixHaybittleBoundary(input::DesignParameters& design,
                             const input::AnalysisValues& nullVariances, Report& report);
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
-  void simulateTrial(input::DesignParameters& design, int32_t trialNumber, int32_t subjectCount,
-                     sim::UniformGenerator& generator, Report& report);
-  void recordLook(int32_t statistic, int32_t analysis, float criticalValue, int32_t eventCount,
-                  float information);
   void writeResults(const input::DesignParameters& design, Report& report);
 
-  sim::SimulatedTrial trial_;
-  sim::AnalysisData analysisData_;
-  sim::StatisticResults statistics_;
-  bounds::BoundarySet boundaries_;
-  bounds::StatisticAnalysisTable observedInformation_;
-  std::array<bool, input::MaxStatistics + 1> stopped_{};
-  int32_t boundaryFailed_ = 0;
+  int32_t patientCapacity_;
+  TrialPipeline pipeline_;
   PassResults results_;
   IterationRecord record_;
 };

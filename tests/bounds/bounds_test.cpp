@@ -149,13 +149,12 @@ class TrialBoundaries : public ::testing::Test {
   }
   void analyse(int32_t analysis, std::initializer_list<float> information) {
     for (int32_t j = 1; float value : information) observed(j++, analysis) = value;
-    updateTrialBoundaries(analysis, d, boundaries, observed, failed, console);
+    updateTrialBoundaries(analysis, d, state, console);
   }
-  float critical(int32_t i, int32_t j = 1) const { return boundaries.criticalValue(j, i); }
+  float critical(int32_t i, int32_t j = 1) const { return state.boundaries.criticalValue(j, i); }
   input::DesignParameters d;
-  BoundarySet boundaries;
-  StatisticAnalysisTable observed;
-  int32_t failed = 0;
+  TrialBoundaryState state;
+  StatisticAnalysisTable& observed = state.observedInformation;
   std::ostringstream console;
 };
 
@@ -174,7 +173,7 @@ TEST_F(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference
       t.push_back(p.K == 4 ? 25.0f * i : 100.0f * i * (15 + i) / 450.0f);
       analyse(i, {t.back()});
       c.push_back(critical(i));
-      EXPECT_NEAR(referenceCrossing(t, c, d.sides), d.errorSplit[i], 5e-6) << p.useFunction << i;
+      EXPECT_NEAR(referenceCrossing(t, c, d.sides), state.errorSplit[i], 5e-6) << p.useFunction << i;
     }
     for (size_t i = 0; i < p.published.size(); ++i) EXPECT_NEAR(c[i], p.published[i], 0.0015) << i;
   }
@@ -192,11 +191,11 @@ TEST_F(TrialBoundaries, FallingAndNearlyCompleteInformation) {
   struct Case { float information, kept, split; };  // split 0.123: untouched, capped
   for (const Case& c : {Case{30, 30, 0.05f * 0.400001f}, Case{98.9f, 98.9f, 0.05f * 0.989f},
                         Case{120, 80, 0.123f}, Case{99, 69.5f, 0.123f}}) {
-    d.errorSplit[2] = 0.123f;
+    state.errorSplit[2] = 0.123f;
     analyse(2, {c.information});
     EXPECT_EQ(critical(2) == kBoundaryCap, c.split == 0.123f) << c.information;
     EXPECT_EQ(observed(1, 2), c.kept) << c.information;
-    EXPECT_FLOAT_EQ(d.errorSplit[2], c.split) << c.information;
+    EXPECT_FLOAT_EQ(state.errorSplit[2], c.split) << c.information;
   }
   analyse(3, {100.0f});
   EXPECT_EQ(critical(3), boundaryAt({40, 69.5f, 100}, {critical(1), 5}));
@@ -223,16 +222,16 @@ TEST_F(TrialBoundaries, BelowTheFloorAndFailuresPerStatistic) {
 TEST_F(TrialBoundaries, HaybittleFixesTheInterimValues) {
   use(input::Haybittle, 3, 0.05f);
   d.haybittleB = 3.0f;
-  failed = 1;  // left over from earlier: never caps a fixed value
+  state.boundaryFailed = 1;  // left over from earlier: never caps a fixed value
   for (int32_t i = 1; i <= 3; ++i) analyse(i, {30.0f * static_cast<float>(i)});
   for (int32_t i = 1; i <= 2; ++i) EXPECT_EQ(critical(i), 3.0f) << i;
   EXPECT_EQ(critical(3), boundaryAt({30, 60, 90}, {3, 3}));  // all of alpha at the last
 }
 
 TEST_F(TrialBoundaries, ASkippedAnalysisReadsNothingFromAnEarlierTrial) {
-  boundaries.criticalValue(1, 1) = 1.2f;  // left by an earlier trial
+  state.boundaries.criticalValue(1, 1) = 1.2f;  // left by an earlier trial
   observed(1, 1) = 70.0f;
-  recordSkippedAnalysis(1, 1, boundaries, observed);
+  recordSkippedAnalysis(1, 1, state);
   EXPECT_EQ(critical(1), kBoundaryCap);
   EXPECT_EQ(observed(1, 1), 0.0f);
   use(input::LanDeMets, 2, 0.05f);

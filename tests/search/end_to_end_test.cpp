@@ -13,26 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "golden_cases.h"
 #include "program_runner.h"
 
 namespace survseq::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct GoldenCase {
-  std::string name;
-  std::string parameterFile;
-  std::string reportName;
-  Invocation invocation = {};  // options that must leave the console and the report alone
-};
-
-// Names the case in test output instead of dumping its bytes.
-void PrintTo(const GoldenCase& golden, std::ostream* out) { *out << golden.name; }
-
-fs::path goldenPath(const std::string& name, const char* extension) {
-  return fs::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "golden" / (name + extension);
-}
 
 size_t countOf(const std::string& text, const std::string& part) {
   size_t count = 0;
@@ -135,56 +122,12 @@ std::vector<GoldenCase> withOptionMixes(std::vector<GoldenCase> cases, size_t fi
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, Golden,
-    ::testing::ValuesIn(withOptionMixes({
-        GoldenCase{"defaults", example("defaults.par"), "defaults.out"},
-        GoldenCase{"four_look_obrien_fleming", example("four_look_obrien_fleming.par"),
-                   "four_look_obf.out"},
-        GoldenCase{"delayed_effect_two_statistics", example("delayed_effect_two_statistics.par"),
-                   "delayed_effect.out"},
-        GoldenCase{"haybittle", example("haybittle.par"), "haybittle.out"},
-        GoldenCase{"given_boundaries", example("given_boundaries.par"), "given_boundaries.out"},
-        GoldenCase{"error_split", example("error_split.par"), "error_split.out"}}, 0)),
-    [](const auto& info) { return info.param.name; });
-
-// Designs made to reach each outcome and each unusual layout of the report.
-INSTANTIATE_TEST_SUITE_P(
-    PurposeBuilt, Golden,
-    ::testing::ValuesIn(withOptionMixes({
-        // Every trial's outcome is fixed by its size, so power steps from 0 to 1 and the
-        // interpolation closes in on the step without ever meeting the target.
-        GoldenCase{"iteration_limit", testCase("step_in_power.par"), "step.out"},
-        GoldenCase{"lower_bound_too_big",
-                   replaceLines(example("four_look_obrien_fleming.par"), {{37, "200"}, {88, "24 25 30"}}),
-                   "four_look_obf.out"},
-        // b = 1.5 spends too much at the interim looks: b is raised until a final
-        // critical value exists, and the success block warns about it.
-        GoldenCase{"haybittle_b_raised",
-                   replaceLines(example("haybittle.par"), {{37, "200"}, {54, "1.5"}}), "haybittle.out"},
-        GoldenCase{"five_statistics",
-                   replaceLines(example("delayed_effect_two_statistics.par"),
-                                {{26, "5"}, {30, "0 0 1 1 0.5"}, {33, "0 1 0 1 0.5"}, {37, "100"}}),
-                   "delayed_effect.out"},
-        GoldenCase{"fifteen_analyses",
-                   replaceLines(example("four_look_obrien_fleming.par"),
-                                {{20, "15"},
-                                 {23, "8 12 16 20 24 28 32 36 40 44 48 52 56 60 64"},
-                                 {37, "100"},
-                                 {49, "15*0"},
-                                 {61, "15*0"}}),
-                   "four_look_obf.out"},
-        // Nobody has entered by the first look at time 0; no effect, so the search ends
-        // after one iteration.
-        GoldenCase{"no_entry_note",
-                   replaceLines(example("error_split.par"),
-                                {{20, "2"}, {23, "0 30"}, {37, "5"}, {49, "0.01 0.04"}, {61, "0 0"}, {113, "1.0"}}),
-                   "error_split.out"},
-        // A harmful treatment in a two-sided test rejects on the negative side only.
-        GoldenCase{"negative_side",
-                   replaceLines(example("given_boundaries.par"), {{37, "200"}, {43, "2"}, {113, "1.6"}}),
-                   "given_boundaries.out"}}, 6)),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Examples, Golden,
+                         ::testing::ValuesIn(withOptionMixes(exampleGoldenCases(), 0)),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(PurposeBuilt, Golden,
+                         ::testing::ValuesIn(withOptionMixes(purposeBuiltGoldenCases(), 6)),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(EndToEnd, EveryMixOfOptionsLeavesConsoleAndReportAlone) {
   // The step case is quick: every subset of the options, with each way of passing the file.

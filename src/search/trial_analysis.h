@@ -1,0 +1,57 @@
+#pragma once
+
+// One simulated trial from its generated patients to what it contributes to the pass:
+// for every analysis, while some statistic is still running, the data as seen at that
+// time, the statistics, the critical values from the trial's own information, and the
+// reject-and-stop decision of each statistic. The design is only read, so trials can be
+// analysed on any thread; what a trial contributes is merged in trial order by the pass.
+
+#include <array>
+#include <cstdint>
+
+#include "bounds/trial_boundaries.h"
+#include "input/design_parameters.h"
+#include "search/report.h"
+#include "sim/analysis_data.h"
+#include "sim/simulated_trial.h"
+
+namespace survseq::search {
+
+// What one trial contributes to the counts and sums of its pass.
+struct TrialOutcome {
+  // A statistic still running at an analysis of the trial, in the order the trial met
+  // them (analysis by analysis, statistic by statistic).
+  struct Look {
+    int32_t statistic = 0;
+    int32_t analysis = 0;
+    float criticalValue = 0.0f;
+    int32_t eventCount = 0;  // 0 when nobody had entered
+    float information = 0.0f;
+    bool rejected = false;
+  };
+  std::array<Look, input::MaxStatistics * input::MaxAnalyses> looks{};
+  int32_t lookCount = 0;
+  // The time each statistic adds to its stopping-time sum, if any: the analysis time of
+  // an interim rejection, or the last analysis time for a statistic that got there.
+  std::array<bool, input::MaxStatistics + 1> addsStoppingTime{};
+  input::StatisticValues stoppingTime{};
+};
+
+// The working arrays of one thread that analyses trials; sized once, reused for every
+// trial it is given.
+struct TrialWorkspace {
+  explicit TrialWorkspace(int32_t patientCapacity) : analysisData(patientCapacity) {}
+
+  sim::AnalysisData analysisData;
+  sim::StatisticResults statistics;
+  bounds::TrialBoundaryState boundaries;
+};
+
+// Analyses trial `trialNumber` (patients 1..subjectCount of `trial`) into `outcome`.
+// Its notes ("no life enters before") go to report.file(), the "v0" lines to
+// report.console().
+void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTrial& trial,
+                  int32_t subjectCount, int32_t trialNumber, TrialWorkspace& workspace,
+                  Report& report, TrialOutcome& outcome);
+
+}  // namespace survseq::search
