@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "input/value_text.h"
+#include "report/message_text.h"
 #include "report/run_error.h"
 
 namespace survseq::input {
@@ -11,7 +11,7 @@ namespace {
 
 // "cut point 3 (4.5)"
 std::string numbered(const char* kind, int32_t index, float value) {
-  return std::string(kind) + " " + std::to_string(index) + " (" + shortestText(value) + ")";
+  return std::string(kind) + " " + std::to_string(index) + " (" + report::numberText(value) + ")";
 }
 
 }  // namespace

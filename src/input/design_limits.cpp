@@ -7,12 +7,6 @@
 
 namespace survseq::input {
 
-namespace {
-
-std::string shortest(float value) { return report::numberText(value); }
-
-}  // namespace
-
 void requireCountWithin(int32_t count, int32_t maximum, std::string_view what, int32_t line) {
   const std::string stated = std::string(what) + " is " + std::to_string(count);
   if (count < 1) throw RunError(stated + "; at least 1 is needed", line);
@@ -33,8 +27,8 @@ void requireIncreasingAnalysisTimes(const DesignParameters& design, int32_t line
   for (int32_t k = 2; k <= design.analysisCount; ++k) {
     if (times[k] > times[k - 1]) continue;
     throw RunError("the analysis times must increase: analysis " + std::to_string(k) + " (" +
-                       shortest(times[k]) + ") is not after analysis " + std::to_string(k - 1) +
-                       " (" + shortest(times[k - 1]) + ")",
+                       report::numberText(times[k]) + ") is not after analysis " + std::to_string(k - 1) +
+                       " (" + report::numberText(times[k - 1]) + ")",
                    line);
   }
 }
@@ -48,20 +42,20 @@ void requireKnownSides(const DesignParameters& design, int32_t line) {
 void requireFeasibleAccrual(const DesignParameters& design, int32_t line) {
   const auto refuseNegative = [line](float value, const char* what) {
     if (value < 0.0f)
-      throw RunError(std::string(what) + " is negative (" + shortest(value) + ")", line);
+      throw RunError(std::string(what) + " is negative (" + report::numberText(value) + ")", line);
   };
   refuseNegative(design.accrualPeriod, "the accrual period");
   refuseNegative(design.accrualRateLower, "the lower bound of the accrual rate");
   refuseNegative(design.accrualRateUpper, "the upper bound of the accrual rate");
   if (design.accrualRateLower > design.accrualRateUpper) {
-    throw RunError("the lower bound of the accrual rate (" + shortest(design.accrualRateLower) +
-                       ") is above the upper bound (" + shortest(design.accrualRateUpper) + ")",
+    throw RunError("the lower bound of the accrual rate (" + report::numberText(design.accrualRateLower) +
+                       ") is above the upper bound (" + report::numberText(design.accrualRateUpper) + ")",
                    line);
   }
   if (double(design.accrualRateUpper) * double(design.accrualPeriod) > kMaxPatientsPerTrial) {
     throw RunError(
-        "the upper bound of the accrual rate (" + shortest(design.accrualRateUpper) +
-            ") times the accrual period (" + shortest(design.accrualPeriod) + ") gives more than " +
+        "the upper bound of the accrual rate (" + report::numberText(design.accrualRateUpper) +
+            ") times the accrual period (" + report::numberText(design.accrualPeriod) + ") gives more than " +
             std::to_string(static_cast<int64_t>(kMaxPatientsPerTrial)) + " patients per trial",
         line);
   }
@@ -69,7 +63,7 @@ void requireFeasibleAccrual(const DesignParameters& design, int32_t line) {
 
 void requireAttainablePower(const DesignParameters& design, int32_t line) {
   if (design.desiredPower > 0.0f && design.desiredPower < 1.0f) return;
-  throw RunError("the desired power is " + shortest(design.desiredPower) +
+  throw RunError("the desired power is " + report::numberText(design.desiredPower) +
                      "; it must lie strictly between 0 and 1",
                  line);
 }

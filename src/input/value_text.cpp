@@ -122,10 +122,4 @@ ParsedValue<float> parseReal(std::string_view text) {
   return {static_cast<float>(value), {}};
 }
 
-std::string shortestText(float value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 }  // namespace survseq::input

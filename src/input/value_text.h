@@ -27,7 +27,5 @@ ParsedValue<int32_t> parseWholeNumber(std::string_view text);
 // precision, so "0.1" gives the float nearest to 0.1.
 ParsedValue<float> parseReal(std::string_view text);
 
-// The shortest text that reads back as the same float, for messages about a value.
-std::string shortestText(float value);
 
 }  // namespace survseq::input

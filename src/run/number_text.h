@@ -4,17 +4,14 @@
 // each float as the shortest decimal that reads back as the same float, so that 0.8f is
 // written 0.8 and not 0.800000011920929.
 
-#include <charconv>
 #include <cstdlib>
 #include <string>
 
+#include "report/message_text.h"
+
 namespace survseq::run {
 
-inline std::string shortestText(float value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+inline std::string shortestText(float value) { return report::numberText(value); }
 
 // The double closest to that decimal: what a JSON writer that prints doubles needs.
 inline double shortestDouble(float value) {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "input/value_text.h"
+#include "report/message_text.h"
 #include "report/run_error.h"
 #include "sim/survival_functions.h"
 
@@ -73,7 +73,7 @@ int32_t switchPointTaken(const SwitchPoints& points, float eventTime, UniformGen
 
 std::string switchGivenUp(const SwitchPoints& points, int32_t k) {
   return "no event time after the " + std::string(points.name) + " time " +
-         input::shortestText(points.times[k]) + " (point " + std::to_string(k) + ") in " +
+         report::numberText(points.times[k]) + " (point " + std::to_string(k) + ") in " +
          std::to_string(kMaxSwitchDraws) +
          " draws for one patient: the curve the patient switches to leaves almost no chance of "
          "an event after that time";

@@ -248,8 +248,12 @@ def design(rng, index):
         w.put(113, written)
         treatment_cuts, treatment_s = hr_cuts, written
         at = min(final_time, hr_cuts[-1])
-        effect = (math.log(survival_at(hr_cuts, written, at)) /
-                  math.log(survival_at(base_cuts, base_s, at)))
+        # Far out the survivals can underflow to 0, and a flat control curve has no
+        # hazard to compare with: then the effect counts as none.
+        treated = survival_at(hr_cuts, written, at)
+        control = survival_at(base_cuts, base_s, at)
+        effect = (math.log(treated) / math.log(control)
+                  if 0.0 < treated and 0.0 < control < 1.0 else 1.0)
 
     # Accrual and trials per iteration (lines 88, 37), and the power (line 95). The rate
     # that gives the power is guessed from the events a log-rank test needs at this
