@@ -15,15 +15,12 @@
 #include "bounds/boundary_search.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/propagation_kernel.h"
+#include "build_kind.h"
 
 namespace survseq::bounds {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitizedBuild = true;
-#else
-constexpr bool kSanitizedBuild = false;
-#endif
+using survseq::testing::kSanitizedBuild;
 
 // The instruction sets to check, each forced in turn; the processor's own choice is
 // restored on leaving.

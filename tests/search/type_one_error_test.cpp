@@ -7,6 +7,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "build_kind.h"
 #include "search/report.h"
 #include "search/simulation_pass.h"
 #include "sim/uniform_generator.h"
@@ -40,11 +41,7 @@ input::DesignParameters fourLookDesignWithoutEffect(int32_t trials) {
   return d;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitizedBuild = true;
-#else
-constexpr bool kSanitizedBuild = false;
-#endif
+using survseq::testing::kSanitizedBuild;
 
 TEST(TypeOneError, FourLookTwoSidedDesignRejectsAtTheNominalRateUnderTheNull) {
   if (kSanitizedBuild) GTEST_SKIP() << "statistical check: run in the optimised build only";

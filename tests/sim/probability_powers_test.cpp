@@ -4,16 +4,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "build_kind.h"
 #include "sim/probability_powers.h"
 
 namespace survseq::sim {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitizedBuild = true;
-#else
-constexpr bool kSanitizedBuild = false;
-#endif
+using survseq::testing::kSanitizedBuild;
 
 // The library's pow reached through a pointer the compiler cannot see through, so that it
 // cannot turn pow(x, 2.0) into x * x on its own.
