@@ -30,6 +30,10 @@ using survseq::input::DesignParameters;
 constexpr int32_t kMaxTrialsPerPass = 2;
 constexpr double kMaxPatientsPerTrial = 60.0;
 constexpr int32_t kMaxTrialsPerRun = 40;
+// The planned information costs one step per 0.01 time units up to each analysis, for
+// each statistic, in every pass; designs whose last analysis comes later than this are
+// only read, so that a run stays within the time limit.
+constexpr float kLatestAnalysisTimeRun = 200.0f;
 
 // Accepts every character and keeps none, so that all output is still formatted.
 class DiscardingBuffer : public std::streambuf {
@@ -75,7 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostream reportText(&discard);
   DesignParameters design;
   try {
-    survseq::input::readParameterFile(in, console, console, design, [](const std::string&, int32_t) {});
+    survseq::input::readParameterFile(in, console, console, design,
+                                      [](const std::string&, int32_t) {});
+    if (!(design.analysisTimes[design.analysisCount] <= kLatestAnalysisTimeRun)) return 0;
     shortenRun(design);
     search::Report report(console, reportText);
     survseq::sim::UniformGenerator generator;

@@ -27,8 +27,16 @@ void requireIncreasingAnalysisTimes(const DesignParameters& design, int32_t line
   for (int32_t k = 2; k <= design.analysisCount; ++k) {
     if (times[k] > times[k - 1]) continue;
     throw RunError("the analysis times must increase: analysis " + std::to_string(k) + " (" +
-                       report::numberText(times[k]) + ") is not after analysis " + std::to_string(k - 1) +
-                       " (" + report::numberText(times[k - 1]) + ")",
+                       report::numberText(times[k]) + ") is not after analysis " +
+                       std::to_string(k - 1) + " (" + report::numberText(times[k - 1]) + ")",
+                   line);
+  }
+  const float last = times[design.analysisCount];
+  if (!(last <= kLatestAnalysisTime)) {
+    throw RunError("the last analysis time is " + report::numberText(last) + "; at most " +
+                       report::numberText(kLatestAnalysisTime) +
+                       " time units are supported (the planned information is integrated "
+                       "in steps of 0.01 up to it)",
                    line);
   }
 }

@@ -18,7 +18,13 @@ void requireCountWithin(int32_t count, int32_t maximum, std::string_view what, i
 // The boundary method, after its default, must be one of the codes 1..4.
 void requireKnownBoundaryMethod(const DesignParameters& design, int32_t line);
 
-// After the repair of the last one, every analysis time must come after the one before.
+// The planned information is integrated by the midpoint rule in single-precision steps
+// of 0.01 from 0 to each analysis time: up to this time the grid advances and the work
+// stays within seconds; far beyond it a step no longer moves a single-precision sum.
+inline constexpr float kLatestAnalysisTime = 10'000.0f;
+
+// After the repair of the last one, every analysis time must come after the one before,
+// and the last must be at most kLatestAnalysisTime.
 void requireIncreasingAnalysisTimes(const DesignParameters& design, int32_t line);
 
 // The test must be one- or two-sided.

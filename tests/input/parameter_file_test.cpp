@@ -306,6 +306,12 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{23, "10 20 -5"}},
        "  The last look has been set at 10.\nline 23: " + notAfter(3, "10", 2, "20")},
       {{{23, "10 20\n15"}}, "line 24: " + notAfter(3, "15", 2, "20")},
+      // Up to 10000 the integration grid of the planned information advances; far beyond
+      // it the run would never end.
+      {{{23, "10 20 10000"}}, "", {{F(analysisTimes[3]), 10000}}},
+      {{{23, "10 20 4e18"}},
+       "line 23: the last analysis time is 4e+18; at most 10000 time units are supported (the "
+       "planned information is integrated in steps of 0.01 up to it)"},
       {{{26, "-1"}}, "line 26: the number of test statistics is -1" + atLeastOne},
       {{{26, "6"}}, "line 26: the number of test statistics is 6; at most 5 are supported"},
       {{{74, "-1"}}, "line 74: the number of intervals of the baseline curve is -1" + atLeastOne},
