@@ -132,14 +132,8 @@ TEST_F(ReportFileTest, AReadOnlyReportOrDirectoryIsRefusedAndNothingIsReplaced) 
   EXPECT_EQ(contentOf(path("locked.out")), "keep\n");
 }
 
+// Devices (/dev/null, /dev/full) are run in tests/search/report_safety_test.cpp.
 TEST_F(ReportFileTest, NamesThatAreNotPlainFilesAreWrittenDirectly) {
-  // A device: nothing is renamed over it.
-  ReportFile toNull;
-  toNull.open("/dev/null", 14);
-  toNull.stream() << "gone\n";
-  toNull.finish();
-  EXPECT_TRUE(S_ISCHR(modeOf("/dev/null")));
-
   // A FIFO with a reader waiting.
   ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
   const int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
@@ -174,18 +168,6 @@ TEST_F(ReportFileTest, FailuresNameLine14AndTheSystemsReason) {
   EXPECT_TRUE(refused.ends_with("' for writing: Is a directory")) << refused;
   EXPECT_TRUE(openingOf(report, path("none/r.out")).ends_with(": No such file or directory"));
   EXPECT_EQ(entries(), std::set<std::string>{"results"});
-
-  // Every write is refused, as by a full disk; the run must not pass for a success.
-  ReportFile full;
-  full.open("/dev/full", 14);
-  full.stream() << "lost\n";
-  try {
-    full.finish();
-    ADD_FAILURE() << "a lost report passed for written";
-  } catch (const RunError& error) {
-    EXPECT_EQ(std::string(error.what()),
-              "could not write the output file '/dev/full': No space left on device");
-  }
 }
 
 }  // namespace

@@ -36,70 +36,48 @@ double doubleAttribute(const XMLElement* e, const char* name) {
   return std::strtod(attribute(e, name).c_str(), nullptr);
 }
 
-// Every element of the document in order, and the panel group each one lies in.
-struct Element {
-  const XMLElement* element;
-  std::string panel;
-};
-
-void collect(const XMLElement* e, std::string panel, std::vector<Element>& out) {
-  if (e->Attribute("data-panel") != nullptr) panel = attribute(e, "data-panel");
-  out.push_back({e, panel});
-  for (const XMLElement* child = e->FirstChildElement(); child != nullptr;
-       child = child->NextSiblingElement()) {
-    collect(child, panel, out);
-  }
-}
-
-// The pixel of a data value on one axis of a panel, from the first and last ticks.
-struct AxisMap {
-  double value0 = 0, pixel0 = 0, value1 = 1, pixel1 = 1;
-  double pixel(double value) const {
-    return pixel0 + (value - value0) / (value1 - value0) * (pixel1 - pixel0);
-  }
-};
-
+// The parsed plot: its elements in document order, and the pixel of a data value on each
+// axis of each panel (the group with a data-panel), from the panel's first and last ticks.
 class Plot {
  public:
   explicit Plot(const std::string& svg) {
     EXPECT_EQ(document_.Parse(svg.c_str()), tinyxml2::XML_SUCCESS) << document_.ErrorStr();
-    root_ = document_.RootElement();
-    if (root_ != nullptr) collect(root_, "", elements_);
-    for (const Element& e : elements_) {
-      if (attribute(e.element, "class") != "tick") continue;
-      const bool x = attribute(e.element, "data-axis") == "x";
-      AxisMap& map = axes_[e.panel + (x ? ":x" : ":y")];
-      const double value = doubleAttribute(e.element, "data-value");
-      const double pixel = doubleAttribute(e.element, x ? "x1" : "y1");
-      if (++tickCounts_[e.panel + (x ? ":x" : ":y")] == 1) {
-        map.value0 = value;
-        map.pixel0 = pixel;
-      } else {
-        map.value1 = value;
-        map.pixel1 = pixel;
-      }
-    }
+    if (root() != nullptr) collect(root(), "");
   }
 
-  const XMLElement* root() const { return root_; }
+  const XMLElement* root() const { return document_.RootElement(); }
+  const std::vector<const XMLElement*>& elements() const { return elements_; }
   std::vector<const XMLElement*> ofClass(const std::string& name) const {
     std::vector<const XMLElement*> found;
-    for (const Element& e : elements_) {
-      if (attribute(e.element, "class") == name) found.push_back(e.element);
+    for (const XMLElement* e : elements_) {
+      if (attribute(e, "class") == name) found.push_back(e);
     }
     return found;
   }
-  const std::vector<Element>& elements() const { return elements_; }
-  const AxisMap& axis(const std::string& panel, char which) const {
-    return axes_.at(panel + ":" + which);
+  double pixel(const std::string& panel, char axis, double value) const {
+    const std::vector<std::pair<double, double>>& t = ticks_.at(panel + axis);  // value, pixel
+    return t.front().second + (value - t.front().first) / (t.back().first - t.front().first) *
+                                  (t.back().second - t.front().second);
   }
 
  private:
+  void collect(const XMLElement* e, std::string panel) {
+    if (e->Attribute("data-panel") != nullptr) panel = attribute(e, "data-panel");
+    elements_.push_back(e);
+    if (attribute(e, "class") == "tick") {
+      const bool x = attribute(e, "data-axis") == "x";
+      ticks_[panel + (x ? 'x' : 'y')].emplace_back(doubleAttribute(e, "data-value"),
+                                                   doubleAttribute(e, x ? "x1" : "y1"));
+    }
+    for (const XMLElement* child = e->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+      collect(child, panel);
+    }
+  }
+
   tinyxml2::XMLDocument document_;
-  const XMLElement* root_ = nullptr;
-  std::vector<Element> elements_;
-  std::map<std::string, AxisMap> axes_;
-  std::map<std::string, int> tickCounts_;
+  std::vector<const XMLElement*> elements_;
+  std::map<std::string, std::vector<std::pair<double, double>>> ticks_;
 };
 
 // Coordinates are written to a tenth of a pixel.
@@ -107,8 +85,8 @@ constexpr double kPixelTolerance = 0.051;
 
 void expectAt(const Plot& plot, const std::string& panel, const XMLElement* e, double x, double y,
               const char* xName = "cx", const char* yName = "cy") {
-  EXPECT_NEAR(doubleAttribute(e, xName), plot.axis(panel, 'x').pixel(x), kPixelTolerance) << xName;
-  EXPECT_NEAR(doubleAttribute(e, yName), plot.axis(panel, 'y').pixel(y), kPixelTolerance) << yName;
+  EXPECT_NEAR(doubleAttribute(e, xName), plot.pixel(panel, 'x', x), kPixelTolerance) << xName;
+  EXPECT_NEAR(doubleAttribute(e, yName), plot.pixel(panel, 'y', y), kPixelTolerance) << yName;
 }
 
 TEST(SvgPlot, PointsAreTheJsonNumbersWhereTheAxesPutThem) {
@@ -125,9 +103,9 @@ TEST(SvgPlot, PointsAreTheJsonNumbersWhereTheAxesPutThem) {
 
   EXPECT_EQ(attribute(plot.root(), "width"), "800");
   EXPECT_EQ(attribute(plot.root(), "height"), "450");
-  for (const Element& e : plot.elements()) {  // nothing outside the file
-    EXPECT_EQ(e.element->Attribute("href"), nullptr);
-    EXPECT_EQ(e.element->Attribute("xlink:href"), nullptr);
+  for (const XMLElement* e : plot.elements()) {  // nothing outside the file
+    EXPECT_EQ(e->Attribute("href"), nullptr);
+    EXPECT_EQ(e->Attribute("xlink:href"), nullptr);
   }
 
   // The search path, in visiting order.
@@ -154,7 +132,7 @@ TEST(SvgPlot, PointsAreTheJsonNumbersWhereTheAxesPutThem) {
   ASSERT_EQ(target.size(), 1u);
   EXPECT_EQ(floatAttribute(target[0], "data-power"), asFloat(design["desired_power"]));
   EXPECT_NEAR(doubleAttribute(target[0], "y1"),
-              plot.axis("search-path", 'y').pixel(asFloat(design["desired_power"])),
+              plot.pixel("search-path", 'y', asFloat(design["desired_power"])),
               kPixelTolerance);
   const auto finalRate = plot.ofClass("final-rate");
   ASSERT_EQ(finalRate.size(), 1u);

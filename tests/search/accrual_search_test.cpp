@@ -44,22 +44,39 @@ class SearchWithFakePass : public ::testing::Test {
   IterationRecord pass;
 };
 
-TEST_F(SearchWithFakePass, PowerFarBelowTargetAtUpperBoundEndsAtOnce) {
-  const auto outcome = runSearch([](float) { return 50; });  // 0.5 + 2 * 0.05 < 0.8
-  EXPECT_EQ(outcome, SearchOutcome::UpperBoundTooSmall);
-  EXPECT_EQ(visitedRates, std::vector<float>{50.0f});
-  EXPECT_NE(file.str().find(" The upper bound on the accrual rate is too small for"), std::string::npos);
-}
-
-TEST_F(SearchWithFakePass, PowerWithinTwoStandardErrorsAtUpperBoundSucceedsAtOnce) {
-  const auto outcome = runSearch([](float) { return 80; });
-  EXPECT_EQ(outcome, SearchOutcome::WithinTwoStandardErrors);
-  EXPECT_EQ(visitedRates, std::vector<float>{50.0f});
-  EXPECT_EQ(design.accrualRateLower, 50.0f);
-  EXPECT_NE(file.str().find(" At the accrual rate of   50.0 the simulated power of\n"
-                            " the first statistic is   0.800. Since the standard   \n"
-                            " error of this simulated power is  0.0400, you have \n"),
-            std::string::npos);
+// The outcomes reached at the upper bound (0.5 + 2 * 0.05 < 0.8; 0.8 exactly), and the
+// iteration limit: a step in power that no rate meets within two standard errors, so that
+// the bracket closes in on the step for ever.
+TEST_F(SearchWithFakePass, OutcomesAtTheUpperBoundAndTheIterationLimit) {
+  struct Case {
+    int32_t (*rejectionsAt)(float);
+    SearchOutcome outcome;
+    size_t iterations;
+    const char* closing;
+  };
+  const Case cases[] = {
+      {[](float) { return 50; }, SearchOutcome::UpperBoundTooSmall, 1,
+       " The upper bound on the accrual rate is too small for"},
+      {[](float) { return 80; }, SearchOutcome::WithinTwoStandardErrors, 1,
+       " At the accrual rate of   50.0 the simulated power of\n"
+       " the first statistic is   0.800. Since the standard   \n"
+       " error of this simulated power is  0.0400, you have \n"},
+      {[](float rate) { return rate > 23.0f ? 100 : 0; }, SearchOutcome::IterationLimit,
+       kMaxIterations, "  The maximum number of 20  iterations has been\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.closing);
+    file.str("");
+    visitedRates.clear();
+    design.accrualRateLower = 10.0f;
+    design.accrualRateUpper = design.accrualRate = 50.0f;
+    EXPECT_EQ(runSearch(c.rejectionsAt), c.outcome);
+    ASSERT_EQ(visitedRates.size(), c.iterations);
+    EXPECT_EQ(visitedRates[0], 50.0f);
+    EXPECT_NE(file.str().find(c.closing), std::string::npos);
+    if (c.outcome == SearchOutcome::WithinTwoStandardErrors) {
+      EXPECT_EQ(design.accrualRateLower, 50.0f);
+    }
+  }
 }
 
 TEST_F(SearchWithFakePass, ExactEqualityAtUpperBoundSimulatesTheUpperBoundAgain) {
@@ -108,15 +125,6 @@ TEST_F(SearchWithFakePass, BracketIsInterpolatedLinearly) {
   const double expected = ((0.95 - 0.8f) * lower + (0.8f - 0.5) * 50.0) / (0.95 - 0.5);
   EXPECT_NEAR(visitedRates[2], expected, 1e-4);
   EXPECT_EQ(design.accrualRateUpper, 50.0f);
-}
-
-TEST_F(SearchWithFakePass, AnUpperEndNeverEndsTheSearchAndTwentyIterationsAreTheLimit) {
-  // A step in power that no rate meets within two standard errors: the bracket
-  // closes in on the step for ever.
-  const auto outcome = runSearch([](float rate) { return rate > 23.0f ? 100 : 0; });
-  EXPECT_EQ(outcome, SearchOutcome::IterationLimit);
-  EXPECT_EQ(visitedRates.size(), static_cast<size_t>(kMaxIterations));
-  EXPECT_NE(file.str().find("  The maximum number of 20  iterations has been\n"), std::string::npos);
 }
 
 }  // namespace

@@ -10,18 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "golden_cases.h"
 #include "program_runner.h"
 
 namespace survseq::testing {
 namespace {
 
-std::string stepCase() {
-  return readFile(std::filesystem::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "cases" /
-                  "step_in_power.par");
-}
+std::string stepCase() { return caseFile("step_in_power.par"); }
 
-std::string golden(const std::string& name) {
-  return readFile(std::filesystem::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "golden" / name);
+std::string golden(const std::string& name, const char* extension) {
+  return readFile(goldenPath(name, extension));
 }
 
 std::vector<std::string> linesOf(const std::string& text) {
@@ -81,45 +79,38 @@ TEST(CommandLine, VersionNamesTheProjectVersionAndTheRevisionOfACheckout) {
   EXPECT_EQ(run.console.back(), '\n');
 }
 
-TEST(CommandLine, WrongCommandLinesGiveOneLineAndStatusTwo) {
-  const std::vector<std::vector<std::string>> wrong = {{"--bogus"},
-                                                       {"--threads", "0"},
-                                                       {"--threads", "two"},
-                                                       {"--threads", "-1"},
-                                                       {"--json"},
-                                                       {"a.par", "b.par"},
-                                                       {"-x"}};
-  for (const auto& arguments : wrong) {
-    const ProgramRun run = runWithArguments(arguments);
-    SCOPED_TRACE(::testing::PrintToString(arguments));
-    EXPECT_EQ(run.exitStatus, 2);
+// Wrong command lines (status 2), and parameter files that cannot be opened (status 1):
+// one line on standard error, nothing else.
+TEST(CommandLine, WrongCommandLinesAndUnopenableFilesGiveOneLine) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string error;  // the whole line, or empty for any line that names the program
+  };
+  const Case cases[] = {
+      {{"--bogus"}, 2, ""}, {{"--threads", "0"}, 2, ""}, {{"--threads", "two"}, 2, ""},
+      {{"--threads", "-1"}, 2, ""}, {{"--json"}, 2, ""}, {{"a.par", "b.par"}, 2, ""}, {{"-x"}, 2, ""},
+      {{"missing.par"}, 1,
+       "survseq: could not open the parameter file 'missing.par': No such file or directory\n"},
+      {{"."}, 1, "survseq: the parameter file '.' is a directory\n"}};
+  for (const Case& c : cases) {
+    const ProgramRun run = runWithArguments(c.arguments);
+    SCOPED_TRACE(::testing::PrintToString(c.arguments));
+    EXPECT_EQ(run.exitStatus, c.status);
     EXPECT_EQ(run.console, "");
     EXPECT_EQ(run.errors.rfind("survseq: ", 0), 0u) << run.errors;
     EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    if (!c.error.empty()) {
+      EXPECT_EQ(run.errors, c.error);
+    }
     EXPECT_TRUE(run.files.empty());
   }
 }
 
-TEST(CommandLine, TemplateIsTheAnnotatedDefaultsFileAndRuns) {
+TEST(CommandLine, TemplateIsTheAnnotatedDefaultsFile) {
   const ProgramRun printed = runWithArguments({"--template"});
   EXPECT_EQ(printed.exitStatus, 0);
-  EXPECT_EQ(printed.console, exampleFile("defaults.par"));
-  const ProgramRun run =
-      runProgram(printed.console, "defaults.out", {{}, ParameterInput::FileArgument});
-  EXPECT_EQ(run.exitStatus, 0) << run.errors;
-  EXPECT_EQ(run.console, golden("defaults.console"));
-  EXPECT_EQ(run.report, golden("defaults.report"));
-}
-
-TEST(CommandLine, ParameterFileThatCannotBeOpenedIsARunError) {
-  const ProgramRun missing = runWithArguments({"missing.par"});
-  EXPECT_EQ(missing.exitStatus, 1);
-  EXPECT_EQ(
-      missing.errors,
-      "survseq: could not open the parameter file 'missing.par': No such file or directory\n");
-  const ProgramRun directory = runWithArguments({"."});
-  EXPECT_EQ(directory.exitStatus, 1);
-  EXPECT_EQ(directory.errors, "survseq: the parameter file '.' is a directory\n");
+  EXPECT_EQ(printed.console, exampleFile("defaults.par"));  // its run is a golden case
 }
 
 TEST(CommandLine, StandardInputOnATerminalGetsTheUsageInsteadOfAWait) {
@@ -139,7 +130,7 @@ TEST(CommandLine, StandardInputOnATerminalGetsTheUsageInsteadOfAWait) {
 // whatever the options; a terminal ends their lines with \r\n. Returns what follows them.
 std::string afterWarnings(const std::string& errors, bool terminal) {
   std::string warnings;
-  for (const char c : golden("iteration_limit.warnings")) {
+  for (const char c : golden("iteration_limit", ".warnings")) {
     if (c == '\n' && terminal) warnings += '\r';
     warnings += c;
   }
@@ -154,8 +145,8 @@ TEST(CommandLine, ProgressOnATerminalIsRedrawnInPlaceAndQuietSilencesIt) {
     ProgramRun run = runProgram(stepCase(), "step.out", invocation);
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     run.errors = afterWarnings(run.errors, true);
-    EXPECT_EQ(run.console, golden("iteration_limit.console"));
-    EXPECT_EQ(run.report, golden("iteration_limit.report"));
+    EXPECT_EQ(run.console, golden("iteration_limit", ".console"));
+    EXPECT_EQ(run.report, golden("iteration_limit", ".report"));
     if (quiet) {
       EXPECT_EQ(run.errors, "");
       continue;
@@ -189,12 +180,6 @@ TEST(CommandLine, ViewsThatCannotBeWrittenFailAtOnceAndAFailedRunLeavesNoneAndKe
   EXPECT_EQ(afterWarnings(full.errors, false),
             "survseq: could not write the plot '/dev/full': No space left on device\n");
 
-  const ProgramRun failed = runProgram(replaceLines(stepCase(), {{20, "16"}}), "step.out",
-                                       {{"--json", "results.json", "--plot", "search.svg"}});
-  EXPECT_EQ(failed.exitStatus, 1);
-  EXPECT_EQ(failed.errors.rfind("survseq: line 20: ", 0), 0u) << failed.errors;
-  EXPECT_EQ(failed.files.count("results.json") + failed.files.count("search.svg"), 0u);
-
   // Results of an earlier run under the same names survive a run that fails.
   const std::filesystem::path directory = freshDirectory("views");
   writeFile(directory / "results.json", "{\"earlier\": true}\n");
@@ -203,6 +188,7 @@ TEST(CommandLine, ViewsThatCannotBeWrittenFailAtOnceAndAFailedRunLeavesNoneAndKe
                                         "step.out",
                                         {{"--json", "results.json", "--plot", "search.svg"}});
   EXPECT_EQ(again.exitStatus, 1);
+  EXPECT_EQ(again.errors.rfind("survseq: line 20: ", 0), 0u) << again.errors;
   EXPECT_EQ(again.files, (std::map<std::string, std::string>{
                              {"results.json", "{\"earlier\": true}\n"}, {"search.svg", "<svg/>\n"}}));
   std::filesystem::remove_all(directory);

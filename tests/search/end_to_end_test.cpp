@@ -1,6 +1,6 @@
-// The program as a user runs it: parameter file in, console text and report out.
-// Expected outputs live in tests/search/golden; each was reviewed line by line
-// against the report layouts. Run with SURVSEQ_UPDATE_GOLDEN=1 to rewrite them after
+// The program as a user runs it: parameter file in, console text and report out, on any
+// number of threads. Expected outputs live in tests/search/golden; each was reviewed line
+// by line against the report layouts. Run with SURVSEQ_UPDATE_GOLDEN=1 to rewrite them after
 // an intended change, then review the diff.
 
 #include <gtest/gtest.h>
@@ -91,53 +91,70 @@ void expectMatchesGolden(const GoldenCase& golden) {
   EXPECT_EQ(run.report, readFile(goldenPath(golden.name, ".report")));
 }
 
-class Golden : public ::testing::TestWithParam<GoldenCase> {};
+// A golden case on a number of threads, with one of the option mixes below.
+struct ThreadedGolden {
+  GoldenCase golden;
+  std::string threads;
+};
 
-TEST_P(Golden, ConsoleAndReportMatchTheReviewedOutput) { expectMatchesGolden(GetParam()); }
+void PrintTo(const ThreadedGolden& c, std::ostream* out) {
+  *out << c.golden.name << " on " << c.threads << " threads";
+}
 
-std::string example(const std::string& name) { return exampleFile(name); }
+class Golden : public ::testing::TestWithParam<ThreadedGolden> {};
 
-std::string testCase(const std::string& name) {
-  return readFile(fs::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "cases" / name);
+TEST_P(Golden, ConsoleAndReportMatchTheReviewedOutputOnEveryThreadCount) {
+  GoldenCase golden = GetParam().golden;
+  golden.invocation.options.insert(golden.invocation.options.end(),
+                                   {"--threads", GetParam().threads});
+  expectMatchesGolden(golden);
 }
 
 // The command-line options that must leave the console and the report alone, and the
-// three ways of passing the parameter file. Each golden case runs with one of these in
+// three ways of passing the parameter file. The runs of the golden cases take these in
 // turn, so that every option meets several designs; the step case below runs with every
 // combination.
 const std::vector<Invocation> kOptionMixes = {
     {{}, ParameterInput::StandardInput},
     {{"--progress", "--json", "results.json", "--plot", "search.svg"}, ParameterInput::FileArgument},
     {{"--quiet", "--json", "results.json"}, ParameterInput::DashArgument},
-    {{"--threads", "2", "--plot", "search.svg"}, ParameterInput::FileArgument},
-    {{"--progress", "--quiet", "--threads", "1"}, ParameterInput::StandardInput},
+    {{"--plot", "search.svg"}, ParameterInput::FileArgument},
+    {{"--progress", "--quiet"}, ParameterInput::StandardInput},
     {{"--progress", "--json", "results.json"}, ParameterInput::DashArgument},
-    {{"--plot", "search.svg", "--json", "results.json", "--threads", "3"}, ParameterInput::StandardInput},
+    {{"--plot", "search.svg", "--json", "results.json"}, ParameterInput::StandardInput},
 };
 
-std::vector<GoldenCase> withOptionMixes(std::vector<GoldenCase> cases, size_t firstMix) {
-  for (size_t i = 0; i < cases.size(); ++i) {
-    cases[i].invocation = kOptionMixes[(firstMix + i) % kOptionMixes.size()];
+// Every golden case on 1, 2, 3 and 8 threads: the same bytes whatever the thread count.
+std::vector<ThreadedGolden> onEveryThreadCount(const std::vector<GoldenCase>& cases,
+                                               size_t firstMix) {
+  std::vector<ThreadedGolden> runs;
+  for (GoldenCase golden : cases) {
+    for (const char* threads : {"1", "2", "3", "8"}) {
+      golden.invocation = kOptionMixes[(firstMix + runs.size()) % kOptionMixes.size()];
+      runs.push_back({golden, threads});
+    }
   }
-  return cases;
+  return runs;
 }
 
+const auto kRunName = [](const auto& info) {
+  return info.param.golden.name + "_" + info.param.threads;
+};
 INSTANTIATE_TEST_SUITE_P(Examples, Golden,
-                         ::testing::ValuesIn(withOptionMixes(exampleGoldenCases(), 0)),
-                         [](const auto& info) { return info.param.name; });
+                         ::testing::ValuesIn(onEveryThreadCount(exampleGoldenCases(), 0)),
+                         kRunName);
 INSTANTIATE_TEST_SUITE_P(PurposeBuilt, Golden,
-                         ::testing::ValuesIn(withOptionMixes(purposeBuiltGoldenCases(), 6)),
-                         [](const auto& info) { return info.param.name; });
+                         ::testing::ValuesIn(onEveryThreadCount(purposeBuiltGoldenCases(), 3)),
+                         kRunName);
 
 TEST(EndToEnd, EveryMixOfOptionsLeavesConsoleAndReportAlone) {
   // The step case is quick: every subset of the options, with each way of passing the file.
   const std::vector<std::vector<std::string>> options = {
-      {"--quiet"}, {"--progress"}, {"--json", "results.json"}, {"--plot", "search.svg"},
-      {"--threads", "2"}};
+      {"--quiet"}, {"--progress"}, {"--json", "results.json"}, {"--plot", "search.svg"}};
   for (unsigned subset = 0; subset < (1u << options.size()); ++subset) {
     for (ParameterInput input : {ParameterInput::StandardInput, ParameterInput::FileArgument,
                                  ParameterInput::DashArgument}) {
-      GoldenCase golden{"iteration_limit", testCase("step_in_power.par"), "step.out", {{}, input}};
+      GoldenCase golden{"iteration_limit", caseFile("step_in_power.par"), "step.out", {{}, input}};
       for (size_t i = 0; i < options.size(); ++i) {
         if ((subset >> i & 1u) != 0) {
           golden.invocation.options.insert(golden.invocation.options.end(), options[i].begin(),
@@ -155,46 +172,11 @@ TEST(EndToEnd, OneSidedTestIgnoresTheNegativeSide) {
   // The design of the negative_side case, tested one-sided: the harmful effect no
   // longer counts, the power at the upper bound is 0 and the search ends at once.
   const ProgramRun run = runProgram(
-      replaceLines(example("given_boundaries.par"), {{37, "200"}, {43, "1"}, {113, "1.6"}}),
+      replaceLines(exampleFile("given_boundaries.par"), {{37, "200"}, {43, "1"}, {113, "1.6"}}),
       "given_boundaries.out");
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
   EXPECT_NE(run.report.find("power =0.0000"), std::string::npos);
   EXPECT_NE(run.report.find(" The upper bound on the accrual rate is too small for"), std::string::npos);
-}
-
-TEST(EndToEnd, SameFileTwiceGivesIdenticalBytes) {
-  const std::string design = replaceLines(example("delayed_effect_two_statistics.par"), {{37, "100"}});
-  const ProgramRun first = runProgram(design, "delayed_effect.out");
-  const ProgramRun second = runProgram(design, "delayed_effect.out");
-  ASSERT_EQ(first.exitStatus, 0);
-  EXPECT_FALSE(first.report.empty());
-  EXPECT_EQ(first.console, second.console);
-  EXPECT_EQ(first.report, second.report);
-}
-
-TEST(EndToEnd, UnreadableFileEndsWithOneLineNamingTheLineAndStatusOne) {
-  const ProgramRun run =
-      runProgram(replaceLines(example("haybittle.par"), {{20, "three"}}), "haybittle.out");
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.errors.rfind("survseq: line 20: ", 0), 0u) << run.errors;
-  EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1);
-  EXPECT_EQ(run.report, "");  // nothing after the failing line runs
-}
-
-TEST(EndToEnd, TruncatedFileIsAnErrorNotADefault) {
-  const std::string whole = example("haybittle.par");
-  const ProgramRun run = runProgram(whole.substr(0, whole.find("=== Drop-in")), "haybittle.out");
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_NE(run.errors.find("survseq: "), std::string::npos);
-}
-
-TEST(EndToEnd, ReportThatCannotBeWrittenIsAFailure) {
-  // /dev/full accepts the open and refuses every write, as a full disk does.
-  const ProgramRun run =
-      runProgram(replaceLines(example("haybittle.par"), {{14, "'/dev/full'"}, {37, "20"}}), "");
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_NE(run.errors.find("could not write the output file '/dev/full'"), std::string::npos)
-      << run.errors;
 }
 
 }  // namespace

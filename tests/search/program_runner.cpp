@@ -116,4 +116,8 @@ std::string exampleFile(const std::string& name) {
   return readFile(fs::path(SURVSEQ_SOURCE_DIR) / "examples" / name);
 }
 
+std::string caseFile(const std::string& name) {
+  return readFile(fs::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "cases" / name);
+}
+
 }  // namespace survseq::testing

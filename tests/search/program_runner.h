@@ -57,6 +57,8 @@ std::filesystem::path freshDirectory(const std::string& purpose);
 // Runs the program with `arguments` alone, no parameter file, standard input empty.
 ProgramRun runWithArguments(const std::vector<std::string>& arguments);
 
+// examples/<name> and tests/search/cases/<name>.
 std::string exampleFile(const std::string& name);
+std::string caseFile(const std::string& name);
 
 }  // namespace survseq::testing

@@ -32,7 +32,7 @@ std::set<std::string> entries(const fs::path& directory) {
 // A small design, quick to run, writing "haybittle.out".
 std::string quickDesign() { return replaceLines(exampleFile("haybittle.par"), {{37, "20"}}); }
 
-TEST(ReportSafety, AGoodReportSurvivesLaterFailingRuns) {
+TEST(ReportSafety, AGoodReportSurvivesLaterFailingRunsAndAFailedRunLeavesNothing) {
   const fs::path directory = freshDirectory("survives");
   const ProgramRun good = runProgramIn(directory, quickDesign(), "haybittle.out");
   ASSERT_EQ(good.exitStatus, 0) << good.errors;
@@ -54,23 +54,24 @@ TEST(ReportSafety, AGoodReportSurvivesLaterFailingRuns) {
   EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
   fs::remove(directory / "../design_for_full.par");
   fs::remove_all(directory);
+
+  // In an empty directory a failed run leaves nothing.
+  const ProgramRun failed = runProgram(replaceLines(quickDesign(), {{83, "x"}}), "haybittle.out");
+  EXPECT_EQ(failed.exitStatus, 1);
+  EXPECT_TRUE(failed.files.empty());
 }
 
-TEST(ReportSafety, AFailedRunInAnEmptyDirectoryLeavesNothing) {
-  const fs::path directory = freshDirectory("empty");
-  const ProgramRun run =
-      runProgramIn(directory, replaceLines(quickDesign(), {{83, "x"}}), "haybittle.out");
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_TRUE(entries(directory).empty());
-  fs::remove_all(directory);
-}
-
-TEST(ReportSafety, DevNullAsReportNameWorksAndStaysADevice) {
-  const ProgramRun run = runProgram(replaceLines(quickDesign(), {{14, "'/dev/null'"}}), "");
-  EXPECT_EQ(run.exitStatus, 0) << run.errors;
+TEST(ReportSafety, DevicesAsReportNamesAreWrittenDirectlyAndAFailedWriteIsAFailure) {
+  // /dev/full accepts the open and refuses every write, as a full disk does.
+  const ProgramRun null = runProgram(replaceLines(quickDesign(), {{14, "'/dev/null'"}}), "");
+  EXPECT_EQ(null.exitStatus, 0) << null.errors;
   struct stat status {};
   ASSERT_EQ(::stat("/dev/null", &status), 0);
   EXPECT_TRUE(S_ISCHR(status.st_mode));
+  const ProgramRun full = runProgram(replaceLines(quickDesign(), {{14, "'/dev/full'"}}), "");
+  EXPECT_EQ(full.exitStatus, 1);
+  EXPECT_EQ(full.errors,
+            "survseq: could not write the output file '/dev/full': No space left on device\n");
 }
 
 // Starts the program on `parameterFile` in `directory`, its output discarded.

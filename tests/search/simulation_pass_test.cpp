@@ -4,31 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <bit>
-#include <cstdlib>
 #include <limits>
 #include <map>
-#include <new>
 #include <sstream>
 #include <string>
 
+#include "counted_allocations.h"
 #include "input/parameter_file.h"
 #include "program_runner.h"
 #include "search/simulation_pass.h"
 #include "search/trial_analysis.h"
 #include "sim/simulated_trial.h"
 #include "sim/uniform_generator.h"
-
-static std::atomic<long> allocations{0};  // every allocation of the program, on any thread
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // false once these are inlined
-void* operator new(std::size_t size) {
-  ++allocations;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace survseq::search {
 namespace {
@@ -45,27 +33,26 @@ input::DesignParameters designFrom(const std::string& parameterFile) {
 }
 
 // The delayed-effect example with 60 trials and a hazard ratio whose cut lies where the
-// baseline survival is below 1e-6, so that generation warns "tmpp too small" now and then.
-std::string delayedEffect(const std::map<int, std::string>& changes = {}) {
-  std::map<int, std::string> lines{{37, "60"}, {103, "6 600"}};
-  for (const auto& [line, text] : changes) lines[line] = text;
-  return replaceLines(exampleFile("delayed_effect_two_statistics.par"), lines);
+// baseline survival is below 1e-6, so that generation warns "tmpp too small" now and then;
+// `shape` and then `changes` replace further lines.
+std::string delayedEffect(std::map<int, std::string> changes = {},
+                          const std::map<int, std::string>& shape = {}) {
+  changes.insert(shape.begin(), shape.end());
+  changes.insert({{37, "60"}, {103, "6 600"}});
+  return replaceLines(exampleFile("delayed_effect_two_statistics.par"), changes);
 }
 
 // Five statistics on trials of about a dozen patients: now and then a statistic has too
 // little information at the last look and falls back ("v0" lines on the console).
+const std::map<int, std::string> kFiveStatistics = {
+    {26, "5"}, {30, "0 0 1 1 0.5"}, {33, "0 1 0 1 0.5"}, {88, "24 0.4 0.6"}};
 std::string fiveStatisticsOnSmallTrials(const std::map<int, std::string>& changes = {}) {
-  std::map<int, std::string> lines{
-      {26, "5"}, {30, "0 0 1 1 0.5"}, {33, "0 1 0 1 0.5"}, {88, "24 0.4 0.6"}};
-  for (const auto& [line, text] : changes) lines[line] = text;
-  return delayedEffect(lines);
+  return delayedEffect(changes, kFiveStatistics);
 }
 
 // A first look so early that often nobody has entered ("no life enters before").
 std::string earlyFirstLook(const std::map<int, std::string>& changes = {}) {
-  std::map<int, std::string> lines{{23, "0.01 42 54"}};
-  for (const auto& [line, text] : changes) lines[line] = text;
-  return delayedEffect(lines);
+  return delayedEffect(changes, {{23, "0.01 42 54"}});
 }
 
 std::string bits(float value) { return std::to_string(std::bit_cast<uint32_t>(value)); }

@@ -101,24 +101,38 @@ std::vector<int32_t> oneTo(int32_t last) {
 
 constexpr int32_t kThreadCounts[] = {1, 2, 3, 8};
 
+// Runs `script` through `pipeline` and checks that it wrote what one thread doing the steps
+// in order writes, and merged trials 1 to `lastMerged`; returns the failure, if any.
+std::string runAndCheck(TrialPipeline& pipeline, const Script& script, int32_t lastMerged) {
+  SCOPED_TRACE("threads " + std::to_string(pipeline.threadCount()));
+  std::ostringstream console, file;
+  Report report(console, file);
+  ScriptedWork work(script);
+  std::string failure;
+  try {
+    pipeline.run(script.trials, work, report);
+  } catch (const RunError& error) {
+    failure = error.what();
+  }
+  const Texts expected = inOrder(script);
+  EXPECT_EQ(console.str(), expected.console);
+  EXPECT_EQ(file.str(), expected.file);
+  EXPECT_EQ(work.merged, oneTo(lastMerged));
+  EXPECT_FALSE(work.offTheCallingThread);
+  EXPECT_TRUE(work.analysedItsOwnTrial);
+  if (failure.empty()) {
+    EXPECT_EQ(work.generated, oneTo(script.trials));
+  }
+  return failure;
+}
+
 TEST(TrialPipeline, GeneratesAndMergesInTrialOrderOnTheCallingThread) {
-  const Script script{200, 0, 0};
   for (int32_t threads : kThreadCounts) {
     TrialPipeline pipeline(100, threads);
     EXPECT_EQ(pipeline.threadCount(), threads);
     EXPECT_EQ(pipeline.windowSize(), threads == 1 ? 1 : 4 * threads);
     for (int pass = 1; pass <= 2; ++pass) {  // the second pass reuses slots and threads
-      std::ostringstream console, file;
-      Report report(console, file);
-      ScriptedWork work(script);
-      pipeline.run(script.trials, work, report);
-      const Texts expected = inOrder(script);
-      EXPECT_EQ(console.str(), expected.console) << threads;
-      EXPECT_EQ(file.str(), expected.file) << threads;
-      EXPECT_EQ(work.generated, oneTo(script.trials)) << threads;
-      EXPECT_EQ(work.merged, oneTo(script.trials)) << threads;
-      EXPECT_FALSE(work.offTheCallingThread) << threads;
-      EXPECT_TRUE(work.analysedItsOwnTrial) << threads;
+      EXPECT_EQ(runAndCheck(pipeline, {200, 0, 0}, 200), "");
     }
   }
 }
@@ -134,31 +148,12 @@ TEST(TrialPipeline, AFailureComesAfterTheEarlierTrialsAndNothingLater) {
                         Case{{200, 0, 200}, "analysing trial 200 failed", 199},
                         Case{{200, 90, 0}, "generating trial 90 failed", 89},
                         Case{{200, 61, 70}, "generating trial 61 failed", 60}}) {
+    SCOPED_TRACE(c.message);
     for (int32_t threads : kThreadCounts) {
       TrialPipeline pipeline(100, threads);
-      std::ostringstream console, file;
-      Report report(console, file);
-      ScriptedWork work(c.script);
-      try {
-        pipeline.run(c.script.trials, work, report);
-        ADD_FAILURE() << "no failure: " << c.message;
-      } catch (const RunError& error) {
-        EXPECT_STREQ(error.what(), c.message);
-      }
-      const Texts expected = inOrder(c.script);
-      EXPECT_EQ(console.str(), expected.console) << c.message << ", threads " << threads;
-      EXPECT_EQ(file.str(), expected.file) << c.message << ", threads " << threads;
-      EXPECT_EQ(work.merged, oneTo(c.lastMerged)) << c.message << ", threads " << threads;
-
+      EXPECT_EQ(runAndCheck(pipeline, c.script, c.lastMerged), c.message);
       // Nothing of the failed pass is left in the slots for the next one.
-      const Script clean{50, 0, 0};
-      std::ostringstream console2, file2;
-      Report report2(console2, file2);
-      ScriptedWork again(clean);
-      pipeline.run(clean.trials, again, report2);
-      EXPECT_EQ(console2.str(), inOrder(clean).console) << c.message << ", threads " << threads;
-      EXPECT_EQ(file2.str(), inOrder(clean).file) << c.message << ", threads " << threads;
-      EXPECT_EQ(again.merged, oneTo(clean.trials));
+      EXPECT_EQ(runAndCheck(pipeline, {50, 0, 0}, 50), "");
     }
   }
 }

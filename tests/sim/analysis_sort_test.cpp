@@ -8,7 +8,7 @@
 #include <random>
 
 #include "sim/analysis_data.h"
-#include "sim/exchange_pass_sort.h"
+#include "sim/reference.h"
 #include "sim/tie_order.h"
 
 namespace survseq::sim {

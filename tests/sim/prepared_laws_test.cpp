@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <bit>
 #include <cmath>
 #include <random>
 #include <sstream>
 
 #include "report/output_line.h"
+#include "sim/reference.h"
 #include "sim/survival_functions.h"
 
 // The curves and laws with their constants worked out once must give the times, survivals,
@@ -14,15 +13,6 @@
 
 namespace survseq::sim {
 namespace {
-
-input::SurvivalCurve curve(std::initializer_list<float> x, std::initializer_list<float> s) {
-  input::SurvivalCurve c{static_cast<int32_t>(x.size()) - 1, {}, {}};
-  std::copy(x.begin(), x.end(), c.x.begin());
-  std::copy(s.begin(), s.end(), c.s.begin());
-  return c;
-}
-
-bool same(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
 
 // Probabilities as the generator gives them, and the ends and a few very small ones.
 std::vector<float> probabilities() {
@@ -66,9 +56,9 @@ TEST(PreparedLaws, CurvesWithTheirHazardsGiveTheDefinedTimesAndSurvivals) {
   for (const auto& c : kCurves) {
     const CurveHazards prepared = withHazards(c);
     for (float u : probabilities()) {
-      ASSERT_TRUE(same(timeAtSurvival(prepared, u), timeAtSurvival(c, u))) << u;
+      ASSERT_TRUE(sameBits(timeAtSurvival(prepared, u), timeAtSurvival(c, u))) << u;
       const float t = u * 40.0f;
-      ASSERT_TRUE(same(survivalAt(prepared, t), survivalAt(c, t))) << t;
+      ASSERT_TRUE(sameBits(survivalAt(prepared, t), survivalAt(c, t))) << t;
     }
   }
 }
@@ -93,7 +83,7 @@ TEST(PreparedLaws, HazardRatioLawGivesTheDefinedTimesAndWarnings) {
     const HazardRatioLaw law = hazardRatioLaw(d);
     std::ostringstream got, want;
     for (float u : probabilities()) {
-      ASSERT_TRUE(same(hazardRatioTimeAtSurvival(law, u, got), definedHazardRatioTime(d, u, want)))
+      ASSERT_TRUE(sameBits(hazardRatioTimeAtSurvival(law, u, got), definedHazardRatioTime(d, u, want)))
           << u << " with " << c.cuts.size() << " cuts";
     }
     EXPECT_EQ(got.str(), want.str());
@@ -117,7 +107,7 @@ TEST(PreparedLaws, NullVarianceIntegrandIsTheDefinedOne) {
         const float want = a + b < 1e-5f ? 0.0f
                                          : float(std::pow(s, 2.0 * rho) * std::pow(1.0 - s, 2.0 * tau) *
                                                  double(a) * double(b) / double(a + b));
-        ASSERT_TRUE(same(nullVarianceIntegrand(curves, t, rho, tau), want)) << t << " " << rho;
+        ASSERT_TRUE(sameBits(nullVarianceIntegrand(curves, t, rho, tau), want)) << t << " " << rho;
         zeros += want == 0.0f;
       }
     }
