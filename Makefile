@@ -10,7 +10,7 @@ FUZZ_SECONDS   ?= 30
 
 # Debian packages that a fresh machine lacks: option parsing, JSON, SIMD math, and XML
 # for the tests of the plot. Installs only what is missing.
-PACKAGES := libcli11-dev nlohmann-json3-dev libhwy-dev libtinyxml2-dev
+PACKAGES := libcli11-dev nlohmann-json3-dev libhwy-dev libtinyxml2-dev libtomlplusplus-dev
 deps:
 	@missing=""; for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
