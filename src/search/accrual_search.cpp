@@ -129,10 +129,6 @@ RunRecord AccrualSearch::run(const PassRunner& runPass) {
   }
 }
 
-}  // namespace survseq::search
-
-namespace survseq::search {
-
 RunRecord AccrualSearch::runGivenSize(const PassRunner& runPass) {
   RunRecord record;
   report_.writeIterationHeader(1, design_.accrualRate);
@@ -147,6 +143,9 @@ RunRecord AccrualSearch::runGivenSize(const PassRunner& runPass) {
   record.outcome = SearchOutcome::FixedRate;
   record.accrualRate = iteration.accrualRate;
   record.estimate = iteration.statistics.front().summary.estimate;
+  if (design_.boundaryMethod == input::Haybittle && design_.haybittleBInput < design_.haybittleB) {
+    report_.writeHaybittleBWarning(design_.haybittleBInput, design_.haybittleB);
+  }
   return record;
 }
 

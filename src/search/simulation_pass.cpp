@@ -9,6 +9,7 @@
 #include "bounds/planned_looks.h"
 #include "input/accrual_profile.h"
 #include "report/run_error.h"
+#include "search/accrual_search.h"
 #include "search/trial_analysis.h"
 #include "sim/simulated_trial.h"
 
@@ -113,9 +114,7 @@ class PassTrials final : public TrialWork {
 }  // namespace
 
 int32_t patientCapacityFor(const DesignParameters& design) {
-  const bool givenRate = design.accrualForm == input::AccrualForm::GivenRate ||
-                         design.accrualForm == input::AccrualForm::GivenPatients;
-  const float largestRate = givenRate ? design.accrualRate : design.accrualRateUpper;
+  const float largestRate = givenSize(design) ? design.accrualRate : design.accrualRateUpper;
   return input::patientsAtRate(design, largestRate) + 1;
 }
 
