@@ -42,13 +42,13 @@ struct FinishedRun {
   std::string report;
 };
 
-FinishedRun run(input::DesignParameters d) {
+FinishedRun run(input::DesignParameters d, int32_t threads = 2) {
   std::ostringstream console, file;
   Report report(console, file);
   sim::UniformGenerator generator;
   AccrualSearch search(d, report);
   search.start(generator);
-  SimulationPass pass(patientCapacityFor(d), 2);
+  SimulationPass pass(patientCapacityFor(d), threads);
   FinishedRun result;
   result.record = search.run([&](input::DesignParameters& x) -> const IterationRecord& {
     return pass.run(x, generator, report);
@@ -104,6 +104,9 @@ TEST(EventTargets, EveryLookAtItsTargetAndTheMeanTimesReported) {
     stopped += look.stoppedCount;
   }
   EXPECT_FLOAT_EQ(float(stopped) / 300, r.record.estimate.power);
+  const FinishedRun alone = run(d, 1);  // the same trials, merged in the same order
+  EXPECT_EQ(alone.report, r.report);
+  EXPECT_EQ(alone.record.iterations.front().meanLookTime, it.meanLookTime);
   EXPECT_NE(r.report.find("Event targets of the analyses =      165     248     330"), std::string::npos);
   EXPECT_NE(r.report.find("Mean calendar times of the analyses"), std::string::npos);
 }
