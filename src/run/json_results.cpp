@@ -21,7 +21,7 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
               int32_t s, int32_t k) {
   const auto& look = iteration.statistics[static_cast<size_t>(s - 1)].looks[static_cast<size_t>(k)];
   const float stoppedShare = static_cast<float>(double(look.stoppedCount) / design.simulationCount);
-  return {{"look", k},
+  json figures = {{"look", k},
           {"time", shortestDouble(design.analysisTimes[static_cast<size_t>(k)])},
           {"null_variance",
            shortestDouble(iteration.nullVariances[static_cast<size_t>(s)][static_cast<size_t>(k)])},
@@ -31,6 +31,16 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
           {"mean_critical_value", meanOver(look, look.meanCriticalValue)},
           {"mean_events", meanOver(look, look.meanEventCount)},
           {"mean_information", meanOver(look, look.meanInformation)}};
+  if (design.analysisTiming != input::AnalysisTiming::Calendar) {
+    // Event-driven looks: "time" is where the planned information is taken.
+    const auto i = static_cast<size_t>(k);
+    figures["time"] = shortestDouble(iteration.plannedLookTime[i]);
+    figures["event_target"] = iteration.eventTargets[i];
+    figures["mean_time"] = iteration.lookTakenCount[i] > 0
+                               ? json(shortestDouble(iteration.meanLookTime[i]))
+                               : json(nullptr);
+  }
+  return figures;
 }
 
 json iterationJson(const input::DesignParameters& design,

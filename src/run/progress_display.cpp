@@ -99,7 +99,8 @@ void ProgressDisplay::writeClosingLine(const search::RunRecord& record,
                                        const std::string& reportName, int32_t threads) {
   stepAside();
   const OutcomeFigures outcome = outcomeFigures(record);
-  const bool reached = outcome.kind == search::SearchOutcome::WithinTwoStandardErrors;
+  const bool reached = outcome.kind == search::SearchOutcome::WithinTwoStandardErrors ||
+                       outcome.kind == search::SearchOutcome::FixedRate;
   out_ << outcomeWords(outcome.kind) << (reached ? ": rate " : ": last rate ")
        << rateText(outcome.accrualRate) << " (" << outcome.patientCount << " patients), power "
        << estimateText(outcome.estimate) << ", report " << reportName << ", "

@@ -24,6 +24,8 @@ std::string_view outcomeKey(search::SearchOutcome outcome) {
       return "lower_bound_too_big";
     case search::SearchOutcome::WithinTwoStandardErrors:
       return "within_two_standard_errors";
+    case search::SearchOutcome::FixedRate:
+      return "fixed_rate";
     case search::SearchOutcome::IterationLimit:
       break;
   }
@@ -38,6 +40,8 @@ std::string outcomeWords(search::SearchOutcome outcome) {
       return "lower bound of the accrual rate too big (line 88)";
     case search::SearchOutcome::WithinTwoStandardErrors:
       return "desired power reached";
+    case search::SearchOutcome::FixedRate:
+      return "power at the given size";
     case search::SearchOutcome::IterationLimit:
       break;
   }

@@ -28,7 +28,7 @@ struct OutcomeFigures {
 OutcomeFigures outcomeFigures(const search::RunRecord& record);
 
 // "within_two_standard_errors", "upper_bound_too_small", "lower_bound_too_big",
-// "iteration_limit".
+// "iteration_limit", "fixed_rate".
 std::string_view outcomeKey(search::SearchOutcome outcome);
 
 // A few words for people: "desired power reached", "upper bound of the accrual rate too

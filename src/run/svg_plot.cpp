@@ -39,10 +39,16 @@ std::string formatted(const char* format, double value) {
 
 std::string rateText(float rate) { return formatted("%.4g", double(rate)); }
 
-// Only a search that reached the power ends at a rate to use.
+// Only a search that reached the power ends at a rate to use; a given rate is its own.
 std::string rateLabel(const OutcomeFigures& outcome) {
-  return outcome.kind == search::SearchOutcome::WithinTwoStandardErrors ? "final rate"
-                                                                        : "last rate";
+  switch (outcome.kind) {
+    case search::SearchOutcome::WithinTwoStandardErrors:
+      return "final rate";
+    case search::SearchOutcome::FixedRate:
+      return "given rate";
+    default:
+      return "last rate";
+  }
 }
 
 double tickStep(const Axis& axis) {

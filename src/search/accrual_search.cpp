@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "input/accrual_profile.h"
 
 namespace survseq::search {
 
@@ -76,15 +77,25 @@ std::optional<SearchOutcome> advanceSearch(SearchState& state, DesignParameters&
   return interpolate(state, design, estimate);
 }
 
+bool givenSize(const input::DesignParameters& design) {
+  return design.accrualForm == input::AccrualForm::GivenRate ||
+         design.accrualForm == input::AccrualForm::GivenPatients;
+}
+
 void AccrualSearch::start(sim::UniformGenerator& generator) {
+  if (design_.accrualForm == input::AccrualForm::GivenPatients) {
+    design_.accrualRate = input::rateForPatients(design_, design_.givenPatients);
+  }
   report_.writeSeedLine(design_.seed);
   generator.nextUniform(design_.seed);  // seeds the stream; the number is not used
   report_.writeDesignEcho(design_);
+  report_.writeTrialFeatureEcho(design_);
   report_.writeOutputFileNotice(design_.outputFileName);
   report_.writeRunHeader(design_.simulationCount);
 }
 
 RunRecord AccrualSearch::run(const PassRunner& runPass) {
+  if (givenSize(design_)) return runGivenSize(runPass);
   RunRecord record;
   SearchState state;
   state.stepFactor = descentStepFactor(design_.accrualRateLower, design_.accrualRateUpper);
@@ -116,6 +127,26 @@ RunRecord AccrualSearch::run(const PassRunner& runPass) {
       return record;
     }
   }
+}
+
+RunRecord AccrualSearch::runGivenSize(const PassRunner& runPass) {
+  RunRecord record;
+  report_.writeIterationHeader(1, design_.accrualRate);
+  if (observer_ != nullptr) observer_->iterationStarted(1, design_.accrualRate, design_.simulationCount);
+  record.iterations.push_back(runPass(design_));
+  IterationRecord& iteration = record.iterations.back();
+  iteration.iterationNumber = 1;
+  if (observer_ != nullptr) observer_->iterationFinished(iteration);
+  std::vector<StatisticSummary> summaries;
+  for (const StatisticRecord& statistic : iteration.statistics) summaries.push_back(statistic.summary);
+  report_.writeFixedRateClosing(iteration.accrualRate, iteration.patientCount, summaries);
+  record.outcome = SearchOutcome::FixedRate;
+  record.accrualRate = iteration.accrualRate;
+  record.estimate = iteration.statistics.front().summary.estimate;
+  if (design_.boundaryMethod == input::Haybittle && design_.haybittleBInput < design_.haybittleB) {
+    report_.writeHaybittleBWarning(design_.haybittleBInput, design_.haybittleB);
+  }
+  return record;
 }
 
 }  // namespace survseq::search

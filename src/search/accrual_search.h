@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "input/design_parameters.h"
 #include "search/report.h"
@@ -35,6 +36,10 @@ float descentStepFactor(float accrualRateLower, float accrualRateUpper);
 std::optional<SearchOutcome> advanceSearch(SearchState& state, input::DesignParameters& design,
                                            const PowerEstimate& estimate);
 
+// True when the design gives the accrual rate or the number of patients: one iteration at
+// that rate and no search.
+bool givenSize(const input::DesignParameters& design);
+
 // The whole run after reading: design echo, the iterations, the closing block.
 class AccrualSearch {
  public:
@@ -49,10 +54,13 @@ class AccrualSearch {
   // Writes the design echo and run header, seeding `generator` on the way.
   void start(sim::UniformGenerator& generator);
 
-  // Iterates until the search ends and writes the closing block.
+  // Iterates until the search ends and writes the closing block; with a given size,
+  // runs the one iteration at that rate.
   RunRecord run(const PassRunner& runPass);
 
  private:
+  RunRecord runGivenSize(const PassRunner& runPass);
+
   input::DesignParameters& design_;
   Report& report_;
   SearchObserver* observer_;

@@ -1,5 +1,5 @@
 // The one block that ends every report: the accrual rate found, or what to change in
-// the parameter file.
+// the parameter file; for a run at a given rate, the power at that rate.
 
 #include <ostream>
 #include <string>
@@ -73,6 +73,8 @@ void Report::writeClosingBlock(SearchOutcome outcome, const ClosingValues& value
     case SearchOutcome::WithinTwoStandardErrors:
       writeSuccess(file_, values);
       break;
+    case SearchOutcome::FixedRate:  // written by writeFixedRateClosing
+      break;
     case SearchOutcome::IterationLimit:
       LaidOutLine()
           .text("  The maximum number of ")
@@ -84,6 +86,36 @@ void Report::writeClosingBlock(SearchOutcome outcome, const ClosingValues& value
                          "input file and run this program again."});
       break;
   }
+}
+
+void Report::writeFixedRateClosing(float accrualRate, int32_t patientCount,
+                                   std::span<const StatisticSummary> statistics) {
+  writeBanner(file_);
+  LaidOutLine()
+      .text(" The accrual rate given is")
+      .fixed(accrualRate, 9, 2)
+      .endLine()
+      .text(" The number of patients per trial is")
+      .integer(patientCount, 9)
+      .endLine()
+      .text(" The simulated power of each statistic at this size:")
+      .writeTo(file_);
+  for (const StatisticSummary& summary : statistics) {
+    LaidOutLine()
+        .text(" rho =")
+        .fixed(summary.rho, 4, 1)
+        .blanks(3)
+        .text("tau =")
+        .fixed(summary.tau, 4, 1)
+        .blanks(3)
+        .text(" power =")
+        .fixed(summary.estimate.power, 6, 4)
+        .blanks(3)
+        .text("s.d. = ")
+        .fixed(summary.estimate.standardError, 7, 5)
+        .writeTo(file_);
+  }
+  LaidOutLine().text(std::string(56, '*')).writeTo(file_);
 }
 
 void Report::writeHaybittleBWarning(float bInput, float bUsed) {

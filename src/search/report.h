@@ -13,7 +13,14 @@
 
 namespace survseq::search {
 
-enum class SearchOutcome { UpperBoundTooSmall, LowerBoundTooBig, WithinTwoStandardErrors, IterationLimit };
+// FixedRate: no search; the one iteration ran at the given rate or number of patients.
+enum class SearchOutcome {
+  UpperBoundTooSmall,
+  LowerBoundTooBig,
+  WithinTwoStandardErrors,
+  IterationLimit,
+  FixedRate
+};
 
 // Power of one statistic over the trials of a pass, with its binomial standard error.
 struct PowerEstimate {
@@ -66,6 +73,18 @@ class Report {
                         std::span<const StatisticSummary> statistics);
 
   void writeClosingBlock(SearchOutcome outcome, const ClosingValues& values);
+  // The closing block of a run at a given rate: the rate, the patients per trial and the
+  // power of every statistic.
+  void writeFixedRateClosing(float accrualRate, int32_t patientCount,
+                             std::span<const StatisticSummary> statistics);
+
+  // Lines of the features only a keyed design can use, written only for such designs:
+  // the echo of allocation, accrual pieces, event-driven analyses and a given size, after
+  // the design echo; and the event targets and mean calendar times of the looks after the
+  // results of an iteration with event-driven analyses.
+  void writeTrialFeatureEcho(const input::DesignParameters& design);
+  void writeEventLooks(int32_t analysisCount, const input::AnalysisCounts& eventTargets,
+                       const input::AnalysisValues& meanLookTimes);
   void writeHaybittleBWarning(float bInput, float bUsed);
 
   // Console lines of the loops that raise b.

@@ -32,10 +32,17 @@ struct StatisticRecord {
 struct IterationRecord {
   int32_t iterationNumber = 0;
   float accrualRate = 0.0f;
-  int32_t patientCount = 0;  // per trial: trunc(rate x accrual period)
+  int32_t patientCount = 0;  // per trial: input::patientsAtRate
   // Expected null variance of statistic s at analysis k: nullVariances[s][k].
   std::array<input::AnalysisValues, input::MaxStatistics + 1> nullVariances{};
   std::vector<StatisticRecord> statistics;  // statistic s at index s - 1
+  // Event-driven analyses only: the event target of each look, the calendar time at which
+  // its planned information is taken, how many trials took the look and their mean time
+  // of it (0 when none did).
+  input::AnalysisCounts eventTargets{};
+  input::AnalysisValues plannedLookTime{};
+  std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
+  input::AnalysisValues meanLookTime{};
 };
 
 // The whole search: every iteration in visiting order and how it ended.

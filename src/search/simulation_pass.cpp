@@ -6,8 +6,10 @@
 
 #include "bounds/boundary_computation.h"
 #include "bounds/normal_distribution.h"
-#include "bounds/null_variance.h"
+#include "bounds/planned_looks.h"
+#include "input/accrual_profile.h"
 #include "report/run_error.h"
+#include "search/accrual_search.h"
 #include "search/trial_analysis.h"
 #include "sim/simulated_trial.h"
 
@@ -49,13 +51,15 @@ float useFunctionBError(float b, float m) {
 class PassTrials final : public TrialWork {
  public:
   PassTrials(const DesignParameters& design, int32_t subjectCount,
-             sim::UniformGenerator& generator, PassResults& results, SearchObserver* observer)
+             sim::UniformGenerator& generator, PassResults& results, SearchObserver* observer,
+             const input::AnalysisCounts* eventTargets)
       : design_(design),
         subjectCount_(subjectCount),
         generator_(generator),
         seed_(design.seed),
         results_(results),
-        observer_(observer) {}
+        observer_(observer),
+        eventTargets_(eventTargets) {}
 
   int32_t seed() const { return seed_; }
 
@@ -65,7 +69,7 @@ class PassTrials final : public TrialWork {
 
   void analyse(TrialSlot& slot, TrialWorkspace& workspace) override {
     analyseTrial(design_, slot.trial, subjectCount_, slot.trialNumber, workspace, slot.report,
-                 slot.outcome);
+                 slot.outcome, eventTargets_);
   }
 
   // Every count and sum gets at most one term from a trial, so adding the trials in
@@ -88,6 +92,12 @@ class PassTrials final : public TrialWork {
     for (int32_t s = 1; s <= design_.statisticCount; ++s) {
       if (outcome.addsStoppingTime[s]) results_.stoppingTimeSum[s] += outcome.stoppingTime[s];
     }
+    if (eventTargets_ != nullptr) {
+      for (int32_t k = 1; k <= outcome.takenLooks; ++k) {
+        ++results_.lookTakenCount[static_cast<size_t>(k)];
+        results_.lookTimeSum[static_cast<size_t>(k)] += outcome.lookTime[k];
+      }
+    }
     if (observer_ != nullptr) observer_->trialsFinished(slot.trialNumber);
   }
 
@@ -98,12 +108,14 @@ class PassTrials final : public TrialWork {
   int32_t seed_;
   PassResults& results_;
   SearchObserver* observer_;
+  const input::AnalysisCounts* eventTargets_;  // null for calendar analyses
 };
 
 }  // namespace
 
 int32_t patientCapacityFor(const DesignParameters& design) {
-  return static_cast<int32_t>(std::trunc(double(design.accrualRateUpper) * design.accrualPeriod)) + 1;
+  const float largestRate = givenSize(design) ? design.accrualRate : design.accrualRateUpper;
+  return input::patientsAtRate(design, largestRate) + 1;
 }
 
 PowerEstimate estimatePower(int32_t rejections, int32_t simulationCount) {
@@ -122,13 +134,22 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
                                            SearchObserver* observer) {
   record_ = IterationRecord{};
   record_.accrualRate = design.accrualRate;
-  prepareStatistics(design, report);
+  const bool eventDriven = design.analysisTiming != input::AnalysisTiming::Calendar;
+  if (design.analysisTiming == input::AnalysisTiming::FixedEvents &&
+      (design.accrualForm == input::AccrualForm::Bracket ||
+       design.accrualForm == input::AccrualForm::AnalyticBracket)) {
+    throw RunError("fixed event targets need a given accrual rate or number of patients: with "
+                   "them the power hardly moves with the rate, so there is nothing to search");
+  }
+  const bounds::PlannedLooks planned = bounds::plannedLooks(design, design.accrualRate);
+  record_.eventTargets = planned.eventTarget;
+  record_.plannedLookTime = planned.time;
+  prepareStatistics(design, planned.time, report);
   if (design.boundaryMethod == input::LanDeMets && input::usesHaybittleTypeFunction(design)) {
     checkUseFunctionB(design, report);
   }
 
-  const int32_t subjectCount =
-      static_cast<int32_t>(std::trunc(double(design.accrualRate) * design.accrualPeriod));
+  const int32_t subjectCount = input::patientsAtRate(design, design.accrualRate);
   if (subjectCount > patientCapacity_) {
     throw RunError("the accrual rate " + std::to_string(design.accrualRate) + " needs " +
                    std::to_string(subjectCount) + " patients per trial, more than the " +
@@ -140,18 +161,21 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   results_ = PassResults{};
   // From here until the trials are merged the design is only read: the generator state
   // moves in a copy of the seed.
-  PassTrials trials(design, subjectCount, generator, results_, observer);
+  PassTrials trials(design, subjectCount, generator, results_, observer,
+                    eventDriven ? &record_.eventTargets : nullptr);
   pipeline_.run(design.simulationCount, trials, report);
   design.seed = trials.seed();
   writeResults(design, report);
   return record_;
 }
 
-void SimulationPass::prepareStatistics(DesignParameters& design, Report& report) {
+void SimulationPass::prepareStatistics(DesignParameters& design,
+                                       const input::AnalysisValues& plannedTimes, Report& report) {
   const int32_t K = design.analysisCount;
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
     input::AnalysisValues& variances = record_.nullVariances[static_cast<size_t>(s)];
-    bounds::nullVariances(design, design.accrualRate, design.rho[s], design.tau[s], variances);
+    bounds::plannedNullVariances(design, design.accrualRate, design.rho[s], design.tau[s],
+                                 plannedTimes, variances);
 
     Report::HaybittleValues haybittle{};
     const bool haybittleMethod = design.boundaryMethod == input::Haybittle;
@@ -232,6 +256,17 @@ void SimulationPass::writeResults(const DesignParameters& design, Report& report
     record_.statistics.push_back(statistic);
   }
   report.writePassResults(design, std::span(summaries).first(count));
+  if (design.analysisTiming != input::AnalysisTiming::Calendar) {
+    for (int32_t k = 1; k <= design.analysisCount; ++k) {
+      const auto i = static_cast<size_t>(k);
+      record_.lookTakenCount[i] = results_.lookTakenCount[i];
+      if (results_.lookTakenCount[i] > 0) {
+        record_.meanLookTime[i] =
+            static_cast<float>(results_.lookTimeSum[i] / results_.lookTakenCount[i]);
+      }
+    }
+    report.writeEventLooks(design.analysisCount, record_.eventTargets, record_.meanLookTime);
+  }
 }
 
 }  // namespace survseq::search

@@ -28,10 +28,13 @@ struct PassResults {
   };
   // lookSums[s][k]
   std::array<std::array<LookSums, input::MaxAnalyses + 1>, input::MaxStatistics + 1> lookSums{};
+  // Event-driven analyses only: the trials that took look k, and their calendar times summed.
+  std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
+  std::array<double, input::MaxAnalyses + 1> lookTimeSum{};
 };
 
 // The patients a trial of the run can need at most: the search never visits a rate
-// above the upper bound it was given.
+// above the upper bound it was given, and a given rate is the only one visited.
 int32_t patientCapacityFor(const input::DesignParameters& design);
 
 // Power and its binomial standard error from a rejection count.
@@ -58,7 +61,8 @@ class SimulationPass {
   const PassResults& results() const { return results_; }
 
  private:
-  void prepareStatistics(input::DesignParameters& design, Report& report);
+  void prepareStatistics(input::DesignParameters& design, const input::AnalysisValues& plannedTimes,
+                         Report& report);
   void fixHaybittleBoundary(input::DesignParameters& design,
                             const input::AnalysisValues& nullVariances, Report& report);
   void checkUseFunctionB(input::DesignParameters& design, Report& report);

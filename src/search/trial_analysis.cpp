@@ -1,8 +1,21 @@
 #include "search/trial_analysis.h"
 
+#include <optional>
+
 namespace survseq::search {
 
 namespace {
+
+// The design as a trial whose events run out at look `finalLook` sees it: that look is
+// its last analysis and spends the whole type-I error.
+input::DesignParameters endingAt(const input::DesignParameters& design, int32_t finalLook) {
+  input::DesignParameters shortened = design;
+  shortened.analysisCount = finalLook;
+  if (design.boundaryMethod == input::ErrorSplit) {
+    shortened.errorSplit[finalLook] = design.typeIError;
+  }
+  return shortened;
+}
 
 void addLook(TrialOutcome& outcome, int32_t statistic, int32_t analysis, float criticalValue,
              int32_t eventCount, float information, bool rejected) {
@@ -19,8 +32,21 @@ void addLook(TrialOutcome& outcome, int32_t statistic, int32_t analysis, float c
 
 void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTrial& trial,
                   int32_t subjectCount, int32_t trialNumber, TrialWorkspace& workspace,
-                  Report& report, TrialOutcome& outcome) {
-  const int32_t K = design.analysisCount;
+                  Report& report, TrialOutcome& outcome,
+                  const input::AnalysisCounts* eventTargets) {
+  const input::AnalysisValues* lookTimes = &design.analysisTimes;
+  std::optional<input::DesignParameters> shortened;
+  if (eventTargets != nullptr) {
+    sim::EventLooks& looks = workspace.eventLooks;
+    sim::eventLookTimes(trial, subjectCount, *eventTargets, design.analysisCount,
+                        design.accrualPeriod, workspace.eventTimes, looks);
+    lookTimes = &looks.time;
+    outcome.lookTime = looks.time;
+    if (looks.finalLook < design.analysisCount) shortened = endingAt(design, looks.finalLook);
+  }
+  // The design as this trial runs it.
+  const input::DesignParameters& run = shortened ? *shortened : design;
+  const int32_t K = run.analysisCount;
   const int32_t statisticCount = design.statisticCount;
   // Given critical values hold for every trial; otherwise each trial finds its own.
   const bool givenBoundaries = design.boundaryMethod == input::GivenBoundaries;
@@ -28,7 +54,7 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
   sim::StatisticResults& statistics = workspace.statistics;
   bounds::TrialBoundaryState& boundaries = workspace.boundaries;
   const auto criticalValueAt = [&](int32_t s, int32_t k) {
-    return givenBoundaries ? design.boundaryValues[k] : boundaries.boundaries.criticalValue(s, k);
+    return givenBoundaries ? run.boundaryValues[k] : boundaries.boundaries.criticalValue(s, k);
   };
 
   outcome.lookCount = 0;
@@ -37,7 +63,8 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
   int32_t stoppedCount = 0;
 
   for (int32_t k = 1; k <= K && stoppedCount < statisticCount; ++k) {
-    const float t = design.analysisTimes[k];
+    const float t = (*lookTimes)[k];
+    outcome.takenLooks = k;
     sim::collectAnalysisData(trial, subjectCount, t, data);
     if (data.enteredCount == 0) {
       report.writeNoEntryNote(t, trialNumber);
@@ -54,7 +81,7 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
       for (int32_t s = 1; s <= statisticCount; ++s) {
         boundaries.observedInformation(s, k) = statistics.statisticVariance[s];
       }
-      bounds::updateTrialBoundaries(k, design, boundaries, report.console());
+      bounds::updateTrialBoundaries(k, run, boundaries, report.console());
     }
 
     for (int32_t s = 1; s <= statisticCount; ++s) {
@@ -72,7 +99,7 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
       // A statistic stops at an interim rejection or at the last analysis, either way.
       if (k == K || rejects) {
         outcome.addsStoppingTime[s] = true;
-        outcome.stoppingTime[s] = k < K ? t : design.analysisTimes[K];
+        outcome.stoppingTime[s] = t;
       }
     }
   }

@@ -8,11 +8,13 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "bounds/trial_boundaries.h"
 #include "input/design_parameters.h"
 #include "search/report.h"
 #include "sim/analysis_data.h"
+#include "sim/event_look_times.h"
 #include "sim/simulated_trial.h"
 
 namespace survseq::search {
@@ -35,6 +37,10 @@ struct TrialOutcome {
   // an interim rejection, or the last analysis time for a statistic that got there.
   std::array<bool, input::MaxStatistics + 1> addsStoppingTime{};
   input::StatisticValues stoppingTime{};
+  // Event-driven analyses only: the looks the trial took (1..takenLooks) and their
+  // calendar times.
+  int32_t takenLooks = 0;
+  input::AnalysisValues lookTime{};
 };
 
 // The working arrays of one thread that analyses trials; sized once, reused for every
@@ -45,13 +51,21 @@ struct TrialWorkspace {
   sim::AnalysisData analysisData;
   sim::StatisticResults statistics;
   bounds::TrialBoundaryState boundaries;
+  // Event-driven analyses only: the trial's looks, and the event times they are found from
+  // (grown at the first such trial).
+  sim::EventLooks eventLooks;
+  std::vector<float> eventTimes;
 };
 
 // Analyses trial `trialNumber` (patients 1..subjectCount of `trial`) into `outcome`.
 // Its notes ("no life enters before") go to report.file(), the "v0" lines to
-// report.console().
+// report.console(). With `eventTargets` (event-driven analyses) look k takes place at the
+// calendar time of the trial's eventTargets[k]-th event; a trial whose events run out
+// before a target takes that look at its last event as its final analysis, which spends
+// all the type-I error not yet spent, and takes no later look.
 void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTrial& trial,
                   int32_t subjectCount, int32_t trialNumber, TrialWorkspace& workspace,
-                  Report& report, TrialOutcome& outcome);
+                  Report& report, TrialOutcome& outcome,
+                  const input::AnalysisCounts* eventTargets = nullptr);
 
 }  // namespace survseq::search

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "input/accrual_profile.h"
 #include "report/message_text.h"
 #include "report/run_error.h"
 #include "sim/survival_functions.h"
@@ -87,13 +88,21 @@ struct ArmPlan {
   float groupCode;
 };
 
+// The entry time at the uniform u: u x the accrual period for the single piece, else the
+// inverse of the piecewise-uniform entry law at u, which is the same for one piece.
+float entryTimeAt(const input::DesignParameters& design, float u) {
+  if (design.accrualPieceCount == 0) {
+    return static_cast<float>(double(u) * double(design.accrualPeriod));
+  }
+  return static_cast<float>(input::entryTimeAtShare(design, u));
+}
+
 // Draws patient `index` (0-based) of the given arm: entry, event, switch check (with
 // the rejection loop of a switch), censoring - in exactly this order of draws.
-void drawPatient(const TrialLaws& laws, float accrualPeriod, const ArmPlan& plan, size_t index,
-                 UniformGenerator& generator, int32_t& seed, SimulatedTrial& trial,
-                 std::ostream& report) {
-  trial.entryTime[index] =
-      static_cast<float>(double(generator.nextUniform(seed)) * double(accrualPeriod));
+void drawPatient(const TrialLaws& laws, const input::DesignParameters& design,
+                 const ArmPlan& plan, size_t index, UniformGenerator& generator, int32_t& seed,
+                 SimulatedTrial& trial, std::ostream& report) {
+  trial.entryTime[index] = entryTimeAt(design, generator.nextUniform(seed));
   float u = generator.nextUniform(seed);
   float eventTime = eventTimeUnder(plan.arm, laws, u, report);
 
@@ -141,10 +150,11 @@ void generateTrial(const input::DesignParameters& design, int32_t subjectCount,
                            "drop-out", kDropOutTimesLine},
                           laws.censoringTreatment,
                           1.0f};
-  // Allocation by position: the first half (rounded down) is the control arm.
-  const int32_t controlCount = subjectCount / 2;
+  // Allocation by position: the first round(N / (1 + r)) patients, halves rounded down
+  // (half of them with r = 1), are the control arm.
+  const int32_t controlCount = input::controlPatients(design, subjectCount);
   for (int32_t j = 1; j <= subjectCount; ++j) {
-    drawPatient(laws, design.accrualPeriod, j <= controlCount ? control : treatment,
+    drawPatient(laws, design, j <= controlCount ? control : treatment,
                 static_cast<size_t>(j - 1), generator, seed, trial, report);
   }
 }
