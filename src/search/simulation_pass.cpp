@@ -7,6 +7,7 @@
 #include "bounds/boundary_computation.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
+#include "bounds/trial_boundaries.h"
 #include "report/run_error.h"
 #include "search/trial_analysis.h"
 #include "sim/simulated_trial.h"
@@ -16,9 +17,6 @@ namespace survseq::search {
 namespace {
 
 using input::DesignParameters;
-
-// The floor is this share of the null variance at the first analysis.
-constexpr float firstLookVarianceShare = 0.5f;
 
 constexpr float kBStep = 0.1f;
 constexpr float kSmallestUsableB = 0.001f;
@@ -163,7 +161,7 @@ void SimulationPass::prepareStatistics(DesignParameters& design, Report& report)
                               std::span(variances).subspan(1, static_cast<size_t>(K)));
 
     // The information scale of the trials follows the rate of this pass.
-    design.informationFloor[s] = firstLookVarianceShare * variances[1];
+    design.informationFloor[s] = bounds::kInformationFloorShare * variances[1];
     design.informationCeiling[s] = variances[K];
   }
 }
