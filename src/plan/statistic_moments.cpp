@@ -80,7 +80,6 @@ PatientMoments MomentIntegrator::at(double analysisTime, float rho, float tau) c
     const double squared = atRisk * atRisk;
     sums.drift += g * w * (p.q1 * p.r0 - p.q0 * p.r1) / atRisk;
     sums.information += g * w * w * p.q0 * p.q1 * (p.r0 + p.r1) / squared;
-    sums.scoreVariance += g * w * w * (p.q0 * p.q0 * p.r1 + p.q1 * p.q1 * p.r0) / squared;
   }
   return sums;
 }
