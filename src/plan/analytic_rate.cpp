@@ -6,6 +6,7 @@
 #include "bounds/normal_distribution.h"
 #include "input/accrual_profile.h"
 #include "plan/analytic_power.h"
+#include "report/message_text.h"
 #include "report/run_error.h"
 
 // Bisection in the logarithm of the patients for the analytic rate, on one model of the
@@ -44,7 +45,7 @@ double analyticAccrualRate(const input::DesignParameters& design) {
     high *= 2.0;
     if (high > input::kMaxPatientsPerTrial) {
       throw RunError("the analytic power of the first statistic stays below the desired power " +
-                     std::to_string(target) + " up to " +
+                     report::numberText(design.desiredPower) + " up to " +
                      std::to_string(int64_t(input::kMaxPatientsPerTrial)) +
                      " patients: the alternative hardly differs from the null for this statistic");
     }
@@ -74,6 +75,18 @@ RateBracket analyticBracket(const input::DesignParameters& design, double analyt
     upper *= kUpperStep;
   }
   return {static_cast<float>(lower), static_cast<float>(upper)};
+}
+
+AnalyticPlan planOfDesign(const input::DesignParameters& design) {
+  float rate = design.accrualRate;
+  if (design.accrualForm == input::AccrualForm::GivenPatients) {
+    rate = input::rateForPatients(design, design.givenPatients);
+  } else if (!hasGivenSize(design)) {
+    const double patients = std::ceil(patientsOf(design, analyticAccrualRate(design)) - 1e-9);
+    rate = input::rateForPatients(design, static_cast<int32_t>(patients));
+  }
+  const double patients = input::patientsAtRate(design, rate);
+  return AnalyticModel(design, patients).plan(rate, patients);
 }
 
 }  // namespace survseq::plan

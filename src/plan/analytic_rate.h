@@ -5,6 +5,7 @@
 // from it when the design gives none.
 
 #include "input/design_parameters.h"
+#include "plan/analytic_power.h"
 
 namespace survseq::plan {
 
@@ -27,5 +28,14 @@ struct RateBracket {
 // answer lies inside.
 inline constexpr double kBracketMargin = 0.2;
 RateBracket analyticBracket(const input::DesignParameters& design, double analyticRate);
+
+// The design's plan: at its given rate or patients, or else at the analytic rate,
+// rounded up to whole patients (the smallest rate enrolling them).
+AnalyticPlan planOfDesign(const input::DesignParameters& design);
+
+inline bool hasGivenSize(const input::DesignParameters& design) {
+  return design.accrualForm == input::AccrualForm::GivenRate ||
+         design.accrualForm == input::AccrualForm::GivenPatients;
+}
 
 }  // namespace survseq::plan
