@@ -11,6 +11,7 @@
 #include "bounds/planned_boundaries.h"
 #include "bounds/trial_boundaries.h"
 #include "input/accrual_profile.h"
+#include "plan/boundary_parameter.h"
 #include "plan/crossing_probability.h"
 #include "report/run_error.h"
 
@@ -86,12 +87,18 @@ AnalyticModel::AnalyticModel(const input::DesignParameters& design, double patie
   input::DesignParameters atLooks = design;
   atLooks.analysisTimes = lookTimes_;
   const float rate = static_cast<float>(rateOf(design, patients));
+  PlannedInformation planned{};
+  for (int32_t s = 1; s <= design.statisticCount; ++s) {
+    bounds::nullVariances(atLooks, rate, design.rho[s], design.tau[s],
+                          planned[static_cast<size_t>(s)]);
+  }
+  const float b = boundaryParameter(design, planned);
+  input::DesignParameters withB = design;
+  withB.haybittleB = b;
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
     StatisticModel& model = statistics_[static_cast<size_t>(s)];
-    input::AnalysisValues planned{};
-    bounds::nullVariances(atLooks, rate, design.rho[s], design.tau[s], planned);
-    const bounds::PlannedLooks bounds = bounds::plannedBoundaries(design, planned,
-                                                                  design.haybittleB);
+    const input::AnalysisValues& plan = planned[static_cast<size_t>(s)];
+    const bounds::PlannedLooks bounds = bounds::plannedBoundaries(design, plan, b);
     input::AnalysisValues observedAlternative{};
     input::AnalysisValues observedNull{};
     for (int32_t k = 1; k <= K; ++k) {
@@ -110,13 +117,13 @@ AnalyticModel::AnalyticModel(const input::DesignParameters& design, double patie
       look.hasFutilityBound = b.hasFutilityBound && design.sides == 1;
       look.futilityZ = b.futilityZ;
     }
-    model.alternativeCritical = trialCriticalValues(design, planned, observedAlternative);
-    model.nullCritical = trialCriticalValues(design, planned, observedNull);
+    model.alternativeCritical = trialCriticalValues(withB, plan, observedAlternative);
+    model.nullCritical = trialCriticalValues(withB, plan, observedNull);
   }
 }
 
 void AnalyticModel::crossings(const StatisticModel& model, double patients,
-                              AnalyticStatistic& out) const {
+                              AnalyticStatistic& out, bool underNullToo) const {
   const int32_t K = design_->analysisCount;
   const bool twoSided = design_->sides == 2;
   const double none = -std::numeric_limits<double>::infinity();
@@ -137,7 +144,7 @@ void AnalyticModel::crossings(const StatisticModel& model, double patients,
     null[i] = {0.0, h.information, cH * rootH, (twoSided ? -cH : futility) * rootH};
   }
   const Crossings underAlternative = crossingProbabilities(alternative, K);
-  const Crossings underNull = crossingProbabilities(null, K);
+  const Crossings underNull = underNullToo ? crossingProbabilities(null, K) : Crossings{};
   double power = 0.0;
   double typeOneError = 0.0;
   for (int32_t k = 1; k <= K; ++k) {
@@ -154,7 +161,7 @@ void AnalyticModel::crossings(const StatisticModel& model, double patients,
 
 double AnalyticModel::power(int32_t statistic, double patients) const {
   AnalyticStatistic out;
-  crossings(statistics_[static_cast<size_t>(statistic)], patients, out);
+  crossings(statistics_[static_cast<size_t>(statistic)], patients, out, false);
   return out.power;
 }
 
@@ -168,7 +175,7 @@ AnalyticPlan AnalyticModel::plan(float rate, double patients) const {
     AnalyticStatistic& out = plan.statistics[static_cast<size_t>(s)];
     out.rho = design_->rho[s];
     out.tau = design_->tau[s];
-    crossings(statistics_[static_cast<size_t>(s)], patients, out);
+    crossings(statistics_[static_cast<size_t>(s)], patients, out, true);
   }
   return plan;
 }

@@ -74,7 +74,8 @@ class AnalyticModel {
     input::AnalysisValues alternativeCritical{};  // at the expected information
     input::AnalysisValues nullCritical{};
   };
-  void crossings(const StatisticModel& model, double patients, AnalyticStatistic& out) const;
+  void crossings(const StatisticModel& model, double patients, AnalyticStatistic& out,
+                 bool underNullToo) const;
 
   const input::DesignParameters* design_;
   input::AnalysisValues lookTimes_{};

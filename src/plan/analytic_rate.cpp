@@ -18,7 +18,7 @@ namespace survseq::plan {
 namespace {
 
 constexpr double kFewestPatients = 1.0;
-constexpr int32_t kBisections = 60;
+constexpr int32_t kBisections = 32;  // to a ratio of 2^(1/2^32) - 1, about 1.6e-10
 constexpr double kLowerStep = 0.8;
 constexpr double kUpperStep = 1.25;
 
