@@ -142,6 +142,10 @@ void AnalyticModel::crossings(const StatisticModel& model, double patients,
     alternative[i] = {std::sqrt(patients) * a.drift, a.information, cA * rootA,
                       (twoSided ? -cA : futility) * rootA};
     null[i] = {0.0, h.information, cH * rootH, (twoSided ? -cH : futility) * rootH};
+    // A look before any event carries no information, and a trial cannot stop there.
+    for (ScoreLook* at : {&alternative[i], &null[i]}) {
+      if (!(at->variance > 0.0)) *at = {at->mean, 0.0, -none, none};
+    }
   }
   const Crossings underAlternative = crossingProbabilities(alternative, K);
   const Crossings underNull = underNullToo ? crossingProbabilities(null, K) : Crossings{};

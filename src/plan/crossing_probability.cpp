@@ -47,16 +47,21 @@ std::vector<double> simpsonGrid(double low, double high, double spacing,
 Crossings crossingProbabilities(const ScoreLooks& looks, int32_t analysisCount) {
   Crossings crossings{};
   SubDensity previous;
+  bool atOrigin = true;  // no look has added information yet: W is 0
   double previousMean = 0.0;
   double previousVariance = 0.0;
   for (int32_t k = 1; k <= analysisCount; ++k) {
     const ScoreLook& look = looks[static_cast<size_t>(k)];
+    // A look that adds no information and cannot stop is no look at all.
+    if (!(look.variance > previousVariance) && std::isinf(look.upper) && std::isinf(look.lower)) {
+      continue;
+    }
     const double drift = look.mean - previousMean;
     const double sd = std::sqrt(std::max(look.variance - previousVariance, 1e-300));
     Crossing& crossing = crossings[static_cast<size_t>(k)];
 
     const auto each = [&](auto&& add) {
-      if (k == 1) {
+      if (atOrigin) {
         add(0.0, 1.0);
       } else {
         for (size_t i = 0; i < previous.point.size(); ++i) add(previous.point[i], previous.weight[i]);
@@ -86,6 +91,7 @@ Crossings crossingProbabilities(const ScoreLooks& looks, int32_t analysisCount) 
       }
     }
     previous = std::move(next);
+    atOrigin = false;
     previousMean = look.mean;
     previousVariance = look.variance;
   }

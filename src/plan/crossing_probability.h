@@ -8,7 +8,8 @@
 //
 // At analysis k the score W_k has mean mean[k] and variance variance[k] (both
 // cumulative, variance increasing); the path stops at k when W_k >= upper[k] (upper
-// crossing) or W_k <= lower[k] (lower crossing; -infinity for none).
+// crossing) or W_k <= lower[k] (lower crossing; -infinity for none). A look with no
+// bounds and no more variance than the one before is passed over.
 
 #include <array>
 #include <cstdint>

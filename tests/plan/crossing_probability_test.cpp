@@ -68,6 +68,14 @@ TEST(CrossingProbability, TwoLooksWithDriftMatchADirectIntegral) {
       EXPECT_NEAR(crossings[1].lower, 1.0 - upperTail((c.f1 - c.m1) / s1), 1e-12);
     }
     EXPECT_NEAR(crossings[2].upper, second, 1e-6);
+    // A look before any information (a look before any event) changes nothing.
+    ScoreLooks later{};
+    later[1] = {0.0, 0.0, -none, none};
+    later[2] = looks[1];
+    later[3] = looks[2];
+    const Crossings shifted = crossingProbabilities(later, 3);
+    EXPECT_EQ(shifted[1].upper + shifted[1].lower, 0.0);
+    EXPECT_NEAR(shifted[3].upper, crossings[2].upper, 1e-12);
   }
 }
 
