@@ -49,6 +49,17 @@ input::AnalysisValues trialCriticalValues(const input::DesignParameters& design,
   return critical;
 }
 
+// The planned information of statistic s at the looks: the simulation's own null
+// variance there, at `rate`. Its fractions, and so the boundaries, do not depend on the
+// rate.
+void plannedInformation(const input::DesignParameters& design,
+                        const input::AnalysisValues& lookTimes, float rate, int32_t s,
+                        input::AnalysisValues& planned) {
+  input::DesignParameters atLooks = design;
+  atLooks.analysisTimes = lookTimes;
+  bounds::nullVariances(atLooks, rate, design.rho[s], design.tau[s], planned);
+}
+
 }  // namespace
 
 double patientsOf(const input::DesignParameters& design, double rate) {
@@ -82,15 +93,10 @@ AnalyticModel::AnalyticModel(const input::DesignParameters& design, double patie
   const MomentIntegrator alternative(design, false, horizon);
   const MomentIntegrator null(design, true, horizon);
 
-  // The planned information is the simulation's own null variance at the looks; its
-  // fractions, and so the boundaries, do not depend on the rate.
-  input::DesignParameters atLooks = design;
-  atLooks.analysisTimes = lookTimes_;
   const float rate = static_cast<float>(rateOf(design, patients));
   PlannedInformation planned{};
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
-    bounds::nullVariances(atLooks, rate, design.rho[s], design.tau[s],
-                          planned[static_cast<size_t>(s)]);
+    plannedInformation(design, lookTimes_, rate, s, planned[static_cast<size_t>(s)]);
   }
   const float b = boundaryParameter(design, planned);
   input::DesignParameters withB = design;
