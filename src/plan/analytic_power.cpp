@@ -113,7 +113,8 @@ AnalyticModel::AnalyticModel(const input::DesignParameters& design, double patie
       model.null[static_cast<size_t>(k)] = null.at(t, design.rho[s], design.tau[s]);
       observedAlternative[k] =
           static_cast<float>(patients * model.alternative[static_cast<size_t>(k)].information);
-      observedNull[k] = static_cast<float>(patients * model.null[static_cast<size_t>(k)].information);
+      observedNull[k] =
+          static_cast<float>(patients * model.null[static_cast<size_t>(k)].information);
       AnalyticLook& look = model.looks[static_cast<size_t>(k)];
       const bounds::PlannedLook& b = bounds[static_cast<size_t>(k)];
       look.expectedTime = t;

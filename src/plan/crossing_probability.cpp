@@ -64,7 +64,9 @@ Crossings crossingProbabilities(const ScoreLooks& looks, int32_t analysisCount) 
       if (atOrigin) {
         add(0.0, 1.0);
       } else {
-        for (size_t i = 0; i < previous.point.size(); ++i) add(previous.point[i], previous.weight[i]);
+        for (size_t i = 0; i < previous.point.size(); ++i) {
+          add(previous.point[i], previous.weight[i]);
+        }
       }
     };
     each([&](double x, double w) {

@@ -41,8 +41,8 @@ int plan(std::istream& in, std::ostream& console, std::ostream& errors,
           {"program", {{"name", "survseq"}, {"version", programVersion()}}},
           {"design", designJson(design)},
           {"plan", planJson(analytic, basis)}};
-      jsonFile.write(document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
-                     '\n');
+      const auto replaceInvalid = nlohmann::ordered_json::error_handler_t::replace;
+      jsonFile.write(document.dump(2, ' ', false, replaceInvalid) + '\n');
     }
   } catch (const RunError& error) {
     errors << "survseq: ";

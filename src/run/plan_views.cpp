@@ -30,8 +30,9 @@ std::string planText(const input::DesignParameters& design, const plan::Analytic
   text += formatted("Accrual rate %.4f per unit of time, %d patients", double(plan.accrualRate),
                     plan.patients);
   if (basis == PlanBasis::DesiredPower) {
-    text += formatted(",\nthe fewest at which the analytic power of statistic 1 reaches the desired %g\n",
-                      double(design.desiredPower));
+    text += formatted(
+        ",\nthe fewest at which the analytic power of statistic 1 reaches the desired %g\n",
+        double(design.desiredPower));
   } else {
     text += formatted(" as given: the analytic power of statistic 1 is %.4f\n",
                       plan.statistics[1].power);

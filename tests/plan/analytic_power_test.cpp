@@ -50,11 +50,12 @@ TEST(AnalyticPower, NullCrossingsSpendAlphaAndTheBracketStraddlesTheTarget) {
     d.sides = c.sides;
     d.typeIError = c.sides == 2 ? 0.05f : 0.025f;
     const double rate = analyticAccrualRate(d);
-    const AnalyticPlan plan = AnalyticModel(d, patientsOf(d, rate)).plan(float(rate), patientsOf(d, rate));
+    const double patients = patientsOf(d, rate);
+    const AnalyticPlan plan = AnalyticModel(d, patients).plan(float(rate), patients);
     EXPECT_NEAR(plan.statistics[1].looks[4].cumulativeTypeOneError, d.typeIError, 2e-4)
         << c.useFunction << " " << c.sides;
     const RateBracket bracket = analyticBracket(d, rate);
-    const AnalyticModel model(d, patientsOf(d, rate));
+    const AnalyticModel model(d, patients);
     EXPECT_LT(model.power(1, patientsOf(d, bracket.lower)), d.desiredPower - 0.03);
     EXPECT_GT(model.power(1, patientsOf(d, bracket.upper)), d.desiredPower + 0.02);
   }
