@@ -41,6 +41,26 @@ TEST(StatisticMoments, ExpectedEventsMatchTheExponentialClosedForm) {
   }
 }
 
+TEST(StatisticMoments, ExpectedEventsFollowTheAccrualPieces) {
+  // Enrolment at a quarter of the rate over [0, 6], then the full rate over (6, 24]:
+  // a patient entering uniformly over [a, b] is seen to fail by T >= b with probability
+  // l / k (1 - (exp(-k (T - b)) - exp(-k (T - a))) / (k (b - a))).
+  input::DesignParameters d = exponentialDesign(1.0f, 0.0f, 30.0f);
+  d.accrualPieceCount = 2;
+  d.accrualPieceDurations[1] = 6.0f;
+  d.accrualPieceDurations[2] = 18.0f;
+  d.accrualRelativeRates[1] = 0.25f;
+  d.accrualRelativeRates[2] = 1.0f;
+  const double l = hazardOfMedian(12.0);
+  const double k = l + hazardOfMedian(30.0);
+  const auto seen = [&](double a, double b, double T) {
+    return l / k * (1.0 - (std::exp(-k * (T - b)) - std::exp(-k * (T - a))) / (k * (b - a)));
+  };
+  const MomentIntegrator integrator(d, false, 40.0);
+  const double expected = (1.5 * seen(0, 6, 40) + 18.0 * seen(6, 24, 40)) / 19.5;
+  EXPECT_NEAR(integrator.eventsBy(40.0), expected, 1e-6 * expected);
+}
+
 TEST(ArmLaws, DropInAndDropOutFollowTheCoupledDrawsClosedForms) {
   // Control switches at 6 with probability 0.3 to the better treatment law: the same
   // u's treatment time, so S(t) = 0.7 S0(t) + 0.3 min(S1(t), S0(6)). Treatment switches
