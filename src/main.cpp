@@ -14,6 +14,7 @@
 #include <string>
 
 #include "run/design_run.h"
+#include "run/plan_command.h"
 #include "run/program_info.h"
 
 namespace {
@@ -32,6 +33,7 @@ constexpr const char* kExamples =
     "Examples:\n"
     "  survseq --template > design.par\n"
     "  survseq --json results.json --plot search.svg design.par\n"
+    "  survseq plan design.par            the analytic plan, without simulation\n"
     "\n"
     "Repair messages go to standard output, the report to the file named on line 14 of\n"
     "the parameter file, progress to standard error when it is a terminal.";
@@ -75,6 +77,17 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "survseq " + std::string(run::programVersion()),
                        "print the version");
 
+  CLI::App* plan = app.add_subcommand(
+      "plan", "print the analytic plan of a design: per statistic and look the expected time\n"
+              "and events, the boundaries and the asymptotic probabilities of rejecting");
+  std::string planFile;
+  std::string planJson;
+  plan->add_option("FILE", planFile, "the design file; '-': standard input")
+      ->type_name("")
+      ->required();
+  plan->add_option("--json", planJson, "write the design and the plan as JSON to FILE")
+      ->type_name("FILE");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -85,6 +98,7 @@ int main(int argc, char** argv) {
     return kUsageError;
   }
 
+  if (plan->parsed()) return run::runPlanFile(planFile, std::cin, std::cout, std::cerr, planJson);
   if (showTemplate) {
     std::cout << run::parameterTemplate() << std::flush;
     return std::cout ? 0 : 1;

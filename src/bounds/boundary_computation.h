@@ -15,6 +15,12 @@ inline constexpr float kBoundaryCap = 5.0f;
 float spentError(int32_t useFunction, float typeIError, float fraction, float information,
                  float floor, float b);
 
+// Cumulative type-I error of the design's spending function at information fraction
+// `fraction`: its coded use function (with b = design.haybittleB), or the
+// Hwang-Shih-DeCani or Kim-DeMets family with the design's parameter.
+float designSpentError(const input::DesignParameters& design, float fraction, float information,
+                       float floor);
+
 // The critical value c[k] of analysis k (1..MaxAnalyses) from the information
 // t[1..k], the cumulative error errorSplit[k] and the fixed values c[1..k-1].
 // boundaryFailed is 1 when the target could not be reached below kBoundaryCap.

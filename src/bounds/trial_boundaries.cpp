@@ -80,8 +80,8 @@ float lanDeMetsCriticalValue(int32_t statistic, int32_t analysis,
   const float fraction =
       informationFraction(information, design.informationCeiling[statistic]);
   if (fraction < kNearlyComplete) {
-    const float spent = spentError(design.useFunction, design.typeIError, fraction, information,
-                                   design.informationFloor[statistic], design.haybittleB);
+    const float spent =
+        designSpentError(design, fraction, information, design.informationFloor[statistic]);
     return recursiveCriticalValue(analysis, spent, design, state, row);
   }
   // Nearly all the information is in: no error is spent here, and the information of

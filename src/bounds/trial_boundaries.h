@@ -8,6 +8,10 @@
 
 namespace survseq::bounds {
 
+// A statistic's information floor is this share of its planned information at the first
+// analysis; below it the statistic is not tested.
+inline constexpr float kInformationFloorShare = 0.5f;
+
 // The working state of the boundary update within one simulated trial. Each thread that
 // analyses trials holds its own, so the design stays read-only while trials run.
 //

@@ -4,7 +4,14 @@
 #include "bounds/normal_distribution.h"
 
 // Lan-DeMets use functions: the cumulative type-I error that may be spent by the time
-// a fraction `fraction` of the planned information has been observed.
+// a fraction `fraction` of the planned information has been observed. Beside the coded
+// functions, two one-parameter families (Jennison and Turnbull, section 7.2):
+//   Hwang, Shih and DeCani (1990): alpha (1 - e^(-gamma t)) / (1 - e^(-gamma)), gamma real,
+//     the linear function alpha t at gamma = 0 (its limit); gamma -4 is close to
+//     O'Brien-Fleming, gamma 1 close to Pocock;
+//   Kim and DeMets (1987), the power family: alpha t^rho, rho > 0.
+// alpha is the whole type-I error; two-sided designs split it over the tails as for the
+// coded functions.
 
 namespace survseq::bounds {
 
@@ -41,6 +48,18 @@ float haybittleTypeError(float information, float floor, float b) {
                             4.0 * density / bd);
 }
 
+float hwangShihDeCaniError(float typeIError, float fraction, float gamma) {
+  if (gamma == 0.0f) return linearError(typeIError, fraction);
+  // expm1 keeps the ratio exact for gamma near 0.
+  const double g = gamma;
+  return static_cast<float>(double(typeIError) * std::expm1(-g * double(fraction)) /
+                            std::expm1(-g));
+}
+
+float kimDeMetsError(float typeIError, float fraction, float exponent) {
+  return static_cast<float>(double(typeIError) * std::pow(double(fraction), double(exponent)));
+}
+
 }  // namespace
 
 float spentError(int32_t useFunction, float typeIError, float fraction, float information,
@@ -55,6 +74,20 @@ float spentError(int32_t useFunction, float typeIError, float fraction, float in
     default:  // HaybittleType, and every other code
       return haybittleTypeError(information, floor, b);
   }
+}
+
+float designSpentError(const input::DesignParameters& design, float fraction, float information,
+                       float floor) {
+  switch (design.spendingFamily) {
+    case input::SpendingFamily::HwangShihDeCani:
+      return hwangShihDeCaniError(design.typeIError, fraction, design.spendingGamma);
+    case input::SpendingFamily::KimDeMets:
+      return kimDeMetsError(design.typeIError, fraction, design.spendingExponent);
+    case input::SpendingFamily::Coded:
+      break;
+  }
+  return spentError(design.useFunction, design.typeIError, fraction, information, floor,
+                    design.haybittleB);
 }
 
 }  // namespace survseq::bounds

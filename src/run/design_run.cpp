@@ -7,6 +7,7 @@
 #include "input/parameter_file.h"
 #include "report/report_file.h"
 #include "report/run_error.h"
+#include "run/analytic_comparison.h"
 #include "run/run_views.h"
 #include "run/thread_count.h"
 #include "search/accrual_search.h"
@@ -20,11 +21,13 @@ namespace {
 
 search::RunRecord searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
                                     std::ostream& console, int32_t threads,
-                                    search::SearchObserver* observer) {
+                                    search::SearchObserver* observer,
+                                    const std::string& bracketNote) {
   search::Report report(console, reportFile.stream());
   sim::UniformGenerator generator;
   search::AccrualSearch accrualSearch(design, report, observer);
   accrualSearch.start(generator);
+  if (!bracketNote.empty()) reportFile.stream() << bracketNote << '\n';
 
   search::SimulationPass pass(search::patientCapacityFor(design), threads);
   return accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
@@ -53,9 +56,12 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
     views.createFiles();
     const int32_t threads = threadsToUse(options.threads);
     input::readParameterFile(parameters, views.console(), errors, design, reportFile);
+    const std::string bracketNote = design.accrualForm == input::AccrualForm::AnalyticBracket
+                                        ? takeAnalyticBracket(design)
+                                        : std::string();
     const input::DesignParameters asRead = design;  // the search moves the bracket
-    const search::RunRecord record =
-        searchAccrualRate(design, reportFile, views.console(), threads, views.observer());
+    const search::RunRecord record = searchAccrualRate(design, reportFile, views.console(),
+                                                       threads, views.observer(), bracketNote);
     views.console().flush();
     if (!views.console() || !console) throw RunError("could not write to standard output");
     reportFile.finish();

@@ -66,20 +66,21 @@ json iterationJson(const input::DesignParameters& design,
           {"statistics", statistics}};
 }
 
-json outcomeJson(const search::RunRecord& record) {
+json outcomeJson(const search::RunRecord& record, std::optional<float> analyticRate) {
   const OutcomeFigures outcome = outcomeFigures(record);
   return {{"kind", outcomeKey(outcome.kind)},
           {"iteration", outcome.iterationNumber},
           {"accrual_rate", shortestDouble(outcome.accrualRate)},
           {"patients", outcome.patientCount},
           {"power", shortestDouble(outcome.estimate.power)},
-          {"standard_error", shortestDouble(outcome.estimate.standardError)}};
+          {"standard_error", shortestDouble(outcome.estimate.standardError)},
+          {"analytic_accrual_rate", analyticRate ? json(shortestDouble(*analyticRate)) : json()}};
 }
 
 }  // namespace
 
 std::string resultsJson(const input::DesignParameters& design, const search::RunRecord& record,
-                        std::string_view programVersion) {
+                        std::string_view programVersion, std::optional<float> analyticRate) {
   json iterations = json::array();
   for (const search::IterationRecord& iteration : record.iterations) {
     iterations.push_back(iterationJson(design, iteration));
@@ -88,7 +89,7 @@ std::string resultsJson(const input::DesignParameters& design, const search::Run
                         {"program", {{"name", "survseq"}, {"version", programVersion}}},
                         {"design", designJson(design)},
                         {"iterations", iterations},
-                        {"outcome", outcomeJson(record)}};
+                        {"outcome", outcomeJson(record, analyticRate)}};
   // A report name that is not UTF-8 must not sink the file: such bytes become U+FFFD.
   return results.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
 }

@@ -6,6 +6,7 @@
 // docs/results-json.md. Written from the same records as the report, never recomputed.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,10 @@ namespace survseq::run {
 // Raised whenever a key changes meaning or goes away; new keys keep the number.
 inline constexpr int32_t kResultsSchemaVersion = 1;
 
-// `design` as it stood after reading (before the search moved its bracket).
+// `design` as it stood after reading (before the search moved its bracket);
+// `analyticRate` the analytic accrual rate, none when the design has none.
 std::string resultsJson(const input::DesignParameters& design, const search::RunRecord& record,
-                        std::string_view programVersion);
+                        std::string_view programVersion,
+                        std::optional<float> analyticRate = std::nullopt);
 
 }  // namespace survseq::run

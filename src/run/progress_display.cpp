@@ -96,14 +96,17 @@ void ProgressDisplay::stepAside() {
 }
 
 void ProgressDisplay::writeClosingLine(const search::RunRecord& record,
-                                       const std::string& reportName, int32_t threads) {
+                                       const std::string& reportName, int32_t threads,
+                                       std::optional<float> analyticRate) {
   stepAside();
   const OutcomeFigures outcome = outcomeFigures(record);
   const bool reached = outcome.kind == search::SearchOutcome::WithinTwoStandardErrors ||
                        outcome.kind == search::SearchOutcome::FixedRate;
   out_ << outcomeWords(outcome.kind) << (reached ? ": rate " : ": last rate ")
        << rateText(outcome.accrualRate) << " (" << outcome.patientCount << " patients), power "
-       << estimateText(outcome.estimate) << ", report " << reportName << ", "
+       << estimateText(outcome.estimate);
+  if (analyticRate) out_ << ", analytic rate " << rateText(*analyticRate);
+  out_ << ", report " << reportName << ", "
        << elapsedText(elapsed()) << " on " << threads << (threads == 1 ? " thread" : " threads")
        << '\n'
        << std::flush;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "search/run_record.h"
@@ -32,10 +33,10 @@ class ProgressDisplay : public search::SearchObserver {
   // terminal, an error) starts at the left margin; the next redraw brings it back.
   void stepAside();
 
-  // The closing line: outcome, rate and patients, power ± standard error, the report
-  // file, the time taken and the number of threads.
+  // The closing line: outcome, rate and patients, power ± standard error, the analytic
+  // rate when there is one, the report file, the time taken and the number of threads.
   void writeClosingLine(const search::RunRecord& record, const std::string& reportName,
-                        int32_t threads);
+                        int32_t threads, std::optional<float> analyticRate = std::nullopt);
 
   static double steadySeconds();
 

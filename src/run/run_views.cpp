@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "run/analytic_comparison.h"
 #include "run/json_results.h"
 #include "run/program_info.h"
 #include "run/svg_plot.h"
@@ -9,7 +10,7 @@
 namespace survseq::run {
 
 RunViews::RunViews(const RunOptions& options, std::ostream& console, std::ostream& errors)
-    : console_(console) {
+    : console_(console), errors_(errors) {
   if (options.progress != ProgressMode::Off) {
     display_.emplace(errors, options.progress == ProgressMode::Live);
   }
@@ -28,9 +29,15 @@ void RunViews::createFiles() {
 
 void RunViews::finish(const input::DesignParameters& design, const search::RunRecord& record,
                       int32_t threads) {
-  if (json_) json_->write(resultsJson(design, record, programVersion()));
+  AnalyticComparison analytic;
+  if (json_ || display_) analytic = compareWithAnalytic(design, record);
+  if (json_) json_->write(resultsJson(design, record, programVersion(), analytic.accrualRate));
   if (plot_) plot_->write(searchPlotSvg(design, record));
-  if (display_) display_->writeClosingLine(record, design.outputFileName, threads);
+  if (display_) {
+    display_->writeClosingLine(record, design.outputFileName, threads, analytic.accrualRate);
+    const std::string warning = analyticDistanceWarning(analytic, outcomeFigures(record));
+    if (!warning.empty()) errors_ << "survseq: warning: " << warning << '\n' << std::flush;
+  }
 }
 
 void RunViews::makeRoomForError() {

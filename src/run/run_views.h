@@ -35,7 +35,10 @@ class RunViews {
   search::SearchObserver* observer() { return display_ ? &*display_ : nullptr; }
 
   // After the search: writes the JSON file and the plot from `record`, then the closing
-  // line. `design` as it stood after reading; `threads` the threads that simulated.
+  // line and, when the simulated power lies more than three standard errors from the
+  // analytic one, a warning. The analytic figures are worked out only for the JSON file
+  // and the closing line. `design` as it stood after reading (with the bracket of a design
+  // that takes it from the analytic rate); `threads` the threads that simulated.
   void finish(const input::DesignParameters& design, const search::RunRecord& record,
               int32_t threads);
 
@@ -44,6 +47,7 @@ class RunViews {
 
  private:
   std::ostream& console_;
+  std::ostream& errors_;
   std::optional<ProgressDisplay> display_;
   std::unique_ptr<ConsoleGuard> guard_;
   std::unique_ptr<std::ostream> guarded_;

@@ -6,7 +6,8 @@
 
 #include "bounds/boundary_computation.h"
 #include "bounds/normal_distribution.h"
-#include "bounds/planned_looks.h"
+#include "bounds/look_schedule.h"
+#include "bounds/trial_boundaries.h"
 #include "input/accrual_profile.h"
 #include "report/run_error.h"
 #include "search/accrual_search.h"
@@ -18,9 +19,6 @@ namespace survseq::search {
 namespace {
 
 using input::DesignParameters;
-
-// The floor is this share of the null variance at the first analysis.
-constexpr float firstLookVarianceShare = 0.5f;
 
 constexpr float kBStep = 0.1f;
 constexpr float kSmallestUsableB = 0.001f;
@@ -141,7 +139,7 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
     throw RunError("fixed event targets need a given accrual rate or number of patients: with "
                    "them the power hardly moves with the rate, so there is nothing to search");
   }
-  const bounds::PlannedLooks planned = bounds::plannedLooks(design, design.accrualRate);
+  const bounds::LookSchedule planned = bounds::lookSchedule(design, design.accrualRate);
   record_.eventTargets = planned.eventTarget;
   record_.plannedLookTime = planned.time;
   prepareStatistics(design, planned.time, report);
@@ -187,7 +185,7 @@ void SimulationPass::prepareStatistics(DesignParameters& design,
                               std::span(variances).subspan(1, static_cast<size_t>(K)));
 
     // The information scale of the trials follows the rate of this pass.
-    design.informationFloor[s] = firstLookVarianceShare * variances[1];
+    design.informationFloor[s] = bounds::kInformationFloorShare * variances[1];
     design.informationCeiling[s] = variances[K];
   }
 }

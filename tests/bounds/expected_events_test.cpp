@@ -11,7 +11,7 @@
 #include "bounds/expected_events.h"
 #include "build_kind.h"
 #include "bounds/null_variance.h"
-#include "bounds/planned_looks.h"
+#include "bounds/look_schedule.h"
 #include "input/accrual_profile.h"
 #include "report/run_error.h"
 #include "sim/analysis_data.h"
@@ -164,7 +164,7 @@ TEST(PlannedInformation, FollowsTheEntryLawAndTheArmShares) {
   EXPECT_NEAR(v2[1] / v1[1], 8.0 / 9.0, 1e-6);
 }
 
-TEST(PlannedLooks, TargetsThatCannotBePlannedAreRefused) {
+TEST(LookSchedule, TargetsThatCannotBePlannedAreRefused) {
   struct Refused {
     input::AnalysisTiming timing;
     input::AnalysisCounts events;
@@ -181,7 +181,7 @@ TEST(PlannedLooks, TargetsThatCannotBePlannedAreRefused) {
     d.analysisTiming = r.timing;
     d.analysisEvents = r.events;
     d.analysisTimes = r.times;
-    EXPECT_THROW(plannedLooks(d, input::rateForPatients(d, 420)), RunError)
+    EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError)
         << r.events[2] << ' ' << r.times[2];
   }
 }

@@ -1,4 +1,4 @@
-#include "bounds/planned_looks.h"
+#include "bounds/look_schedule.h"
 
 // The event targets and planned times of event-driven analyses (from the expected events,
 // bounds/expected_events.h), and the expected null variance of a weighted log-rank score
@@ -62,8 +62,8 @@ double generalNullVariance(const DesignParameters& design, float rate, float rho
 
 }  // namespace
 
-PlannedLooks plannedLooks(const DesignParameters& design, float rate) {
-  PlannedLooks looks;
+LookSchedule lookSchedule(const DesignParameters& design, float rate) {
+  LookSchedule looks;
   looks.time = design.analysisTimes;
   if (design.analysisTiming == input::AnalysisTiming::Calendar) return looks;
   const int32_t K = design.analysisCount;

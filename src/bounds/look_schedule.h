@@ -7,7 +7,7 @@
 
 namespace survseq::bounds {
 
-struct PlannedLooks {
+struct LookSchedule {
   // Event-driven analyses: the events at which each analysis takes place; 0 otherwise.
   input::AnalysisCounts eventTarget{};
   // The calendar time of each analysis, or for event-driven analyses the time at which
@@ -18,7 +18,7 @@ struct PlannedLooks {
 // Calendar analyses: their times. Planned event targets: round(expectedEvents) at each
 // analysis time at `rate`; fixed targets: as given. Throws a RunError when the targets do
 // not strictly increase from at least 1, or when the expected events never reach one.
-PlannedLooks plannedLooks(const input::DesignParameters& design, float rate);
+LookSchedule lookSchedule(const input::DesignParameters& design, float rate);
 
 // The expected null variance of the statistic (rho, tau) at times[1..analysisCount].
 // With one accrual piece and 1:1 allocation this is nullVariances at those times; else

@@ -1,0 +1,69 @@
+#include "run/plan_command.h"
+
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "input/design_parameters.h"
+#include "input/parameter_file.h"
+#include "plan/analytic_rate.h"
+#include "report/run_error.h"
+#include "run/json_design.h"
+#include "run/json_results.h"
+#include "run/output_file.h"
+#include "run/plan_views.h"
+#include "run/program_info.h"
+
+namespace survseq::run {
+
+namespace {
+
+void readDesign(std::istream& in, std::ostream& errors, input::DesignParameters& design) {
+  // The plan writes no report: the file named on line 14 is left alone.
+  input::readParameterFile(in, errors, errors, design, [](const std::string&, int32_t) {});
+}
+
+int plan(std::istream& in, std::ostream& console, std::ostream& errors,
+         const std::string& jsonPath) {
+  try {
+    OutputFile jsonFile(jsonPath, "JSON file");
+    if (!jsonPath.empty()) jsonFile.create();
+    input::DesignParameters design;
+    readDesign(in, errors, design);
+    const plan::AnalyticPlan analytic = plan::planOfDesign(design);
+    const PlanBasis basis = plan::hasGivenSize(design) ? PlanBasis::GivenSize
+                                                       : PlanBasis::DesiredPower;
+    console << planText(design, analytic, basis) << std::flush;
+    if (!console) throw RunError("could not write to standard output");
+    if (!jsonPath.empty()) {
+      const nlohmann::ordered_json document = {
+          {"schema_version", kResultsSchemaVersion},
+          {"program", {{"name", "survseq"}, {"version", programVersion()}}},
+          {"design", designJson(design)},
+          {"plan", planJson(analytic, basis)}};
+      const auto replaceInvalid = nlohmann::ordered_json::error_handler_t::replace;
+      jsonFile.write(document.dump(2, ' ', false, replaceInvalid) + '\n');
+    }
+  } catch (const RunError& error) {
+    errors << "survseq: ";
+    if (error.line() > 0) errors << "line " << error.line() << ": ";
+    errors << error.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int runPlanFile(const std::string& path, std::istream& standardInput, std::ostream& console,
+                std::ostream& errors, const std::string& jsonPath) {
+  if (path == "-") return plan(standardInput, console, errors, jsonPath);
+  std::ifstream file(path, std::ios::binary);
+  if (!file.is_open()) {
+    errors << "survseq: could not open the parameter file '" << path << "'\n";
+    return 1;
+  }
+  return plan(file, console, errors, jsonPath);
+}
+
+}  // namespace survseq::run
