@@ -88,6 +88,12 @@ TEST(PlannedBoundaries, MatchAnIndependentRecursion) {
       {"Hwang-Shih-DeCani 1", input::SpendingFamily::HwangShihDeCani, 0, 1, hsd(1), {}},
       {"Kim-DeMets 3", input::SpendingFamily::KimDeMets, 0, 3,
        [&](double f) { return alpha * f * f * f; }, {}},
+      {"non-binding futility", input::SpendingFamily::Coded, input::OBrienFleming, 0,
+       obrienFleming, {0.0, 0.5}},
+      {"binding futility", input::SpendingFamily::Coded, input::OBrienFleming, 0, obrienFleming,
+       {0.0, 0.5}, true},
+      {"binding futility, Hwang-Shih-DeCani 1", input::SpendingFamily::HwangShihDeCani, 0, 1,
+       hsd(1), {0.0, 0.5}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
