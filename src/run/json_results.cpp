@@ -27,10 +27,28 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
            shortestDouble(iteration.nullVariances[static_cast<size_t>(s)][static_cast<size_t>(k)])},
           {"stopped", look.stoppedCount},
           {"stopped_share", shortestDouble(stoppedShare)},
+          {"futility_stopped", look.futilityStoppedCount},
+          {"futility_stopped_share", shortestDouble(static_cast<float>(
+                                         double(look.futilityStoppedCount) / design.simulationCount))},
           {"reached", look.reachedCount},
           {"mean_critical_value", meanOver(look, look.meanCriticalValue)},
           {"mean_events", meanOver(look, look.meanEventCount)},
           {"mean_information", meanOver(look, look.meanInformation)}};
+}
+
+// The boundaries planned for the statistic at the iteration's planned information.
+json plannedLooksJson(const input::DesignParameters& design, const bounds::PlannedLooks& planned) {
+  json looks = json::array();
+  for (int32_t k = 1; k <= design.analysisCount; ++k) {
+    const bounds::PlannedLook& look = planned[static_cast<size_t>(k)];
+    looks.push_back({{"look", k},
+                     {"information_fraction", shortestDouble(look.informationFraction)},
+                     {"efficacy_z", shortestDouble(look.efficacyZ)},
+                     {"nominal_p", shortestDouble(look.nominalP)},
+                     {"futility_z", look.hasFutilityBound ? json(shortestDouble(look.futilityZ))
+                                                          : json(nullptr)}});
+  }
+  return looks;
 }
 
 json iterationJson(const input::DesignParameters& design,
@@ -48,7 +66,9 @@ json iterationJson(const input::DesignParameters& design,
                           {"power", shortestDouble(summary.estimate.power)},
                           {"standard_error", shortestDouble(summary.estimate.standardError)},
                           {"average_stopping_time", shortestDouble(summary.averageStoppingTime)},
-                          {"looks", looks}});
+                          {"looks", looks},
+                          {"planned_looks",
+                           plannedLooksJson(design, iteration.statistics[i].plannedLooks)}});
   }
   return {{"iteration", iteration.iterationNumber},
           {"accrual_rate", shortestDouble(iteration.accrualRate)},

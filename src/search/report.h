@@ -13,6 +13,8 @@
 
 namespace survseq::search {
 
+struct StatisticRecord;
+
 enum class SearchOutcome { UpperBoundTooSmall, LowerBoundTooBig, WithinTwoStandardErrors, IterationLimit };
 
 // Power of one statistic over the trials of a pass, with its binomial standard error.
@@ -64,6 +66,10 @@ class Report {
   void writeNoEntryNote(float analysisTime, int32_t trialNumber);
   void writePassResults(const input::DesignParameters& design,
                         std::span<const StatisticSummary> statistics);
+  // For designs that use what only the keyed file can state: the planned boundary table of
+  // statistic `statistic`, with the trials that stopped for futility at each look.
+  void writePlannedLooks(const input::DesignParameters& design, int32_t statistic,
+                         const StatisticRecord& record);
 
   void writeClosingBlock(SearchOutcome outcome, const ClosingValues& values);
   void writeHaybittleBWarning(float bInput, float bUsed);
