@@ -35,7 +35,9 @@ namespace {
 // Bisection steps on [0, kBoundaryCap]: the bracket shrinks below 1e-9.
 constexpr int kBisectionSteps = 33;
 
-double standardDensity(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi); }
+double standardDensity(double x) {
+  return std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi);
+}
 double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
 
 // The sub-density of one analysis at the 24 nodes of its continuation region, each value

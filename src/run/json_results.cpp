@@ -21,6 +21,8 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
               int32_t s, int32_t k) {
   const auto& look = iteration.statistics[static_cast<size_t>(s - 1)].looks[static_cast<size_t>(k)];
   const float stoppedShare = static_cast<float>(double(look.stoppedCount) / design.simulationCount);
+  const float futilityShare =
+      static_cast<float>(double(look.futilityStoppedCount) / design.simulationCount);
   return {{"look", k},
           {"time", shortestDouble(design.analysisTimes[static_cast<size_t>(k)])},
           {"null_variance",
@@ -28,8 +30,7 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
           {"stopped", look.stoppedCount},
           {"stopped_share", shortestDouble(stoppedShare)},
           {"futility_stopped", look.futilityStoppedCount},
-          {"futility_stopped_share", shortestDouble(static_cast<float>(
-                                         double(look.futilityStoppedCount) / design.simulationCount))},
+          {"futility_stopped_share", shortestDouble(futilityShare)},
           {"reached", look.reachedCount},
           {"mean_critical_value", meanOver(look, look.meanCriticalValue)},
           {"mean_events", meanOver(look, look.meanEventCount)},

@@ -10,6 +10,7 @@
 #include "build_kind.h"
 #include "input/parameter_file.h"
 #include "program_runner.h"
+#include "report/output_line.h"
 #include "search/simulation_pass.h"
 #include "sim/uniform_generator.h"
 
@@ -80,7 +81,15 @@ TEST(SpendingAndFutility, TypeOneErrorUnderTheNullHypothesis) {
     const StatisticRecord& statistic = pass.record.statistics[0];
     const double rate = statistic.summary.estimate.power;
     int32_t futilityStops = 0;
-    for (int32_t k = 1; k <= 3; ++k) futilityStops += statistic.looks[static_cast<size_t>(k)].futilityStoppedCount;
+    for (const LookFigures& look : statistic.looks) futilityStops += look.futilityStoppedCount;
+    // The report shows the planned table of these keyed-only designs, with the futility
+    // stops of each interim look.
+    const size_t table = pass.report.find("Planned boundaries of statistic 1:\n");
+    ASSERT_NE(table, std::string::npos);
+    if (c.rule != Rule::None) {
+      const int32_t firstLook = statistic.looks[1].futilityStoppedCount;
+      EXPECT_NE(pass.report.find(report::formatInteger(firstLook, 16), table), std::string::npos);
+    }
     if (c.rule == Rule::None) {
       EXPECT_EQ(futilityStops, 0);
       EXPECT_NEAR(rate, alpha, tolerance);
