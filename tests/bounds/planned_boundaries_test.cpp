@@ -116,7 +116,7 @@ TEST(PlannedBoundaries, MatchAnIndependentRecursion) {
 
     Doubles spent, lower;
     for (double f : t) spent.push_back(f < 1 ? c.spent(f) : alpha);
-    for (size_t i = 0; i < t.size(); ++i) lower.push_back(c.binding ? c.futility[i] : none);
+    for (size_t i = 0; i + 1 < t.size(); ++i) lower.push_back(c.binding ? c.futility[i] : none);
     const Doubles expected = referenceBounds(t, spent, lower);
     for (int32_t k = 1; k <= 3; ++k) {
       const PlannedLook& look = looks[static_cast<size_t>(k)];
