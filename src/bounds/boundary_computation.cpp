@@ -16,24 +16,6 @@ namespace survseq::bounds {
 
 namespace {
 
-// At or below this last information the values carry no scale, and the analyses are
-// taken as equally spaced.
-constexpr float kSmallestInformation = 1.0e-4f;
-// Leading analyses with a smaller fraction have seen nothing and are skipped.
-constexpr float kSmallestFraction = 1.0e-8f;
-// An interim analysis this close to the previous retained one adds nothing.
-constexpr float kSmallestIncrement = 1.0e-5f;
-
-// The information of analyses 1..k as fractions of that of analysis k.
-void rescaleInformation(int32_t k, const input::AnalysisValues& t,
-                        input::AnalysisValues& fraction) {
-  if (t[k] > kSmallestInformation) {
-    for (int32_t j = 1; j <= k; ++j) fraction[j] = static_cast<float>(double(t[j]) / double(t[k]));
-  } else {
-    for (int32_t j = 1; j <= k; ++j) fraction[j] = static_cast<float>(double(j) / double(k));
-  }
-}
-
 // Half the probability that a path stays inside all boundaries up to analysis k
 // (two-sided), or 1/2 minus the probability that it crosses the upper one by then
 // (one-sided, with the earlier boundaries taken as symmetric).
@@ -43,6 +25,15 @@ float searchTarget(float cumulativeError, int32_t sides) {
 }
 
 }  // namespace
+
+void informationFractions(int32_t k, const input::AnalysisValues& t,
+                          input::AnalysisValues& fraction) {
+  if (t[k] > kSmallestInformation) {
+    for (int32_t j = 1; j <= k; ++j) fraction[j] = static_cast<float>(double(t[j]) / double(t[k]));
+  } else {
+    for (int32_t j = 1; j <= k; ++j) fraction[j] = static_cast<float>(double(j) / double(k));
+  }
+}
 
 void computeBoundary(int32_t k, const input::AnalysisValues& t,
                      const input::AnalysisValues& errorSplit, int32_t sides,
@@ -54,7 +45,7 @@ void computeBoundary(int32_t k, const input::AnalysisValues& t,
   }
 
   input::AnalysisValues fraction{};
-  rescaleInformation(k, t, fraction);
+  informationFractions(k, t, fraction);
 
   int32_t first = 1;
   // Written so that a fraction that is not a number (infinite information) is skipped.

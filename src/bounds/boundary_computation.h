@@ -21,6 +21,18 @@ float spentError(int32_t useFunction, float typeIError, float fraction, float in
 float designSpentError(const input::DesignParameters& design, float fraction, float information,
                        float floor);
 
+// At or below this last information the values carry no scale, and the analyses are
+// taken as equally spaced.
+inline constexpr float kSmallestInformation = 1.0e-4f;
+// Leading analyses with a smaller information fraction have seen nothing and are skipped.
+inline constexpr float kSmallestFraction = 1.0e-8f;
+// An interim analysis this close to the previous retained one adds nothing.
+inline constexpr float kSmallestIncrement = 1.0e-5f;
+
+// The information t[1..k] of analyses 1..k as fractions of that of analysis k.
+void informationFractions(int32_t k, const input::AnalysisValues& t,
+                          input::AnalysisValues& fraction);
+
 // The critical value c[k] of analysis k (1..MaxAnalyses) from the information
 // t[1..k], the cumulative error errorSplit[k] and the fixed values c[1..k-1].
 // boundaryFailed is 1 when the target could not be reached below kBoundaryCap.

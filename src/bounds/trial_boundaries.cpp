@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "bounds/binding_futility.h"
 #include "bounds/boundary_computation.h"
 #include "bounds/fixed_sample.h"
 #include "report/output_line.h"
@@ -9,7 +10,8 @@
 // The boundaries of a simulated trial follow its observed information: at each analysis
 // every statistic turns its information so far into a fraction of the planned maximum,
 // spends error accordingly and gets its critical value from the recursion, given the
-// values it was assigned at the earlier analyses of the same trial.
+// values it was assigned at the earlier analyses of the same trial. Under binding futility
+// the recursion also stops the paths below the futility bounds of the earlier analyses.
 
 namespace survseq::bounds {
 
@@ -65,8 +67,13 @@ float recursiveCriticalValue(int32_t analysis, float cumulativeError,
                              const input::DesignParameters& design, TrialBoundaryState& state,
                              StatisticRow& row) {
   state.errorSplit[analysis] = cumulativeError;
-  computeBoundary(analysis, row.information, state.errorSplit, design.sides, state.boundaryFailed,
-                  row.critical);
+  if (design.futility && design.futilityBinding) {
+    computeBindingBoundary(analysis, row.information, state.errorSplit, design.futilityZ,
+                           state.boundaryFailed, row.critical);
+  } else {
+    computeBoundary(analysis, row.information, state.errorSplit, design.sides,
+                    state.boundaryFailed, row.critical);
+  }
   return row.critical[analysis];
 }
 

@@ -20,6 +20,9 @@ namespace {
 // e - 1, so that the Pocock function spends all of alpha at fraction 1.
 constexpr float kEMinusOne = 1.71828f;
 
+// e^x stays finite in double precision up to x ~ 709.
+constexpr double kLargestExponent = 700.0;
+
 // 2 (1 - Phi(z_(alpha/2) / sqrt(fraction))): the error of a fixed two-sided boundary
 // on the Brownian-motion scale, very little early and alpha at fraction 1.
 float obrienFlemingError(float typeIError, float fraction) {
@@ -50,10 +53,14 @@ float haybittleTypeError(float information, float floor, float b) {
 
 float hwangShihDeCaniError(float typeIError, float fraction, float gamma) {
   if (gamma == 0.0f) return linearError(typeIError, fraction);
-  // expm1 keeps the ratio exact for gamma near 0.
-  const double g = gamma;
-  return static_cast<float>(double(typeIError) * std::expm1(-g * double(fraction)) /
-                            std::expm1(-g));
+  const double g = gamma, t = fraction;
+  // expm1 keeps the ratio exact for gamma near 0. For a strongly negative gamma e^(-gamma)
+  // would overflow: there the ratio is taken times e^gamma, (e^(gamma (1 - t)) - e^gamma) /
+  // (1 - e^gamma).
+  const double share = g > -kLargestExponent
+                           ? std::expm1(-g * t) / std::expm1(-g)
+                           : (std::exp(g * (1.0 - t)) - std::exp(g)) / -std::expm1(g);
+  return static_cast<float>(double(typeIError) * share);
 }
 
 float kimDeMetsError(float typeIError, float fraction, float exponent) {

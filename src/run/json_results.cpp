@@ -21,16 +21,20 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
               int32_t s, int32_t k) {
   const auto& look = iteration.statistics[static_cast<size_t>(s - 1)].looks[static_cast<size_t>(k)];
   const float stoppedShare = static_cast<float>(double(look.stoppedCount) / design.simulationCount);
+  const float futilityShare =
+      static_cast<float>(double(look.futilityStoppedCount) / design.simulationCount);
   json figures = {{"look", k},
-          {"time", shortestDouble(design.analysisTimes[static_cast<size_t>(k)])},
-          {"null_variance",
-           shortestDouble(iteration.nullVariances[static_cast<size_t>(s)][static_cast<size_t>(k)])},
-          {"stopped", look.stoppedCount},
-          {"stopped_share", shortestDouble(stoppedShare)},
-          {"reached", look.reachedCount},
-          {"mean_critical_value", meanOver(look, look.meanCriticalValue)},
-          {"mean_events", meanOver(look, look.meanEventCount)},
-          {"mean_information", meanOver(look, look.meanInformation)}};
+            {"time", shortestDouble(design.analysisTimes[static_cast<size_t>(k)])},
+            {"null_variance",
+             shortestDouble(iteration.nullVariances[static_cast<size_t>(s)][static_cast<size_t>(k)])},
+            {"stopped", look.stoppedCount},
+            {"stopped_share", shortestDouble(stoppedShare)},
+            {"futility_stopped", look.futilityStoppedCount},
+            {"futility_stopped_share", shortestDouble(futilityShare)},
+            {"reached", look.reachedCount},
+            {"mean_critical_value", meanOver(look, look.meanCriticalValue)},
+            {"mean_events", meanOver(look, look.meanEventCount)},
+            {"mean_information", meanOver(look, look.meanInformation)}};
   if (design.analysisTiming != input::AnalysisTiming::Calendar) {
     // Event-driven looks: "time" is where the planned information is taken.
     const auto i = static_cast<size_t>(k);
@@ -41,6 +45,21 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
                                : json(nullptr);
   }
   return figures;
+}
+
+// The boundaries planned for the statistic at the iteration's planned information.
+json plannedLooksJson(const input::DesignParameters& design, const bounds::PlannedLooks& planned) {
+  json looks = json::array();
+  for (int32_t k = 1; k <= design.analysisCount; ++k) {
+    const bounds::PlannedLook& look = planned[static_cast<size_t>(k)];
+    looks.push_back({{"look", k},
+                     {"information_fraction", shortestDouble(look.informationFraction)},
+                     {"efficacy_z", shortestDouble(look.efficacyZ)},
+                     {"nominal_p", shortestDouble(look.nominalP)},
+                     {"futility_z", look.hasFutilityBound ? json(shortestDouble(look.futilityZ))
+                                                          : json(nullptr)}});
+  }
+  return looks;
 }
 
 json iterationJson(const input::DesignParameters& design,
@@ -58,7 +77,9 @@ json iterationJson(const input::DesignParameters& design,
                           {"power", shortestDouble(summary.estimate.power)},
                           {"standard_error", shortestDouble(summary.estimate.standardError)},
                           {"average_stopping_time", shortestDouble(summary.averageStoppingTime)},
-                          {"looks", looks}});
+                          {"looks", looks},
+                          {"planned_looks",
+                           plannedLooksJson(design, iteration.statistics[i].plannedLooks)}});
   }
   return {{"iteration", iteration.iterationNumber},
           {"accrual_rate", shortestDouble(iteration.accrualRate)},

@@ -2,6 +2,7 @@
 // names the report file.
 
 #include <ostream>
+#include <span>
 #include <string>
 
 #include "report/output_line.h"
@@ -135,7 +136,28 @@ void Report::writeDesignEcho(const DesignParameters& design) {
   writeDropPoints(file_, design.dropOutTimes, design.dropOutRates, design.dropOutCount);
 
   if (design.boundaryMethod == input::LanDeMets) {
-    writePlainLine(file_, {useFunctionLine(design.useFunction)});
+    switch (design.spendingFamily) {
+      case input::SpendingFamily::HwangShihDeCani:
+        writePlainLine(file_, {"The Hwang-Shih-DeCani use function with gamma =",
+                               design.spendingGamma, " is specified."});
+        break;
+      case input::SpendingFamily::KimDeMets:
+        writePlainLine(file_, {"The Kim-DeMets use function with exponent =",
+                               design.spendingExponent, " is specified."});
+        break;
+      case input::SpendingFamily::Coded:
+        writePlainLine(file_, {useFunctionLine(design.useFunction)});
+        break;
+    }
+  }
+  if (design.futility) {
+    const auto interims = static_cast<size_t>(design.analysisCount - 1);
+    LaidOutLine()
+        .text(design.futilityBinding ? "The binding" : "The non-binding")
+        .text(" futility bounds of the interim looks are:")
+        .endLine()
+        .repeated(std::span(design.futilityZ).subspan(1, interims), 12, FixedGroup{1, 6, 2, 0})
+        .writeTo(file_);
   }
 }
 

@@ -13,6 +13,8 @@
 
 namespace survseq::search {
 
+struct StatisticRecord;
+
 // FixedRate: no search; the one iteration ran at the given rate or number of patients.
 enum class SearchOutcome {
   UpperBoundTooSmall,
@@ -71,6 +73,10 @@ class Report {
   void writeNoEntryNote(float analysisTime, int32_t trialNumber);
   void writePassResults(const input::DesignParameters& design,
                         std::span<const StatisticSummary> statistics);
+  // For designs that use what only the keyed file can state: the planned boundary table of
+  // statistic `statistic`, with the trials that stopped for futility at each look.
+  void writePlannedLooks(const input::DesignParameters& design, int32_t statistic,
+                         const StatisticRecord& record);
 
   void writeClosingBlock(SearchOutcome outcome, const ClosingValues& values);
   // The closing block of a run at a given rate: the rate, the patients per trial and the

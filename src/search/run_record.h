@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bounds/planned_boundaries.h"
 #include "input/design_parameters.h"
 #include "search/report.h"
 
@@ -20,12 +21,14 @@ struct LookFigures {
   float meanCriticalValue = 0.0f;
   float meanEventCount = 0.0f;
   float meanInformation = 0.0f;
+  int32_t futilityStoppedCount = 0;  // trials in which the statistic stopped here for futility
 };
 
 // One statistic over the trials of a pass: the report's figures and the per-analysis ones.
 struct StatisticRecord {
   StatisticSummary summary;
   std::array<LookFigures, input::MaxAnalyses + 1> looks{};  // [1..analysisCount]
+  bounds::PlannedLooks plannedLooks{};  // at the pass's planned information
 };
 
 // One iteration of the search.

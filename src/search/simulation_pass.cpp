@@ -86,6 +86,7 @@ class PassTrials final : public TrialWork {
         ++results_.rejectionCount[look.statistic];
         ++sums.stoppedCount;
       }
+      if (look.futilityStopped) ++sums.futilityStoppedCount;
     }
     for (int32_t s = 1; s <= design_.statisticCount; ++s) {
       if (outcome.addsStoppingTime[s]) results_.stoppingTimeSum[s] += outcome.stoppingTime[s];
@@ -146,6 +147,7 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   if (design.boundaryMethod == input::LanDeMets && input::usesHaybittleTypeFunction(design)) {
     checkUseFunctionB(design, report);
   }
+  planBoundaries(design);
 
   const int32_t subjectCount = input::patientsAtRate(design, design.accrualRate);
   if (subjectCount > patientCapacity_) {
@@ -228,6 +230,15 @@ void SimulationPass::checkUseFunctionB(DesignParameters& design, Report& report)
   }
 }
 
+// The boundaries each statistic would have at its planned information, with the b of
+// this pass.
+void SimulationPass::planBoundaries(const DesignParameters& design) {
+  for (int32_t s = 1; s <= design.statisticCount; ++s) {
+    plannedLooks_[static_cast<size_t>(s)] = bounds::plannedBoundaries(
+        design, record_.nullVariances[static_cast<size_t>(s)], design.haybittleB);
+  }
+}
+
 void SimulationPass::writeResults(const DesignParameters& design, Report& report) {
   std::array<StatisticSummary, input::MaxStatistics> summaries{};
   const auto count = static_cast<size_t>(design.statisticCount);
@@ -239,11 +250,12 @@ void SimulationPass::writeResults(const DesignParameters& design, Report& report
     summaries[i].averageStoppingTime = static_cast<float>(
         double(results_.stoppingTimeSum[s]) / double(static_cast<float>(design.simulationCount)));
 
-    StatisticRecord statistic{summaries[i], {}};
+    StatisticRecord statistic{summaries[i], {}, plannedLooks_[i + 1]};
     for (int32_t k = 1; k <= design.analysisCount; ++k) {
       const PassResults::LookSums& sums = results_.lookSums[i + 1][static_cast<size_t>(k)];
       LookFigures& look = statistic.looks[static_cast<size_t>(k)];
       look.stoppedCount = sums.stoppedCount;
+      look.futilityStoppedCount = sums.futilityStoppedCount;
       look.reachedCount = sums.reachedCount;
       if (sums.reachedCount > 0) {
         look.meanCriticalValue = static_cast<float>(sums.criticalValueSum / sums.reachedCount);
@@ -264,6 +276,11 @@ void SimulationPass::writeResults(const DesignParameters& design, Report& report
       }
     }
     report.writeEventLooks(design.analysisCount, record_.eventTargets, record_.meanLookTime);
+  }
+  if (input::usesKeyedOnlyFeatures(design)) {
+    for (size_t i = 0; i < count; ++i) {
+      report.writePlannedLooks(design, static_cast<int32_t>(i + 1), record_.statistics[i]);
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "bounds/planned_boundaries.h"
 #include "input/design_parameters.h"
 #include "search/report.h"
 #include "search/run_record.h"
@@ -19,6 +20,7 @@ struct PassResults {
 
   struct LookSums {
     int32_t stoppedCount = 0;
+    int32_t futilityStoppedCount = 0;
     int32_t reachedCount = 0;
     // Summed in double: ten thousand single-precision terms would lose the last digits
     // of the means.
@@ -66,12 +68,14 @@ class SimulationPass {
   void fixHaybittleBoundary(input::DesignParameters& design,
                             const input::AnalysisValues& nullVariances, Report& report);
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
+  void planBoundaries(const input::DesignParameters& design);
   void writeResults(const input::DesignParameters& design, Report& report);
 
   int32_t patientCapacity_;
   TrialPipeline pipeline_;
   PassResults results_;
   IterationRecord record_;
+  std::array<bounds::PlannedLooks, input::MaxStatistics + 1> plannedLooks_{};
 };
 
 }  // namespace survseq::search

@@ -18,7 +18,7 @@ input::DesignParameters endingAt(const input::DesignParameters& design, int32_t 
 }
 
 void addLook(TrialOutcome& outcome, int32_t statistic, int32_t analysis, float criticalValue,
-             int32_t eventCount, float information, bool rejected) {
+             int32_t eventCount, float information, bool rejected, bool futilityStopped = false) {
   TrialOutcome::Look& look = outcome.looks[static_cast<size_t>(outcome.lookCount++)];
   look.statistic = statistic;
   look.analysis = analysis;
@@ -26,6 +26,7 @@ void addLook(TrialOutcome& outcome, int32_t statistic, int32_t analysis, float c
   look.eventCount = eventCount;
   look.information = information;
   look.rejected = rejected;
+  look.futilityStopped = futilityStopped;
 }
 
 }  // namespace
@@ -90,14 +91,16 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
       const float criticalValue = criticalValueAt(s, k);
       // A statistic that is not a number fails both comparisons and never rejects.
       const bool rejects = z >= criticalValue || (design.sides == 2 && z <= -criticalValue);
+      // At an interim look a statistic below its futility bound stops without rejecting.
+      const bool futile = design.futility && k < K && !rejects && z < design.futilityZ[k];
       addLook(outcome, s, k, criticalValue, statistics.eventCount,
-              statistics.statisticVariance[s], rejects);
-      if (rejects) {
+              statistics.statisticVariance[s], rejects, futile);
+      if (rejects || futile) {
         stopped[s] = true;
         ++stoppedCount;
       }
-      // A statistic stops at an interim rejection or at the last analysis, either way.
-      if (k == K || rejects) {
+      // A statistic stops at an interim rejection or futility stop, or at the last analysis.
+      if (k == K || rejects || futile) {
         outcome.addsStoppingTime[s] = true;
         outcome.stoppingTime[s] = t;
       }

@@ -3,7 +3,7 @@
 // One simulated trial from its generated patients to what it contributes to the pass:
 // for every analysis, while some statistic is still running, the data as seen at that
 // time, the statistics, the critical values from the trial's own information, and the
-// reject-and-stop decision of each statistic. The design is only read, so trials can be
+// reject-and-stop decision of each statistic (or its stop for futility). The design is only read, so trials can be
 // analysed on any thread; what a trial contributes is merged in trial order by the pass.
 
 #include <array>
@@ -30,11 +30,13 @@ struct TrialOutcome {
     int32_t eventCount = 0;  // 0 when nobody had entered
     float information = 0.0f;
     bool rejected = false;
+    bool futilityStopped = false;  // below the futility bound of an interim look
   };
   std::array<Look, input::MaxStatistics * input::MaxAnalyses> looks{};
   int32_t lookCount = 0;
   // The time each statistic adds to its stopping-time sum, if any: the analysis time of
-  // an interim rejection, or the last analysis time for a statistic that got there.
+  // an interim rejection or futility stop, or the last analysis time for a statistic that
+  // got there.
   std::array<bool, input::MaxStatistics + 1> addsStoppingTime{};
   input::StatisticValues stoppingTime{};
   // Event-driven analyses only: the looks the trial took (1..takenLooks) and their

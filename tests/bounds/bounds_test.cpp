@@ -67,6 +67,29 @@ TEST(UseFunctions, ShapesAndHaybittleType) {
   EXPECT_NEAR(spentError(7, 0.05f, 0.9f, 40, 20, 3), doubled, 3e-7 * doubled);
 }
 
+TEST(UseFunctions, SpendingFamilies) {
+  using input::SpendingFamily;
+  struct Case { SpendingFamily family; float parameter, fraction; double expected; };
+  const double hsdMinus4 = 0.025 * (1 - std::exp(2.0)) / (1 - std::exp(4.0));
+  const double hsd1 = 0.025 * (1 - std::exp(-0.5)) / (1 - std::exp(-1.0));
+  for (const Case& c : {Case{SpendingFamily::HwangShihDeCani, -4, 0.5f, hsdMinus4},
+                        Case{SpendingFamily::HwangShihDeCani, 1, 0.5f, hsd1},
+                        Case{SpendingFamily::HwangShihDeCani, 0, 0.3f, 0.025 * 0.3},
+                        Case{SpendingFamily::HwangShihDeCani, 1e-7f, 0.3f, 0.025 * 0.3},
+                        Case{SpendingFamily::HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
+                        Case{SpendingFamily::HwangShihDeCani, -1000, 1, 0.025},
+                        Case{SpendingFamily::HwangShihDeCani, 1000, 0.1f, 0.025},
+                        Case{SpendingFamily::KimDeMets, 3, 0.5f, 0.025 / 8},
+                        Case{SpendingFamily::KimDeMets, 0.5f, 0.25f, 0.025 / 2}}) {
+    input::DesignParameters d;
+    d.typeIError = 0.025f;
+    d.spendingFamily = c.family;
+    d.spendingGamma = d.spendingExponent = c.parameter;
+    EXPECT_NEAR(designSpentError(d, c.fraction, 0, 0), c.expected, 1e-4 * c.expected)
+        << c.parameter << ' ' << c.fraction;
+  }
+}
+
 // c(k) at the last of the analyses with information t, given the earlier values c.
 float boundaryAt(const Floats& t, const Floats& c, float alpha = 0.05f, int32_t sides = 2,
                  int32_t* failed = nullptr) {

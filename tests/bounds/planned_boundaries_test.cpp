@@ -67,7 +67,9 @@ TEST(PlannedBoundaries, MatchAnIndependentRecursion) {
   const double alpha = 0.025, none = -12.0;
   const double zHalfAlpha = 2.241402727604947;  // Phi^-1(1 - alpha/2)
   using Spending = std::function<double(double)>;
-  const Spending obrienFleming = [&](double f) { return 2.0 * upperTail(zHalfAlpha / std::sqrt(f)); };
+  const Spending obrienFleming = [&](double f) {
+    return 2.0 * upperTail(zHalfAlpha / std::sqrt(f));
+  };
   const Spending pocock = [&](double f) { return alpha * std::log(1.0 + (M_E - 1.0) * f); };
   const auto hsd = [&](double gamma) {
     return Spending([=](double f) { return alpha * std::expm1(-gamma * f) / std::expm1(-gamma); });
@@ -88,6 +90,12 @@ TEST(PlannedBoundaries, MatchAnIndependentRecursion) {
       {"Hwang-Shih-DeCani 1", input::SpendingFamily::HwangShihDeCani, 0, 1, hsd(1), {}},
       {"Kim-DeMets 3", input::SpendingFamily::KimDeMets, 0, 3,
        [&](double f) { return alpha * f * f * f; }, {}},
+      {"non-binding futility", input::SpendingFamily::Coded, input::OBrienFleming, 0,
+       obrienFleming, {0.0, 0.5}},
+      {"binding futility", input::SpendingFamily::Coded, input::OBrienFleming, 0, obrienFleming,
+       {0.0, 0.5}, true},
+      {"binding futility, Hwang-Shih-DeCani 1", input::SpendingFamily::HwangShihDeCani, 0, 1,
+       hsd(1), {0.0, 0.5}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -101,12 +109,14 @@ TEST(PlannedBoundaries, MatchAnIndependentRecursion) {
     d.spendingGamma = d.spendingExponent = c.parameter;
     d.futility = !c.futility.empty();
     d.futilityBinding = c.binding;
-    for (size_t i = 0; i < c.futility.size(); ++i) d.futilityZ[i + 1] = static_cast<float>(c.futility[i]);
+    for (size_t i = 0; i < c.futility.size(); ++i) {
+      d.futilityZ[i + 1] = static_cast<float>(c.futility[i]);
+    }
     const PlannedLooks looks = plannedBoundaries(d, {0, 40, 60, 80}, 0.0f);
 
     Doubles spent, lower;
     for (double f : t) spent.push_back(f < 1 ? c.spent(f) : alpha);
-    for (size_t i = 0; i < t.size(); ++i) lower.push_back(c.binding ? c.futility[i] : none);
+    for (size_t i = 0; i + 1 < t.size(); ++i) lower.push_back(c.binding ? c.futility[i] : none);
     const Doubles expected = referenceBounds(t, spent, lower);
     for (int32_t k = 1; k <= 3; ++k) {
       const PlannedLook& look = looks[static_cast<size_t>(k)];
@@ -129,16 +139,18 @@ TEST(PlannedBoundaries, EveryBoundaryMethod) {
   d.errorSplit = {0, 0.002f, 0.01f, 0.025f};
   d.boundaryValues = {0, 3.1f, 2.6f, 2.1f};
   const double none = -12.0, nan = NAN;
+  const Doubles t = {0.5, 0.75, 1};
   struct Case { int32_t method; Doubles expected; };
   const Case cases[] = {
-      {input::Haybittle, referenceBounds({0.5, 0.75, 1}, {nan, nan, 0.025}, {none, none}, {3, 3, nan})},
-      {input::ErrorSplit, referenceBounds({0.5, 0.75, 1}, {0.002, 0.01, 0.025}, {none, none})},
+      {input::Haybittle, referenceBounds(t, {nan, nan, 0.025}, {none, none}, {3, 3, nan})},
+      {input::ErrorSplit, referenceBounds(t, {0.002, 0.01, 0.025}, {none, none})},
       {input::GivenBoundaries, {3.1, 2.6, 2.1}}};
   for (const Case& c : cases) {
     d.boundaryMethod = c.method;
     const PlannedLooks looks = plannedBoundaries(d, {0, 40, 60, 80}, 3.0f);
     for (int32_t k = 1; k <= 3; ++k) {
-      EXPECT_NEAR(looks[static_cast<size_t>(k)].efficacyZ, c.expected[k - 1], 1e-3) << c.method << k;
+      EXPECT_NEAR(looks[static_cast<size_t>(k)].efficacyZ, c.expected[k - 1], 1e-3)
+          << c.method << k;
     }
   }
 }

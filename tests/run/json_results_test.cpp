@@ -73,8 +73,10 @@ void expectIterationInReport(const json& iteration, int32_t analysisCount, Repor
 }
 
 // What the per-look figures must add up to: every trial reaches the first look, those
-// that stop leave, the stops make the power, and stops and survivors make the average
-// stopping time. Given critical values are the mean at every look reached.
+// that stop (by rejecting or for futility) leave, the rejections make the power, and stops
+// and survivors make the average stopping time. Given critical values are the mean at
+// every look reached. The planned table ends at information fraction 1 and gives each
+// bound's nominal p.
 void expectLooksAddUp(const json& statistic, const json& design) {
   const json& boundary = design["boundary"];
   const bool given = boundary["method"] == "given_critical_values";
@@ -90,11 +92,22 @@ void expectLooksAddUp(const json& statistic, const json& design) {
     EXPECT_EQ(asFloat(look["time"]), asFloat(times[k]));
     EXPECT_EQ(look["reached"].get<int32_t>(), reached);
     const int32_t stoppedHere = look["stopped"].get<int32_t>();
+    const int32_t futile = look["futility_stopped"].get<int32_t>();
     EXPECT_EQ(asFloat(look["stopped_share"]), static_cast<float>(double(stoppedHere) / trials));
+    EXPECT_EQ(asFloat(look["futility_stopped_share"]), static_cast<float>(double(futile) / trials));
     const bool last = k + 1 == statistic["looks"].size();
-    stoppingTimes += (last ? reached : stoppedHere) * double(asFloat(times[k]));
+    stoppingTimes += (last ? reached : stoppedHere + futile) * double(asFloat(times[k]));
     stopped += stoppedHere;
-    reached -= stoppedHere;
+    reached -= stoppedHere + futile;
+
+    const json& planned = statistic["planned_looks"][k];
+    EXPECT_EQ(planned["look"].get<size_t>(), k + 1);
+    if (last) {  // the last look has no futility bound
+      EXPECT_EQ(planned["information_fraction"], 1.0);
+      EXPECT_TRUE(planned["futility_z"].is_null());
+    }
+    EXPECT_NEAR(planned["nominal_p"].get<double>(),
+                0.5 * std::erfc(planned["efficacy_z"].get<double>() / std::sqrt(2.0)), 1e-7);
     if (look["reached"].get<int32_t>() == 0) {
       EXPECT_TRUE(look["mean_critical_value"].is_null());
     } else {

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "report/output_line.h"
+
 namespace survseq::search {
 namespace {
 
@@ -39,6 +41,33 @@ TEST(ReportLayout, UnknownUseFunctionIsEchoedAsLinearAndOnlyUnderLanDeMets) {
   std::ostringstream haybittle;
   Report(console, haybittle).writeDesignEcho(design);
   EXPECT_EQ(haybittle.str().find("use function"), std::string::npos);
+}
+
+TEST(ReportLayout, SpendingFamiliesAndFutilityBoundsAreEchoed) {
+  input::DesignParameters design;
+  design.analysisCount = 3;
+  design.statisticCount = 1;
+  design.boundaryMethod = input::LanDeMets;
+  design.futilityZ = {0, 0.0f, 0.5f};
+  struct Case { input::SpendingFamily family; bool futility, binding; std::string line; };
+  const std::string gamma = report::formatPlainReal(-4.0f);
+  for (const Case& c :
+       {Case{input::SpendingFamily::HwangShihDeCani, false, false,
+             " The Hwang-Shih-DeCani use function with gamma =" + gamma + " is specified.\n"},
+        Case{input::SpendingFamily::KimDeMets, false, false,
+             " The Kim-DeMets use function with exponent =" + gamma + " is specified.\n"},
+        Case{input::SpendingFamily::Coded, true, false,
+             "The non-binding futility bounds of the interim looks are:\n   0.00   0.50\n"},
+        Case{input::SpendingFamily::Coded, true, true,
+             "The binding futility bounds of the interim looks are:\n   0.00   0.50\n"}}) {
+    design.spendingFamily = c.family;
+    design.spendingGamma = design.spendingExponent = -4.0f;
+    design.futility = c.futility;
+    design.futilityBinding = c.binding;
+    std::ostringstream console, file;
+    Report(console, file).writeDesignEcho(design);
+    EXPECT_NE(file.str().find(c.line), std::string::npos) << file.str();
+  }
 }
 
 TEST(ReportLayout, GivenBoundariesSpillAfterTwelveValues) {
