@@ -17,9 +17,9 @@ json reals(const Values& values, int32_t first, int32_t last) {
   return array;
 }
 
-// A survival curve with its first point (0, 1), as the report lists it.
+// A survival curve by its points after (0, 1), as the keyed design file gives it.
 json curve(const input::SurvivalCurve& c) {
-  return {{"times", reals(c.x, 0, c.count)}, {"survival", reals(c.s, 0, c.count)}};
+  return {{"times", reals(c.x, 1, c.count)}, {"survival", reals(c.s, 1, c.count)}};
 }
 
 json boundary(const input::DesignParameters& d) {
@@ -69,8 +69,8 @@ json alternative(const input::DesignParameters& d) {
   }
   const input::SurvivalCurve& c = d.alternativeCurve;
   return {{"kind", "survival_curve"},
-          {"times", reals(c.x, 0, c.count)},
-          {"survival", reals(c.s, 0, c.count)}};
+          {"times", reals(c.x, 1, c.count)},
+          {"survival", reals(c.s, 1, c.count)}};
 }
 
 json dropPoints(const input::DropPointValues& times, const input::DropPointValues& rates,
