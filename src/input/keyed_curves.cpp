@@ -151,6 +151,10 @@ void readAlternative(const KeyedTable& root, DesignParameters& design) {
     readHazardRatios(table, design);
     return;
   }
+  if (!hasCurve(table)) {
+    table.fail("hazard_ratio", "give hazard_ratio, interval_ends and hazard_ratios, or the "
+                               "treatment arm's survival curve");
+  }
   design.alternativeKind = SurvivalCurveGiven;
   readCurve(table, "the treatment curve", design.alternativeCurve);
   design.hazardRatioCount = design.alternativeCurve.count;

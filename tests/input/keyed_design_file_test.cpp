@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -178,6 +179,11 @@ TEST(KeyedDesignFile, DefaultsAndTheKeyedOnlyKeysFillTheRecord) {
   EXPECT_EQ(plain.censoringControl.s[1], 1.0f);
   EXPECT_EQ(plain.dropInRates[1], 0.0f);
   EXPECT_FALSE(usesKeyedOnlyFeatures(plain));
+  // The template (survseq --template toml) is a design that runs as it stands.
+  std::ifstream templateFile(std::string(SURVSEQ_SOURCE_DIR) + "/examples/defaults.toml");
+  std::ostringstream templateText;
+  templateText << templateFile.rdbuf();
+  EXPECT_EQ(errorOf(templateText.str()), "no error");
 
   const DesignParameters keyed = read(
       edited(2, "analysis_times = [12.0, 24.0, 36.0]\nanalysis_timing = \"events\"\n"
