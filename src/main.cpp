@@ -45,6 +45,8 @@ constexpr const char* kExamples =
     "Repair messages go to standard output, the report to the file the design names,\n"
     "progress to standard error when it is a terminal.";
 
+// Runs one command once the command line is parsed: its exit status, or -1 when the
+// command line asked for another command.
 using Command = std::function<int()>;
 
 // A check of an option's value whose message is `rule`.
@@ -118,11 +120,11 @@ Command addRunCommand(CLI::App& app) {
     } else if (s->progress) {
       s->options.progress = run::ProgressMode::Lines;
     }
-    std::optional<run::DesignFormat> format;
     if (!s->format.empty()) {
-      format = s->format == "toml" ? run::DesignFormat::Keyed : run::DesignFormat::Positional;
+      s->options.format =
+          s->format == "toml" ? run::DesignFormat::Keyed : run::DesignFormat::Positional;
     }
-    return run::runDesignFile(s->file, std::cin, std::cout, std::cerr, s->options, format);
+    return run::runDesignFile(s->file, std::cin, std::cout, std::cerr, s->options);
   };
 }
 
