@@ -192,6 +192,7 @@ TEST(KeyedDesignFile, DefaultsAndTheKeyedOnlyKeysFillTheRecord) {
       "[boundary]\nuse_function = \"hwang_shih_decani\"\ngamma = -4\n"
       "[censoring_control]\ninterval_ends = [10.0, 20.0]\nhazard_rates = [0.1, 0.0]\n");
   EXPECT_EQ(keyed.analysisTiming, AnalysisTiming::PlannedEvents);
+  EXPECT_EQ(keyed.hazardRatioCuts[1], kLatestAnalysisTime);  // looks may come late
   EXPECT_EQ(keyed.allocationRatio, 2.0f);
   EXPECT_TRUE(keyed.futility && keyed.futilityBinding);
   EXPECT_EQ(keyed.futilityZ[2], 0.25f);
