@@ -45,7 +45,7 @@ size_t editDistance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
-// A real of the document as a finite float; `what` describes it in errors.
+// A number of the document as a finite float in `value`; otherwise what is wrong with it.
 std::optional<std::string> realFault(const toml::node& node, float& value) {
   double number = 0.0;
   if (const auto* whole = node.as_integer()) {
@@ -63,6 +63,7 @@ std::optional<std::string> realFault(const toml::node& node, float& value) {
   return std::nullopt;
 }
 
+// A whole number of the document as an int32_t in `value`; otherwise what is wrong with it.
 std::optional<std::string> wholeFault(const toml::node& node, int32_t& value) {
   const auto* whole = node.as_integer();
   if (whole == nullptr) return std::string("must be a whole number, not ") + typeName(node);
@@ -80,14 +81,7 @@ std::string countText(size_t minLength, size_t maxLength) {
   return std::to_string(minLength) + " to " + std::to_string(maxLength);
 }
 
-}  // namespace
-
-std::string sourceLocation(const std::string& fileName, const toml::source_region& where) {
-  const auto line = where.begin.line == 0 ? 1u : where.begin.line;
-  const auto column = where.begin.column == 0 ? 1u : where.begin.column;
-  return fileName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
-}
-
+// The known key nearest to `key` by edit distance, empty when none is near.
 std::string nearestKey(std::string_view key, const std::vector<std::string_view>& known) {
   std::string best;
   size_t bestDistance = std::max<size_t>(2, key.size() / 3) + 1;
@@ -99,6 +93,14 @@ std::string nearestKey(std::string_view key, const std::vector<std::string_view>
     }
   }
   return best;
+}
+
+}  // namespace
+
+std::string sourceLocation(const std::string& fileName, const toml::source_region& where) {
+  const auto line = where.begin.line == 0 ? 1u : where.begin.line;
+  const auto column = where.begin.column == 0 ? 1u : where.begin.column;
+  return fileName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
 }
 
 KeyedTable::KeyedTable(const toml::table& table, std::string path, const std::string& fileName,

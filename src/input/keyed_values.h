@@ -64,7 +64,4 @@ class KeyedTable {
 // "file:line:col: " of a source position; 1:1 when the position is unknown.
 std::string sourceLocation(const std::string& fileName, const toml::source_region& where);
 
-// The known key nearest to `key` by edit distance, empty when none is near.
-std::string nearestKey(std::string_view key, const std::vector<std::string_view>& known);
-
 }  // namespace survseq::input
