@@ -8,9 +8,14 @@
 
 namespace survseq::run {
 
+DesignFormat formatOfName(const std::string& path) {
+  return path.ends_with(".toml") ? DesignFormat::Keyed : DesignFormat::Positional;
+}
+
 int runDesignFile(const std::string& path, std::istream& standardInput, std::ostream& console,
-                  std::ostream& errors, const RunOptions& options) {
+                  std::ostream& errors, RunOptions options) {
   if (path == "-") return runDesign(standardInput, console, errors, options);
+  if (!options.format) options.format = formatOfName(path);
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
     errors << "survseq: the parameter file '" << path << "' is a directory\n";
@@ -24,7 +29,7 @@ int runDesignFile(const std::string& path, std::istream& standardInput, std::ost
     errors << '\n';
     return 1;
   }
-  return runDesign(file, console, errors, options);
+  return runDesign(file, console, errors, options, path);
 }
 
 }  // namespace survseq::run

@@ -4,10 +4,10 @@
 #include <new>
 
 #include "input/design_parameters.h"
-#include "input/parameter_file.h"
 #include "report/report_file.h"
 #include "report/run_error.h"
 #include "run/analytic_comparison.h"
+#include "run/design_reading.h"
 #include "run/run_views.h"
 #include "run/thread_count.h"
 #include "search/accrual_search.h"
@@ -48,14 +48,16 @@ int reportFailure(const char* what, int32_t line, report::ReportFile& reportFile
 }  // namespace
 
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
-              const RunOptions& options) {
+              const RunOptions& options, const std::string& designName) {
   input::DesignParameters design;
   report::ReportFile reportFile;
   RunViews views(options, console, errors);
   try {
     views.createFiles();
     const int32_t threads = threadsToUse(options.threads);
-    input::readParameterFile(parameters, views.console(), errors, design, reportFile);
+    readDesign(parameters,
+               DesignSource{options.format.value_or(DesignFormat::Positional), designName},
+               views.console(), errors, design, reportFile);
     const std::string bracketNote = design.accrualForm == input::AccrualForm::AnalyticBracket
                                         ? takeAnalyticBracket(design)
                                         : std::string();

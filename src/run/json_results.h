@@ -16,7 +16,7 @@
 namespace survseq::run {
 
 // Raised whenever a key changes meaning or goes away; new keys keep the number.
-inline constexpr int32_t kResultsSchemaVersion = 1;
+inline constexpr int32_t kResultsSchemaVersion = 2;
 
 // `design` as it stood after reading (before the search moved its bracket);
 // `analyticRate` the analytic accrual rate, none when the design has none.

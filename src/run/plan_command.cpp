@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include "input/design_parameters.h"
-#include "input/parameter_file.h"
 #include "plan/analytic_rate.h"
 #include "report/run_error.h"
+#include "run/design_reading.h"
 #include "run/json_design.h"
 #include "run/json_results.h"
 #include "run/output_file.h"
@@ -18,18 +18,13 @@ namespace survseq::run {
 
 namespace {
 
-void readDesign(std::istream& in, std::ostream& errors, input::DesignParameters& design) {
-  // The plan writes no report: the file named on line 14 is left alone.
-  input::readParameterFile(in, errors, errors, design, [](const std::string&, int32_t) {});
-}
-
-int plan(std::istream& in, std::ostream& console, std::ostream& errors,
-         const std::string& jsonPath) {
+int plan(std::istream& in, const DesignSource& source, std::ostream& console,
+         std::ostream& errors, const std::string& jsonPath) {
   try {
     OutputFile jsonFile(jsonPath, "JSON file");
     if (!jsonPath.empty()) jsonFile.create();
     input::DesignParameters design;
-    readDesign(in, errors, design);
+    readDesignWithoutReport(in, source, errors, design);
     const plan::AnalyticPlan analytic = plan::planOfDesign(design);
     const PlanBasis basis = plan::hasGivenSize(design) ? PlanBasis::GivenSize
                                                        : PlanBasis::DesiredPower;
@@ -56,14 +51,19 @@ int plan(std::istream& in, std::ostream& console, std::ostream& errors,
 }  // namespace
 
 int runPlanFile(const std::string& path, std::istream& standardInput, std::ostream& console,
-                std::ostream& errors, const std::string& jsonPath) {
-  if (path == "-") return plan(standardInput, console, errors, jsonPath);
+                std::ostream& errors, const std::string& jsonPath,
+                std::optional<DesignFormat> format) {
+  if (path == "-") {
+    const DesignSource source{format.value_or(DesignFormat::Positional), "<stdin>"};
+    return plan(standardInput, source, console, errors, jsonPath);
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file.is_open()) {
-    errors << "survseq: could not open the parameter file '" << path << "'\n";
+    errors << "survseq: could not open the design file '" << path << "'\n";
     return 1;
   }
-  return plan(file, console, errors, jsonPath);
+  return plan(file, DesignSource{format.value_or(formatOfName(path)), path}, console, errors,
+              jsonPath);
 }
 
 }  // namespace survseq::run
