@@ -52,7 +52,12 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
   try {
     views.createFiles();
     const int32_t threads = threadsToUse(options.threads);
-    input::readParameterFile(parameters, views.console(), errors, design, reportFile);
+    input::readParameterFile(parameters, views.console(), errors, design,
+                             [&](const std::string& name, int32_t line) {
+                               reportFile.open(options.reportPath.empty() ? name
+                                                                          : options.reportPath,
+                                               line);
+                             });
     const input::DesignParameters asRead = design;  // the search moves the bracket
     const search::RunRecord record =
         searchAccrualRate(design, reportFile, views.console(), threads, views.observer());
