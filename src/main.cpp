@@ -1,60 +1,85 @@
 // survseq: reads a group-sequential survival design and searches by simulation for the
 // accrual rate that gives the desired power. This file reads the command line and turns
-// it into the exit status; the run itself is in src/run/.
+// it into the exit status; the work itself is in src/run/. Each subcommand is one
+// function that declares its options and returns what runs it.
 //
 // Exit status: 0 success (and --help, --version, --template); 1 the run failed (one line
-// on standard error); 2 the command line is wrong, or there is no parameter file to read.
+// on standard error); 2 the command line is wrong, or there is no design to read.
 
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <functional>
 #include <iostream>
+#include <map>
+#include <optional>
 #include <string>
 
+#include "run/design_conversion.h"
 #include "run/design_run.h"
 #include "run/program_info.h"
 
 namespace {
 
+namespace run = survseq::run;
+
 constexpr int kUsageError = 2;
 
 constexpr const char* kUsage =
     "usage: survseq [OPTIONS] [FILE]\n"
-    "survseq reads its parameter file from FILE, or from standard input when FILE is\n"
-    "missing or '-'; standard input is a terminal here, so there is nothing to read.\n"
-    "  survseq --template > design.par   writes a parameter file to edit\n"
-    "  survseq design.par                runs it\n"
-    "  survseq --help                    lists every option\n";
+    "survseq reads its design from FILE, or from standard input when FILE is missing or\n"
+    "'-'; standard input is a terminal here, so there is nothing to read.\n"
+    "  survseq --template toml > design.toml   writes a keyed design to edit\n"
+    "  survseq design.toml                     runs it\n"
+    "  survseq --help                          lists every option\n";
 
 constexpr const char* kExamples =
     "Examples:\n"
-    "  survseq --template > design.par\n"
-    "  survseq --json results.json --plot search.svg design.par\n"
+    "  survseq --template toml > design.toml\n"
+    "  survseq --json results.json --plot search.svg design.toml\n"
+    "  survseq convert design.par > design.toml\n"
     "\n"
-    "Repair messages go to standard output, the report to the file named on line 14 of\n"
-    "the parameter file, progress to standard error when it is a terminal.";
+    "A FILE ending in .toml is a keyed design, any other a positional parameter file.\n"
+    "Repair messages go to standard output, the report to the file the design names,\n"
+    "progress to standard error when it is a terminal.";
 
-}  // namespace
+using Command = std::function<int()>;
 
-int main(int argc, char** argv) {
-  namespace run = survseq::run;
-  CLI::App app(
-      "Searches by simulation for the accrual rate at which a group-sequential trial with a\n"
-      "time-to-event endpoint reaches the desired power.",
-      "survseq");
-  app.get_formatter()->column_width(18);
-  app.set_help_flag("-h,--help", "print this help");
-  app.footer(kExamples);
+const std::map<std::string, run::DesignFormat> kFormats{{"toml", run::DesignFormat::Keyed},
+                                                        {"par", run::DesignFormat::Positional}};
 
-  std::string file;
-  run::RunOptions options;
-  bool quiet = false;
-  bool progress = false;
-  bool showTemplate = false;
-  app.add_option("FILE", file, "the parameter file; '-' or none: standard input")->type_name("");
-  app.add_option("--threads", options.threads, "simulate on N threads (default: every core)")
+// `survseq convert FILE.par`
+Command addConvertCommand(CLI::App& app) {
+  CLI::App* convert =
+      app.add_subcommand("convert", "write the keyed design of a positional file on stdout");
+  auto file = std::make_shared<std::string>();
+  convert->add_option("FILE", *file, "the positional parameter file; '-': standard input")
+      ->required()
+      ->type_name("");
+  return [convert, file]() -> int {
+    if (!*convert) return -1;
+    return run::convertDesignFile(*file, std::cin, std::cout, std::cerr);
+  };
+}
+
+// `survseq [OPTIONS] [FILE]`: runs a design.
+Command addRunCommand(CLI::App& app) {
+  struct Settings {
+    std::string file;
+    run::RunOptions options;
+    std::optional<run::DesignFormat> format;
+    bool quiet = false;
+    bool progress = false;
+  };
+  auto s = std::make_shared<Settings>();
+  app.add_option("FILE", s->file, "the design; '-' or none: standard input")->type_name("");
+  app.add_option("--format", s->format, "the design's format: toml (keyed) or par (positional); "
+                                        "default: toml for a FILE ending in .toml")
+      ->type_name("toml|par")
+      ->transform(CLI::CheckedTransformer(kFormats, CLI::ignore_case));
+  app.add_option("--threads", s->options.threads, "simulate on N threads (default: every core)")
       ->type_name("N")
       ->check(CLI::Validator(
           [](const std::string& text) {
@@ -65,15 +90,62 @@ int main(int argc, char** argv) {
             return whole && value >= 1 ? std::string() : "N must be a whole number, 1 or more";
           },
           "", "at least one"));
-  app.add_flag("--quiet", quiet, "no progress and no closing line on standard error");
-  app.add_flag("--progress", progress, "progress on standard error even when not a terminal");
-  app.add_option("--json", options.jsonPath, "write every result as JSON to FILE")
+  app.add_flag("--quiet", s->quiet, "no progress and no closing line on standard error");
+  app.add_flag("--progress", s->progress, "progress on standard error even when not a terminal");
+  app.add_option("--json", s->options.jsonPath, "write every result as JSON to FILE")
       ->type_name("FILE");
-  app.add_option("--plot", options.plotPath, "draw the search as an SVG picture in FILE")
+  app.add_option("--plot", s->options.plotPath, "draw the search as an SVG picture in FILE")
       ->type_name("FILE");
-  app.add_flag("--template", showTemplate, "print an annotated parameter file to edit");
+  return [s]() -> int {
+    if (s->file.empty()) {
+      if (isatty(STDIN_FILENO)) {
+        std::cerr << kUsage;
+        return kUsageError;
+      }
+      s->file = "-";
+    }
+    if (s->quiet) {
+      s->options.progress = run::ProgressMode::Off;
+    } else if (isatty(STDERR_FILENO)) {
+      s->options.progress = run::ProgressMode::Live;
+    } else if (s->progress) {
+      s->options.progress = run::ProgressMode::Lines;
+    }
+    return run::runDesignFile(s->file, std::cin, std::cout, std::cerr, s->options, s->format);
+  };
+}
+
+// `survseq --template [toml|par]`
+Command addTemplateOption(CLI::App& app) {
+  auto format = std::make_shared<std::optional<std::string>>();
+  app.add_option("--template", *format,
+                 "print an annotated design to edit: positional, or keyed with 'toml'")
+      ->expected(0, 1)
+      ->type_name("[toml]")
+      ->check(CLI::IsMember({"toml", "par", ""}));
+  return [format, &app]() -> int {
+    if (app.count("--template") == 0) return -1;
+    const bool keyed = format->value_or("") == "toml";
+    std::cout << (keyed ? run::keyedTemplate() : run::parameterTemplate()) << std::flush;
+    return std::cout ? 0 : 1;
+  };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app(
+      "Searches by simulation for the accrual rate at which a group-sequential trial with a\n"
+      "time-to-event endpoint reaches the desired power.",
+      "survseq");
+  app.get_formatter()->column_width(18);
+  app.set_help_flag("-h,--help", "print this help");
+  app.footer(kExamples);
   app.set_version_flag("--version", "survseq " + std::string(run::programVersion()),
                        "print the version");
+
+  // The first command that takes the command line runs; the design run comes last.
+  const Command commands[] = {addTemplateOption(app), addConvertCommand(app), addRunCommand(app)};
 
   try {
     app.parse(argc, argv);
@@ -84,24 +156,8 @@ int main(int argc, char** argv) {
     std::cerr << "survseq: " << what << " (see survseq --help)\n";
     return kUsageError;
   }
-
-  if (showTemplate) {
-    std::cout << run::parameterTemplate() << std::flush;
-    return std::cout ? 0 : 1;
+  for (const Command& command : commands) {
+    if (const int status = command(); status >= 0) return status;
   }
-  if (file.empty()) {
-    if (isatty(STDIN_FILENO)) {
-      std::cerr << kUsage;
-      return kUsageError;
-    }
-    file = "-";
-  }
-  if (quiet) {
-    options.progress = run::ProgressMode::Off;
-  } else if (isatty(STDERR_FILENO)) {
-    options.progress = run::ProgressMode::Live;
-  } else if (progress) {
-    options.progress = run::ProgressMode::Lines;
-  }
-  return run::runDesignFile(file, std::cin, std::cout, std::cerr, options);
+  return kUsageError;
 }

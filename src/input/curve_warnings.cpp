@@ -13,7 +13,7 @@ constexpr float kHalf = 0.5f;
 }  // namespace
 
 void warnOfSteepControlIntervals(const DesignParameters& design, std::ostream& warnings,
-                                 int32_t line) {
+                                 std::string_view where) {
   const SurvivalCurve& curve = design.baselineCurve;
   for (int32_t i = 1; i <= curve.count; ++i) {
     const float start = curve.s[static_cast<size_t>(i - 1)];
@@ -21,7 +21,7 @@ void warnOfSteepControlIntervals(const DesignParameters& design, std::ostream& w
     if (!(end < kHalf * start)) continue;
     const std::string interval = "(" + report::numberText(curve.x[static_cast<size_t>(i - 1)]) +
                                  ", " + report::numberText(curve.x[static_cast<size_t>(i)]) + "]";
-    report::writeWarning(warnings, line,
+    report::writeWarning(warnings, where,
                          "the control survival falls from " + report::numberText(start) + " to " +
                              report::numberText(end) + " on the interval " + interval +
                              ", below half; the planned information takes it as linear there "

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <string_view>
 
 #include "input/design_parameters.h"
 
@@ -14,7 +15,8 @@ namespace survseq::input {
 // interval, while the trials follow its exponential shape; where an interval ends below
 // half of its starting survival the two part ways and the planned information comes out
 // too low. One warning per such interval.
+// `where` names the values, e.g. "line 83" or "design.toml:9:1: baseline_survival.survival".
 void warnOfSteepControlIntervals(const DesignParameters& design, std::ostream& warnings,
-                                 int32_t line);
+                                 std::string_view where);
 
 }  // namespace survseq::input

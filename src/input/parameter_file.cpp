@@ -9,6 +9,7 @@
 #include "input/design_limits.h"
 #include "input/design_repairs.h"
 #include "input/free_format_reader.h"
+#include "input/seed_limits.h"
 #include "report/run_error.h"
 
 namespace survseq::input {
@@ -84,6 +85,7 @@ void readOutputFileName(LayoutReader& lines, DesignParameters& design,
 void readAnalyses(LayoutReader& lines, DesignParameters& design, std::ostream& console) {
   lines.wholeNumber(17, design.seed);
   repairSeed(design, console);
+  requireSeedWithinStream(design.seed, lines.lineNumber());
 
   lines.wholeNumber(20, design.analysisCount);
   repairAnalysisCount(design, console);
@@ -140,7 +142,7 @@ void readBaselineAndAccrual(LayoutReader& lines, DesignParameters& design, std::
   lines.reals(83, oneBased(baseline.s, baseline.count));
   repairLastSurvivalValue(baseline, console);
   requireNonRisingSurvival(baseline, "the baseline curve", lines.lineNumber());
-  warnOfSteepControlIntervals(design, warnings, lines.lineNumber());
+  warnOfSteepControlIntervals(design, warnings, "line " + std::to_string(lines.lineNumber()));
 
   std::array<float, 3> accrual{design.accrualPeriod, design.accrualRateLower,
                                design.accrualRateUpper};

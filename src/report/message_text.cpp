@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace survseq::report {
@@ -89,7 +90,11 @@ std::string numberText(float value) {
 }
 
 void writeWarning(std::ostream& warnings, int32_t line, std::string_view text) {
-  warnings << "survseq: warning: line " << line << ": " << text << '\n';
+  writeWarning(warnings, "line " + std::to_string(line), text);
+}
+
+void writeWarning(std::ostream& warnings, std::string_view where, std::string_view text) {
+  warnings << "survseq: warning: " << where << ": " << text << '\n';
 }
 
 }  // namespace survseq::report

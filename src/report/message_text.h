@@ -25,5 +25,7 @@ std::string numberText(float value);
 
 // One line "survseq: warning: line N: <text>".
 void writeWarning(std::ostream& warnings, int32_t line, std::string_view text);
+// One line "survseq: warning: <where>: <text>", `where` e.g. "design.toml:7:1: seed".
+void writeWarning(std::ostream& warnings, std::string_view where, std::string_view text);
 
 }  // namespace survseq::report

@@ -8,8 +8,14 @@
 
 namespace survseq::run {
 
+DesignFormat formatOfName(const std::string& path) {
+  return path.ends_with(".toml") ? DesignFormat::Keyed : DesignFormat::Positional;
+}
+
 int runDesignFile(const std::string& path, std::istream& standardInput, std::ostream& console,
-                  std::ostream& errors, const RunOptions& options) {
+                  std::ostream& errors, RunOptions options,
+                  std::optional<DesignFormat> format) {
+  options.format = format.value_or(formatOfName(path));
   if (path == "-") return runDesign(standardInput, console, errors, options);
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
@@ -24,7 +30,7 @@ int runDesignFile(const std::string& path, std::istream& standardInput, std::ost
     errors << '\n';
     return 1;
   }
-  return runDesign(file, console, errors, options);
+  return runDesign(file, console, errors, options, path);
 }
 
 }  // namespace survseq::run

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "input/design_parameters.h"
-#include "input/parameter_file.h"
+#include "run/design_reading.h"
 #include "report/report_file.h"
 #include "report/run_error.h"
 #include "run/run_views.h"
@@ -45,19 +45,15 @@ int reportFailure(const char* what, int32_t line, report::ReportFile& reportFile
 }  // namespace
 
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
-              const RunOptions& options) {
+              const RunOptions& options, const std::string& designName) {
   input::DesignParameters design;
   report::ReportFile reportFile;
   RunViews views(options, console, errors);
   try {
     views.createFiles();
     const int32_t threads = threadsToUse(options.threads);
-    input::readParameterFile(parameters, views.console(), errors, design,
-                             [&](const std::string& name, int32_t line) {
-                               reportFile.open(options.reportPath.empty() ? name
-                                                                          : options.reportPath,
-                                               line);
-                             });
+    readDesign(parameters, DesignSource{options.format, designName, options.reportPath},
+               views.console(), errors, design, reportFile);
     const input::DesignParameters asRead = design;  // the search moves the bracket
     const search::RunRecord record =
         searchAccrualRate(design, reportFile, views.console(), threads, views.observer());

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace survseq::run {
@@ -16,8 +17,18 @@ enum class ProgressMode {
   Live,   // the line of the running iteration is redrawn in place (a terminal)
 };
 
+// The two ways to write a design: the keyed (TOML) design file and the 152-line
+// positional parameter file.
+enum class DesignFormat { Positional, Keyed };
+
+// The format a design file's name implies: keyed for a name ending in ".toml".
+DesignFormat formatOfName(const std::string& path);
+
 // How a run is carried out; none of it changes the console or the report.
 struct RunOptions {
+  // How the design is written; runDesignFile takes it from the file name unless the
+  // command line said.
+  DesignFormat format = DesignFormat::Positional;
   // Threads that simulate the trials; 0 = every core the process may use.
   int32_t threads = 0;
   ProgressMode progress = ProgressMode::Off;
@@ -34,12 +45,15 @@ struct RunOptions {
 // the JSON file and plot the options ask for. Warnings and progress go to `errors` and let
 // the run go on. Returns the exit status: 0 on success; 1 after writing the one-line error
 // on `errors`.
+// `designName` names the design in the errors of a keyed file.
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
-              const RunOptions& options);
+              const RunOptions& options, const std::string& designName = "<stdin>");
 
 // As runDesign, with the parameter file read from `path`, or from `standardInput` when
-// `path` is "-". A file that cannot be opened is an error of the run (status 1).
+// `path` is "-". A file that cannot be opened is an error of the run (status 1). Without
+// `format`, a path ending in ".toml" is a keyed file and anything else positional.
 int runDesignFile(const std::string& path, std::istream& standardInput, std::ostream& console,
-                  std::ostream& errors, const RunOptions& options);
+                  std::ostream& errors, RunOptions options,
+                  std::optional<DesignFormat> format = std::nullopt);
 
 }  // namespace survseq::run

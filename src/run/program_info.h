@@ -13,4 +13,8 @@ std::string_view programVersion();
 // a starting point to edit (examples/defaults.par).
 std::string_view parameterTemplate();
 
+// The annotated keyed design that shows every key with its default
+// (examples/template.toml).
+std::string_view keyedTemplate();
+
 }  // namespace survseq::run

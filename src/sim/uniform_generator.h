@@ -1,7 +1,8 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
+
+#include "input/seed_limits.h"
 
 namespace survseq::sim {
 
@@ -10,12 +11,11 @@ namespace survseq::sim {
 // down; the order of draws defines every result.
 class UniformGenerator {
  public:
-  static constexpr int32_t kModulus = 1000000000;
-  static constexpr int32_t kSeedConstant = 161803398;
   static constexpr float kScale = 1.0e-9f;
 
-  // The next number of the stream, in [0, 1] (both ends can occur) for every seed up
-  // to kSeedConstant in magnitude; larger seeds may also give numbers outside it. When
+  // The next number of the stream, in [0, 1] (both ends can occur) for every seed the
+  // readers accept (input::requireSeedWithinStream); a larger seed that they refuse
+  // could also give numbers outside it. When
   // the generator is new, or when `seed` is negative, the table is first rebuilt from
   // |seed| and `seed` is set to 1.
   float nextUniform(int32_t& seed);
@@ -29,7 +29,7 @@ class UniformGenerator {
   void initialise(int32_t seed);
 
   bool initialised_ = false;
-  std::array<int32_t, 56> table_{};  // [1..55]
+  input::GeneratorTable table_{};
   int32_t nextIndex_ = 0;
   int32_t nextIndexP_ = 0;
 };

@@ -1,0 +1,33 @@
+#include "run/design_reading.h"
+
+#include "input/curve_warnings.h"
+#include "input/keyed_design_file.h"
+#include "input/parameter_file.h"
+#include "report/run_error.h"
+
+namespace survseq::run {
+
+void readDesign(std::istream& text, const DesignSource& source, std::ostream& console,
+                std::ostream& warnings, input::DesignParameters& design,
+                report::ReportFile& reportFile) {
+  if (source.format == DesignFormat::Positional) {
+    input::readParameterFile(text, console, warnings, design,
+                             [&](const std::string& name, int32_t line) {
+                               reportFile.open(source.reportPath.empty() ? name : source.reportPath,
+                                               line);
+                             });
+    return;
+  }
+  const toml::table document = input::parseKeyedDesign(text, source.name);
+  input::readKeyedDesign(document, source.name, design);
+  input::warnOfSteepControlIntervals(
+      design, warnings, input::keyedLocation(document, source.name, "baseline_survival"));
+  try {
+    reportFile.open(source.reportPath.empty() ? design.outputFileName : source.reportPath, 0);
+  } catch (const RunError& error) {
+    throw RunError(input::keyedLocation(document, source.name, "report_file") + ": " +
+                   error.what());
+  }
+}
+
+}  // namespace survseq::run

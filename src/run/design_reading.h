@@ -1,0 +1,28 @@
+#pragma once
+
+// Reading a design in either format into the one design record, and opening the report
+// file it names: everything after this step is the same for both formats.
+
+#include <iosfwd>
+#include <string>
+
+#include "input/design_parameters.h"
+#include "report/report_file.h"
+#include "run/design_run.h"
+
+namespace survseq::run {
+
+struct DesignSource {
+  DesignFormat format = DesignFormat::Positional;
+  std::string name;  // the file as the user named it, in the keyed file's errors
+  std::string reportPath;  // where the report goes instead of its name; empty for none
+};
+
+// The positional file repairs as it reads, with the repair lines on `console`; the keyed
+// file refuses instead and opens the report only once all of it has been read. Warnings
+// go to `warnings`; faults throw RunError.
+void readDesign(std::istream& text, const DesignSource& source, std::ostream& console,
+                std::ostream& warnings, input::DesignParameters& design,
+                report::ReportFile& reportFile);
+
+}  // namespace survseq::run
