@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "grid/grid_command.h"
 #include "run/design_conversion.h"
 #include "run/design_run.h"
 #include "run/program_info.h"
@@ -145,7 +146,8 @@ int main(int argc, char** argv) {
                        "print the version");
 
   // The first command that takes the command line runs; the design run comes last.
-  const Command commands[] = {addTemplateOption(app), addConvertCommand(app), addRunCommand(app)};
+  const Command commands[] = {addTemplateOption(app), addConvertCommand(app),
+                              survseq::grid::addGridCommand(app), addRunCommand(app)};
 
   try {
     app.parse(argc, argv);
