@@ -61,12 +61,15 @@ munged --foreground --force --key-file="$work/munge/munge.key" \
 pids+=($!)
 
 cpus=$(nproc)
+controller_port=$(free_port)
+node_port=$(free_port)
+while [[ $node_port == "$controller_port" ]]; do node_port=$(free_port); done
 mkdir -p "$work/state" "$work/spool"
 cat >"$work/slurm.conf" <<CONF
 ClusterName=survseqtest
 SlurmctldHost=localhost(127.0.0.1)
-SlurmctldPort=$(free_port)
-SlurmdPort=$(free_port)
+SlurmctldPort=$controller_port
+SlurmdPort=$node_port
 SlurmUser=root
 SlurmdUser=root
 AuthType=auth/munge
