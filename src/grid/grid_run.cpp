@@ -30,15 +30,15 @@ namespace {
 std::string reportName(const GridFile& grid, int32_t number,
                        const input::DesignParameters& design) {
   const std::string name = fs::path(design.outputFileName).filename().string();
+  bool taken = name.empty() || name == "." || name == "..";
   for (const char* fixed : {kDesignName, kDigestName, kJsonName, kPlotName, kConsoleName}) {
-    if (name == fixed || name.empty() || name == "." || name == "..") {
-      throw RunError(grid.path + ": scenario " + std::to_string(number) + ": report_file '" +
-                     design.outputFileName +
-                     "' would not be a file of its own in the scenario "
-                     "folder (" +
-                     kDesignName + ", " + kDigestName + ", " + kJsonName + ", " + kPlotName +
-                     " and " + kConsoleName + " are taken)");
-    }
+    taken = taken || name == fixed;
+  }
+  if (taken) {
+    throw RunError(grid.path + ": scenario " + std::to_string(number) + ": the report_file '" +
+                   design.outputFileName + "' names no file of its own in a scenario folder, "
+                   "where " + kDesignName + ", " + kDigestName + ", " + kJsonName + ", " +
+                   kPlotName + " and " + kConsoleName + " are taken");
   }
   return name;
 }
@@ -76,6 +76,7 @@ void runScenario(const GridFile& grid, int32_t number, const std::string& report
   } else {
     std::string why = messages.str();
     if (!why.empty() && why.back() == '\n') why.pop_back();
+    if (why.rfind("survseq: ", 0) == 0) why.erase(0, 9);
     throw RunError("scenario " + std::to_string(number) + " failed: " + why);
   }
   writeWhole(folder / kConsoleName, console.str());
