@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "grid/grid_file.h"
@@ -189,6 +190,24 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
                  "1,0.6,9.0,within_two_standard_errors,",
                  0),
       0u);
+
+  // A scenario's report is that of its design run alone, and its row holds the outcome of
+  // its JSON results.
+  const fs::path alone = freshFolder("alone");
+  fs::copy_file(folder / "whole/scenario-0005/design.toml", alone / "design.toml");
+  ASSERT_EQ(std::system(("cd '" + alone.string() + "' && '" SURVSEQ_BINARY
+                         "' --quiet design.toml >/dev/null").c_str()), 0);
+  EXPECT_EQ(readText(alone / "scenario.out"), whole.at("scenario-0005/scenario.out"));
+  const nlohmann::json outcome =
+      nlohmann::json::parse(whole.at("scenario-0005/results.json")).at("outcome");
+  std::istringstream table(whole.at("results.csv"));
+  std::string row;
+  for (int line = 0; line <= 5; ++line) std::getline(table, row);
+  EXPECT_EQ(row, "5,0.7,12.0," + outcome.at("kind").get<std::string>() + "," +
+                     outcome.at("accrual_rate").dump() + "," + outcome.at("patients").dump() +
+                     "," + outcome.at("power").dump() + "," +
+                     outcome.at("standard_error").dump() + "," +
+                     row.substr(row.rfind(',') + 1));
 
   // A folder of another grid is named, by merge and by a run alike.
   writeText(folder / "parts/scenario-0003/grid.digest", "0123456789abcdef\n");
