@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "grid/design_text.h"
 #include "grid/grid_file.h"
 #include "grid/grid_plot.h"
 #include "grid/results_table.h"
@@ -53,9 +54,7 @@ void writeWhole(const fs::path& path, const std::string& text) {
 // Runs scenario `number` into the folder being built.
 void runScenario(const GridFile& grid, int32_t number, const std::string& report,
                  const fs::path& folder, int32_t threads, std::ostream& errors) {
-  std::ostringstream design;
-  design << toml::toml_formatter(scenarioDesign(grid, number)) << '\n';
-  writeWhole(folder / kDesignName, design.str());
+  writeWhole(folder / kDesignName, designText(scenarioDesign(grid, number)));
   writeWhole(folder / kDigestName, grid.digest + '\n');
 
   run::RunOptions options;

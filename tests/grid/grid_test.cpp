@@ -191,10 +191,13 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
                  0),
       0u);
 
-  // A scenario's report is that of its design run alone, and its row holds the outcome of
-  // its JSON results.
+  // A scenario's report is that of the base design edited by hand and run alone, and its
+  // row holds the outcome of its JSON results.
   const fs::path alone = freshFolder("alone");
-  fs::copy_file(folder / "whole/scenario-0005/design.toml", alone / "design.toml");
+  std::string edited = kBase;
+  edited.replace(edited.find("median = 9.0"), 12, "median = 12.0");
+  edited.replace(edited.find("hazard_ratio = 0.6"), 18, "hazard_ratio = 0.7");
+  writeText(alone / "design.toml", edited);
   ASSERT_EQ(std::system(("cd '" + alone.string() + "' && '" SURVSEQ_BINARY
                          "' --quiet design.toml >/dev/null").c_str()), 0);
   EXPECT_EQ(readText(alone / "scenario.out"), whole.at("scenario-0005/scenario.out"));
