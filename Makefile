@@ -3,7 +3,7 @@ BUILD          ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD     ?= build-fuzz
 JOBS           ?= $(shell nproc)
-DEMO_EXAMPLE   ?= examples/four_look_obrien_fleming.par
+DEMO_EXAMPLE   ?= examples/four_look_obrien_fleming.toml
 FUZZ_SECONDS   ?= 30
 
 .PHONY: deps configure build demo test test-sanitize fuzz bench clean
@@ -30,7 +30,7 @@ demo: configure
 	cmake --build $(BUILD) -j $(JOBS) --target survseq
 	mkdir -p $(BUILD)/demo
 	cd $(BUILD)/demo && ../survseq --json demo.json --plot demo.svg $(CURDIR)/$(DEMO_EXAMPLE)
-	@echo "Report, demo.json and demo.svg written to $(BUILD)/demo/ (report name from line 14 of $(DEMO_EXAMPLE))"
+	@echo "Report, demo.json and demo.svg written to $(BUILD)/demo/ (report name from report_file in $(DEMO_EXAMPLE))"
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -40,17 +40,19 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 
-# Feeds generated parameter files under libFuzzer for FUZZ_SECONDS in all, half to the
-# reader alone and half to whole short runs; an input that runs FUZZ_TIMEOUT seconds is
-# reported as a hang.
+# Feeds generated designs under libFuzzer for FUZZ_SECONDS in all, a third each to the
+# positional reader, the keyed reader and whole short runs; an input that runs
+# FUZZ_TIMEOUT seconds is reported as a hang.
 FUZZ_TIMEOUT ?= 30
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DSURVSEQ_FUZZ=ON -DSURVSEQ_BENCHMARKS=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target reader_fuzzer run_fuzzer
-	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/run-corpus
-	$(FUZZ_BUILD)/fuzz/reader_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) / 2 )) \
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target reader_fuzzer keyed_reader_fuzzer run_fuzzer
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/keyed-corpus $(FUZZ_BUILD)/run-corpus
+	$(FUZZ_BUILD)/fuzz/reader_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) / 3 )) \
 	  -timeout=$(FUZZ_TIMEOUT) $(FUZZ_BUILD)/corpus $(CURDIR)/examples
-	$(FUZZ_BUILD)/fuzz/run_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) - $(FUZZ_SECONDS) / 2 )) \
+	$(FUZZ_BUILD)/fuzz/keyed_reader_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) / 3 )) \
+	  -timeout=$(FUZZ_TIMEOUT) $(FUZZ_BUILD)/keyed-corpus $(CURDIR)/examples
+	$(FUZZ_BUILD)/fuzz/run_fuzzer -max_total_time=$$(( $(FUZZ_SECONDS) - 2 * ($(FUZZ_SECONDS) / 3) )) \
 	  -timeout=$(FUZZ_TIMEOUT) $(FUZZ_BUILD)/run-corpus $(CURDIR)/examples
 
 bench: build

@@ -13,9 +13,9 @@
 #include <charconv>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "grid/grid_command.h"
 #include "run/design_conversion.h"
@@ -46,10 +46,19 @@ constexpr const char* kExamples =
     "Repair messages go to standard output, the report to the file the design names,\n"
     "progress to standard error when it is a terminal.";
 
+// Runs one command once the command line is parsed: its exit status, or -1 when the
+// command line asked for another command.
 using Command = std::function<int()>;
 
-const std::map<std::string, run::DesignFormat> kFormats{{"toml", run::DesignFormat::Keyed},
-                                                        {"par", run::DesignFormat::Positional}};
+// A check of an option's value whose message is `rule`.
+CLI::Validator oneOf(std::vector<std::string> values, std::string rule) {
+  return CLI::Validator(
+      [values = std::move(values), rule = std::move(rule)](const std::string& text) {
+        return std::find(values.begin(), values.end(), text) != values.end() ? std::string()
+                                                                             : rule;
+      },
+      "", "one of");
+}
 
 // `survseq convert FILE.par`
 Command addConvertCommand(CLI::App& app) {
@@ -70,16 +79,16 @@ Command addRunCommand(CLI::App& app) {
   struct Settings {
     std::string file;
     run::RunOptions options;
-    std::optional<run::DesignFormat> format;
+    std::string format;
     bool quiet = false;
     bool progress = false;
   };
   auto s = std::make_shared<Settings>();
   app.add_option("FILE", s->file, "the design; '-' or none: standard input")->type_name("");
-  app.add_option("--format", s->format, "the design's format: toml (keyed) or par (positional); "
-                                        "default: toml for a FILE ending in .toml")
+  app.add_option("--format", s->format,
+                 "toml (keyed) or par (positional); default: toml for a FILE ending in .toml")
       ->type_name("toml|par")
-      ->transform(CLI::CheckedTransformer(kFormats, CLI::ignore_case));
+      ->check(oneOf({"toml", "par"}, "the format must be toml or par"));
   app.add_option("--threads", s->options.threads, "simulate on N threads (default: every core)")
       ->type_name("N")
       ->check(CLI::Validator(
@@ -112,7 +121,11 @@ Command addRunCommand(CLI::App& app) {
     } else if (s->progress) {
       s->options.progress = run::ProgressMode::Lines;
     }
-    return run::runDesignFile(s->file, std::cin, std::cout, std::cerr, s->options, s->format);
+    if (!s->format.empty()) {
+      s->options.format =
+          s->format == "toml" ? run::DesignFormat::Keyed : run::DesignFormat::Positional;
+    }
+    return run::runDesignFile(s->file, std::cin, std::cout, std::cerr, s->options);
   };
 }
 
@@ -123,7 +136,7 @@ Command addTemplateOption(CLI::App& app) {
                  "print an annotated design to edit: positional, or keyed with 'toml'")
       ->expected(0, 1)
       ->type_name("[toml]")
-      ->check(CLI::IsMember({"toml", "par", ""}));
+      ->check(oneOf({"toml", "par"}, "the template is toml or par"));
   return [format, &app]() -> int {
     if (app.count("--template") == 0) return -1;
     const bool keyed = format->value_or("") == "toml";
@@ -139,7 +152,7 @@ int main(int argc, char** argv) {
       "Searches by simulation for the accrual rate at which a group-sequential trial with a\n"
       "time-to-event endpoint reaches the desired power.",
       "survseq");
-  app.get_formatter()->column_width(18);
+  app.get_formatter()->column_width(22);
   app.set_help_flag("-h,--help", "print this help");
   app.footer(kExamples);
   app.set_version_flag("--version", "survseq " + std::string(run::programVersion()),

@@ -14,6 +14,11 @@ namespace survseq::input {
 namespace {
 
 constexpr double kPieceSumTolerance = 1e-5;  // relative to the accrual period
+// Patients per unit of rate beyond which no simulated trial could be held anyway; keeps
+// every rate and patient count computed from the accrual finite.
+constexpr float kLargestAccrualWeight = 1e30f;
+// The rate that enrols a given number of patients must stay a finite float.
+constexpr double kLargestRate = 1e30;
 
 std::string shown(float value) { return report::numberText(value); }
 
@@ -60,6 +65,10 @@ void readPieces(const KeyedTable& accrual, DesignParameters& design) {
                                         shown(design.accrualPeriod) + ")");
   }
   design.accrualPieceCount = static_cast<int32_t>(count);
+  if (!(accrualWeight(design) <= kLargestAccrualWeight)) {
+    accrual.fail("relative_rates", "are too large: the accrual would enrol more than " +
+                                       shown(kLargestAccrualWeight) + " patients per unit of rate");
+  }
 }
 
 // At most kMaxPatientsPerTrial patients at `rate` over the accrual.
@@ -102,6 +111,10 @@ void readGivenSize(const KeyedTable& accrual, DesignParameters& design) {
       accrual.fail("patients", "must lie between 1 and " +
                                    std::to_string(static_cast<int64_t>(kMaxPatientsPerTrial)) +
                                    " (got " + std::to_string(patients) + ")");
+    }
+    if (!(double(patients) / accrualWeight(design) <= kLargestRate)) {
+      accrual.fail("patients", "cannot enter in an accrual this short (" +
+                                   std::to_string(patients) + " patients)");
     }
     design.accrualForm = AccrualForm::GivenPatients;
     design.givenPatients = patients;

@@ -102,8 +102,10 @@ void readHazardRatios(const KeyedTable& table, DesignParameters& design) {
   if (const auto ratio = table.real("hazard_ratio")) {
     table.refuse("hazard_ratios", "give hazard_ratio (constant) or hazard_ratios, not both");
     table.refuse("interval_ends", "a constant hazard_ratio has no intervals");
-    // The ratio holds up to the last analysis, beyond which the trials see nothing.
-    const bool calendar = design.analysisTiming != AnalysisTiming::FixedEvents;
+    // The ratio holds up to the last analysis, beyond which the trials see nothing; looks
+    // at event targets may come later than any planned time, so there it holds up to the
+    // latest analysis time supported.
+    const bool calendar = design.analysisTiming == AnalysisTiming::Calendar;
     ends = {calendar ? design.analysisTimes[static_cast<size_t>(design.analysisCount)]
                      : kLatestAnalysisTime};
     ratios = {*ratio};
@@ -150,6 +152,10 @@ void readAlternative(const KeyedTable& root, DesignParameters& design) {
   if (byRatio) {
     readHazardRatios(table, design);
     return;
+  }
+  if (!hasCurve(table)) {
+    table.fail("hazard_ratio", "give hazard_ratio, interval_ends and hazard_ratios, or the "
+                               "treatment arm's survival curve");
   }
   design.alternativeKind = SurvivalCurveGiven;
   readCurve(table, "the treatment curve", design.alternativeCurve);

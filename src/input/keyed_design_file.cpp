@@ -1,6 +1,7 @@
 #include "input/keyed_design_file.h"
 
 #include <istream>
+#include <iterator>
 
 #include "input/design_limits.h"
 #include "input/keyed_sections.h"
@@ -131,11 +132,18 @@ void readSimulationAndError(const KeyedTable& root, DesignParameters& design) {
 }  // namespace
 
 toml::table parseKeyedDesign(std::istream& text, const std::string& fileName) {
+  // Read whole first: the parser's own stream reading needs a seekable stream, and
+  // standard input may be a pipe.
+  const std::string whole{std::istreambuf_iterator<char>(text), std::istreambuf_iterator<char>()};
   try {
-    return toml::parse(text, fileName);
+    return toml::parse(whole, fileName);
   } catch (const toml::parse_error& error) {
-    throw RunError(sourceLocation(fileName, error.source()) +
-                   report::echoedValue(error.description()));
+    // The parser's own words, on one line.
+    std::string description(error.description());
+    for (char& c : description) {
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    }
+    throw RunError(sourceLocation(fileName, error.source()) + description);
   }
 }
 

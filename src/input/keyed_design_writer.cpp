@@ -62,6 +62,21 @@ std::string quoted(const std::string& text) {
   return out + '"';
 }
 
+// The error share whose float sum with the alpha spent before gives the running sum
+// after it, as the reader accumulates them; of the few floats around the difference that
+// do, the one with the shortest text (0.03 rather than 0.029999997).
+float shareGiving(float before, float after) {
+  const float difference = static_cast<float>(double(after) - double(before));
+  float best = difference;
+  float candidate = difference;
+  for (int i = 0; i < 4; ++i) candidate = std::nextafter(candidate, -INFINITY);
+  for (int step = 0; step <= 8; ++step, candidate = std::nextafter(candidate, INFINITY)) {
+    if (candidate + before != after) continue;
+    if (best + before != after || real(candidate).size() < real(best).size()) best = candidate;
+  }
+  return best;
+}
+
 class KeyedWriter {
  public:
   KeyedWriter(std::ostream& out, std::ostream& warnings) : out_(out), warnings_(warnings) {}
@@ -98,12 +113,7 @@ void writeBoundary(KeyedWriter& w, const DesignParameters& d) {
       for (int32_t k = 1; k <= K; ++k) {
         const float before = d.errorSplit[static_cast<size_t>(k - 1)];
         const float after = d.errorSplit[static_cast<size_t>(k)];
-        // The share whose float sum with the alpha spent before gives the running sum.
-        float share = static_cast<float>(double(after) - double(before));
-        for (int step = 0; step < 4 && share + before != after; ++step) {
-          share = std::nextafter(share, share + before < after ? INFINITY : -INFINITY);
-        }
-        shares += (k > 1 ? ", " : "") + real(share);
+        shares += (k > 1 ? ", " : "") + real(shareGiving(before, after));
       }
       w.key("error_shares", shares + "]", "alpha spent at each look; they add up to type_one_error");
       if (std::fabs(d.errorSplit[static_cast<size_t>(K)] - d.typeIError) > 1e-6f) {

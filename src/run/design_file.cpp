@@ -13,10 +13,9 @@ DesignFormat formatOfName(const std::string& path) {
 }
 
 int runDesignFile(const std::string& path, std::istream& standardInput, std::ostream& console,
-                  std::ostream& errors, RunOptions options,
-                  std::optional<DesignFormat> format) {
-  options.format = format.value_or(formatOfName(path));
+                  std::ostream& errors, RunOptions options) {
   if (path == "-") return runDesign(standardInput, console, errors, options);
+  if (!options.format) options.format = formatOfName(path);
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
     errors << "survseq: the parameter file '" << path << "' is a directory\n";

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "input/design_parameters.h"
-#include "run/design_reading.h"
 #include "report/report_file.h"
 #include "report/run_error.h"
+#include "run/design_reading.h"
 #include "run/run_views.h"
 #include "run/thread_count.h"
 #include "search/accrual_search.h"
@@ -52,7 +52,9 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
   try {
     views.createFiles();
     const int32_t threads = threadsToUse(options.threads);
-    readDesign(parameters, DesignSource{options.format, designName, options.reportPath},
+    readDesign(parameters,
+               DesignSource{options.format.value_or(DesignFormat::Positional), designName,
+                            options.reportPath},
                views.console(), errors, design, reportFile);
     const input::DesignParameters asRead = design;  // the search moves the bracket
     const search::RunRecord record =

@@ -26,9 +26,9 @@ DesignFormat formatOfName(const std::string& path);
 
 // How a run is carried out; none of it changes the console or the report.
 struct RunOptions {
-  // How the design is written; runDesignFile takes it from the file name unless the
-  // command line said.
-  DesignFormat format = DesignFormat::Positional;
+  // How the design is written; none: by the file's name (runDesignFile), and positional
+  // for standard input.
+  std::optional<DesignFormat> format;
   // Threads that simulate the trials; 0 = every core the process may use.
   int32_t threads = 0;
   ProgressMode progress = ProgressMode::Off;
@@ -50,10 +50,8 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
               const RunOptions& options, const std::string& designName = "<stdin>");
 
 // As runDesign, with the parameter file read from `path`, or from `standardInput` when
-// `path` is "-". A file that cannot be opened is an error of the run (status 1). Without
-// `format`, a path ending in ".toml" is a keyed file and anything else positional.
+// `path` is "-". A file that cannot be opened is an error of the run (status 1).
 int runDesignFile(const std::string& path, std::istream& standardInput, std::ostream& console,
-                  std::ostream& errors, RunOptions options,
-                  std::optional<DesignFormat> format = std::nullopt);
+                  std::ostream& errors, RunOptions options);
 
 }  // namespace survseq::run

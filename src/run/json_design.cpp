@@ -17,9 +17,9 @@ json reals(const Values& values, int32_t first, int32_t last) {
   return array;
 }
 
-// A survival curve with its first point (0, 1), as the report lists it.
+// A survival curve by its points after (0, 1), as the keyed design file gives it.
 json curve(const input::SurvivalCurve& c) {
-  return {{"times", reals(c.x, 0, c.count)}, {"survival", reals(c.s, 0, c.count)}};
+  return {{"times", reals(c.x, 1, c.count)}, {"survival", reals(c.s, 1, c.count)}};
 }
 
 json boundary(const input::DesignParameters& d) {
@@ -41,6 +41,16 @@ json boundary(const input::DesignParameters& d) {
               {"critical_values", reals(d.boundaryValues, 1, K)}};
     default:
       break;
+  }
+  if (d.spendingFamily == input::SpendingFamily::HwangShihDeCani) {
+    return {{"method", "lan_demets"},
+            {"use_function", "hwang_shih_decani"},
+            {"gamma", shortestDouble(d.spendingGamma)}};
+  }
+  if (d.spendingFamily == input::SpendingFamily::KimDeMets) {
+    return {{"method", "lan_demets"},
+            {"use_function", "kim_demets"},
+            {"exponent", shortestDouble(d.spendingExponent)}};
   }
   json lanDeMets = {{"method", "lan_demets"}};
   switch (d.useFunction) {
@@ -69,8 +79,33 @@ json alternative(const input::DesignParameters& d) {
   }
   const input::SurvivalCurve& c = d.alternativeCurve;
   return {{"kind", "survival_curve"},
-          {"times", reals(c.x, 0, c.count)},
-          {"survival", reals(c.s, 0, c.count)}};
+          {"times", reals(c.x, 1, c.count)},
+          {"survival", reals(c.s, 1, c.count)}};
+}
+
+// The accrual period, the form of the accrual (a bracket, a rate, a number of patients, or
+// none: the analytic bracket) and its pieces when there are any.
+json accrual(const input::DesignParameters& d) {
+  json accrual = {{"period", shortestDouble(d.accrualPeriod)}};
+  switch (d.accrualForm) {
+    case input::AccrualForm::Bracket:
+      accrual["rate_lower"] = shortestDouble(d.accrualRateLower);
+      accrual["rate_upper"] = shortestDouble(d.accrualRateUpper);
+      break;
+    case input::AccrualForm::GivenRate:
+      accrual["rate"] = shortestDouble(d.accrualRate);
+      break;
+    case input::AccrualForm::GivenPatients:
+      accrual["patients"] = d.givenPatients;
+      break;
+    case input::AccrualForm::AnalyticBracket:
+      break;
+  }
+  if (d.accrualPieceCount > 0) {
+    accrual["piece_durations"] = reals(d.accrualPieceDurations, 1, d.accrualPieceCount);
+    accrual["relative_rates"] = reals(d.accrualRelativeRates, 1, d.accrualPieceCount);
+  }
+  return accrual;
 }
 
 json dropPoints(const input::DropPointValues& times, const input::DropPointValues& rates,
@@ -86,27 +121,36 @@ json designJson(const input::DesignParameters& d) {
     statistics.push_back({{"rho", shortestDouble(d.rho[static_cast<size_t>(s)])},
                           {"tau", shortestDouble(d.tau[static_cast<size_t>(s)])}});
   }
-  return {
-      {"report_file", d.outputFileName},
-      {"seed", d.seed},
-      {"analysis_times", reals(d.analysisTimes, 1, d.analysisCount)},
-      {"statistics", statistics},
-      {"simulations_per_iteration", d.simulationCount},
-      {"type_one_error", shortestDouble(d.typeIError)},
-      {"sides", d.sides},
-      {"boundary", boundary(d)},
-      {"accrual",
-       {{"period", shortestDouble(d.accrualPeriod)},
-        {"rate_lower", shortestDouble(d.accrualRateLower)},
-        {"rate_upper", shortestDouble(d.accrualRateUpper)}}},
-      {"desired_power", shortestDouble(d.desiredPower)},
-      {"baseline_survival", curve(d.baselineCurve)},
-      {"alternative", alternative(d)},
-      {"censoring_control", curve(d.censoringControl)},
-      {"censoring_treatment", curve(d.censoringTreatment)},
-      {"drop_in", dropPoints(d.dropInTimes, d.dropInRates, d.dropInCount)},
-      {"drop_out", dropPoints(d.dropOutTimes, d.dropOutRates, d.dropOutCount)},
-  };
+  // The keys of the keyed-only features appear only when a design uses them.
+  json design = {{"report_file", d.outputFileName}, {"seed", d.seed}};
+  if (d.analysisTiming == input::AnalysisTiming::FixedEvents) {
+    json events = json::array();
+    for (int32_t k = 1; k <= d.analysisCount; ++k)
+      events.push_back(d.analysisEvents[static_cast<size_t>(k)]);
+    design["analysis_events"] = events;
+  } else {
+    design["analysis_times"] = reals(d.analysisTimes, 1, d.analysisCount);
+  }
+  if (d.analysisTiming == input::AnalysisTiming::PlannedEvents) design["analysis_timing"] = "events";
+  if (d.allocationRatio != 1.0f) design["allocation_ratio"] = shortestDouble(d.allocationRatio);
+  design["statistics"] = statistics;
+  design["simulations_per_iteration"] = d.simulationCount;
+  design["type_one_error"] = shortestDouble(d.typeIError);
+  design["sides"] = d.sides;
+  design["boundary"] = boundary(d);
+  if (d.futility) {
+    design["futility"] = {{"z", reals(d.futilityZ, 1, d.analysisCount - 1)},
+                          {"binding", d.futilityBinding}};
+  }
+  design["accrual"] = accrual(d);
+  design["desired_power"] = shortestDouble(d.desiredPower);
+  design["baseline_survival"] = curve(d.baselineCurve);
+  design["alternative"] = alternative(d);
+  design["censoring_control"] = curve(d.censoringControl);
+  design["censoring_treatment"] = curve(d.censoringTreatment);
+  design["drop_in"] = dropPoints(d.dropInTimes, d.dropInRates, d.dropInCount);
+  design["drop_out"] = dropPoints(d.dropOutTimes, d.dropOutRates, d.dropOutCount);
+  return design;
 }
 
 }  // namespace survseq::run

@@ -15,7 +15,7 @@
 namespace survseq::run {
 
 // Raised whenever a key changes meaning or goes away; new keys keep the number.
-inline constexpr int32_t kResultsSchemaVersion = 1;
+inline constexpr int32_t kResultsSchemaVersion = 2;
 
 // `design` as it stood after reading (before the search moved its bracket).
 std::string resultsJson(const input::DesignParameters& design, const search::RunRecord& record,

@@ -14,7 +14,7 @@ std::string_view programVersion();
 std::string_view parameterTemplate();
 
 // The annotated keyed design that shows every key with its default
-// (examples/template.toml).
+// (examples/defaults.toml).
 std::string_view keyedTemplate();
 
 }  // namespace survseq::run

@@ -273,6 +273,10 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
                                                     "above the upper bound (50)";
   expectReadings({
       {{{17, "'5'"}}, "line 17: expected a whole number, found ''5''"},
+      // A seed whose stream leaves [0, 1] is refused right after its line.
+      {{{17, "-2147483647"}},
+       "line 17: the seed -2147483647 gives random numbers outside [0, 1]; choose a seed "
+       "between -161803398 and 161803398"},
       {{{88, "1 2 1e39"}}, "line 88: the number '1e39' is outside the range of a single-precision "
                            "real"},
       {{{14, "'design.out"}}, "line 14: the quoted text has no closing apostrophe"},

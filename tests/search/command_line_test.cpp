@@ -34,11 +34,12 @@ TEST(CommandLine, HelpListsEveryOptionOnOneLineWithAnExample) {
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.errors, "");
   EXPECT_NE(run.console.find("Usage: survseq [OPTIONS] [FILE]"), std::string::npos) << run.console;
-  EXPECT_NE(run.console.find("survseq --json results.json --plot search.svg design.par"),
+  EXPECT_NE(run.console.find("survseq --json results.json --plot search.svg design.toml"),
             std::string::npos);
   const std::vector<std::string> lines = linesOf(run.console);
   for (const char* option : {"-h,--help", "--version", "--threads N", "--quiet", "--progress",
-                             "--json FILE", "--plot FILE", "--template", "FILE"}) {
+                             "--json FILE", "--plot FILE", "--template [toml]", "--format toml|par",
+                             "FILE", "convert"}) {
     // "  option   description" on one line.
     const std::string start = "  " + std::string(option) + " ";
     const auto describes = [&](const std::string& line) {
@@ -118,7 +119,7 @@ TEST(CommandLine, StandardInputOnATerminalGetsTheUsageInsteadOfAWait) {
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.console, "");
   EXPECT_EQ(run.errors.rfind("usage: survseq [OPTIONS] [FILE]\r\n", 0), 0u) << run.errors;
-  EXPECT_NE(run.errors.find("survseq --template > design.par"), std::string::npos);
+  EXPECT_NE(run.errors.find("survseq --template toml > design.toml"), std::string::npos);
 
   // Without a terminal an empty standard input is read as today: a file that ends early.
   const ProgramRun empty = runProgram("", "", {{}, ParameterInput::None});

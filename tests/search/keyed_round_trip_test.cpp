@@ -1,0 +1,94 @@
+// The keyed file runs through the same engine: every golden design, converted from its
+// positional file and run from the keyed file, gives the reviewed report byte for byte
+// and the reviewed console without the repair lines, on 1 and 2 threads; the examples'
+// hand-written keyed twins give their reports too.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "build_kind.h"
+#include "golden_cases.h"
+#include "program_runner.h"
+
+namespace survseq::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The repair lines are written while the file is read, before the notice that names the
+// report; a keyed run writes none of them.
+std::string withoutRepairLines(const std::string& console) {
+  const size_t notice = console.find(" The output is stored in the file named below:");
+  return notice == std::string::npos ? console : console.substr(notice);
+}
+
+std::string converted(const std::string& parameterFile) {
+  const fs::path directory = freshDirectory("convert");
+  writeFile(directory / "design.par", parameterFile);
+  const ProgramRun run = runWithArguments({"convert", (directory / "design.par").string()});
+  fs::remove_all(directory);
+  EXPECT_EQ(run.exitStatus, 0) << run.errors;
+  return run.console;
+}
+
+void expectGoldenRun(const std::string& keyed, const GoldenCase& golden, const char* threads) {
+  SCOPED_TRACE(golden.name + " on " + threads + " threads");
+  const ProgramRun run =
+      runProgram(keyed, golden.reportName, {{"--threads", threads, "--format", "toml"}});
+  ASSERT_EQ(run.exitStatus, 0) << run.errors;
+  EXPECT_EQ(run.report, readFile(goldenPath(golden.name, ".report")));
+  EXPECT_EQ(run.console, withoutRepairLines(readFile(goldenPath(golden.name, ".console"))));
+}
+
+class KeyedRoundTrip : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(KeyedRoundTrip, ConvertedDesignGivesTheGoldenReportAndConsole) {
+  const std::string keyed = converted(GetParam().parameterFile);
+  // The sanitised build, many times slower, takes one thread count: the golden tests show
+  // that the count does not matter.
+  expectGoldenRun(keyed, GetParam(), "2");
+  if (!kSanitizedBuild) expectGoldenRun(keyed, GetParam(), "1");
+}
+
+const auto kCaseName = [](const auto& info) { return info.param.name; };
+INSTANTIATE_TEST_SUITE_P(Examples, KeyedRoundTrip, ::testing::ValuesIn(exampleGoldenCases()),
+                         kCaseName);
+INSTANTIATE_TEST_SUITE_P(PurposeBuilt, KeyedRoundTrip,
+                         ::testing::ValuesIn(purposeBuiltGoldenCases()), kCaseName);
+
+TEST(KeyedTwins, EachExampleTwinGivesItsExamplesReport) {
+  // defaults.toml is the keyed template: the keyed file has no design of all defaults.
+  for (const GoldenCase& golden : exampleGoldenCases()) {
+    if (golden.name != "defaults") expectGoldenRun(exampleFile(golden.name + ".toml"), golden, "2");
+  }
+}
+
+TEST(KeyedConversion, WhatTheKeyedFileCannotHoldIsSaidOnStandardError) {
+  struct Case {
+    std::map<int, std::string> lines;
+    std::string warning;
+  };
+  const std::vector<Case> cases{
+      {{{11, "3"}, {54, "0.5"}}, "survseq: warning: Haybittle b was read as 0.5 and replaced by 3"},
+      {{{11, "1"}, {49, "0.01 0.01 0.01 0.01"}},
+       "survseq: warning: the error shares add up to 0.04, not to the type-I error 0.025"},
+      {{{30, "-1"}}, "survseq: warning: statistic 1 has a negative rho or tau"},
+      {{{144, "1.5"}}, "survseq: warning: [drop_in] has a time out of order or a rate outside"},
+  };
+  for (const Case& c : cases) {
+    const fs::path directory = freshDirectory("convert");
+    writeFile(directory / "design.par",
+              replaceLines(exampleFile("four_look_obrien_fleming.par"), c.lines));
+    const ProgramRun run = runWithArguments({"convert", (directory / "design.par").string()});
+    fs::remove_all(directory);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.errors.rfind(c.warning, 0), 0u) << run.errors;
+  }
+}
+
+}  // namespace
+}  // namespace survseq::testing
