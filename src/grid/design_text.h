@@ -4,9 +4,9 @@
 // every real as the shortest decimal that reads back as the same number (0.7, not
 // 0.69999999999999996), plain keys first, then the tables and arrays of tables.
 
-#include <string>
-
 #include <toml++/toml.h>
+
+#include <string>
 
 namespace survseq::grid {
 

@@ -27,6 +27,12 @@ namespace survseq::grid {
 
 namespace {
 
+// What the run and the table need of a scenario's design.
+struct ScenarioFacts {
+  std::string reportName;  // inside its folder
+  bool givenSize = false;  // run at a given rate or size, no search
+};
+
 // The report's name inside the scenario folder: the last part of report_file.
 std::string reportName(const GridFile& grid, int32_t number,
                        const input::DesignParameters& design) {
@@ -37,9 +43,11 @@ std::string reportName(const GridFile& grid, int32_t number,
   }
   if (taken) {
     throw RunError(grid.path + ": scenario " + std::to_string(number) + ": the report_file '" +
-                   design.outputFileName + "' names no file of its own in a scenario folder, "
-                   "where " + kDesignName + ", " + kDigestName + ", " + kJsonName + ", " +
-                   kPlotName + " and " + kConsoleName + " are taken");
+                   design.outputFileName +
+                   "' names no file of its own in a scenario folder, "
+                   "where " +
+                   kDesignName + ", " + kDigestName + ", " + kJsonName + ", " + kPlotName +
+                   " and " + kConsoleName + " are taken");
   }
   return name;
 }
@@ -103,8 +111,8 @@ std::string foreignFolders(const GridFile& grid, const fs::path& dir, int32_t co
 }
 
 void writeTable(const GridFile& grid, const fs::path& dir,
-                const std::vector<input::DesignParameters>& designs) {
-  const auto count = static_cast<int32_t>(designs.size());
+                const std::vector<ScenarioFacts>& scenarios) {
+  const auto count = static_cast<int32_t>(scenarios.size());
   const std::string foreign = foreignFolders(grid, dir, count);
   if (!foreign.empty()) {
     throw RunError(dir.string() + " holds scenario folders of another grid: " + foreign);
@@ -121,9 +129,7 @@ void writeTable(const GridFile& grid, const fs::path& dir,
       continue;
     }
     results.push_back(readScenarioResult(folder / kJsonName));
-    const input::AccrualForm form = designs[static_cast<size_t>(n - 1)].accrualForm;
-    givenSizes = givenSizes && (form == input::AccrualForm::GivenRate ||
-                                form == input::AccrualForm::GivenPatients);
+    givenSizes = givenSizes && scenarios[static_cast<size_t>(n - 1)].givenSize;
   }
   if (missingCount > 0) {
     throw RunError(dir.string() + ": " + std::to_string(missingCount) + " of " +
@@ -170,8 +176,8 @@ void runOrSkip(const GridFile& grid, const GridOptions& options, int32_t n, int3
 // Runs the scenarios of the shard, several at a time when there are cores for them: each
 // scenario's results depend on nothing but its design.
 void runScenarios(const GridFile& grid, const GridOptions& options,
-                  const std::vector<input::DesignParameters>& designs, std::ostream& errors) {
-  const auto count = static_cast<int32_t>(designs.size());
+                  const std::vector<ScenarioFacts>& scenarios, std::ostream& errors) {
+  const auto count = static_cast<int32_t>(scenarios.size());
   const fs::path dir(options.outDir);
   std::error_code error;
   fs::create_directories(dir, error);
@@ -183,9 +189,7 @@ void runScenarios(const GridFile& grid, const GridOptions& options,
                    "; remove them or choose another --out");
   }
   std::vector<int32_t> numbers;
-  std::vector<std::string> reports;
   for (int32_t n = 1; n <= count; ++n) {
-    reports.push_back(reportName(grid, n, designs[static_cast<size_t>(n - 1)]));
     if (options.shardCount == 0 || n % options.shardCount == options.shardIndex) {
       numbers.push_back(n);
     }
@@ -204,8 +208,8 @@ void runScenarios(const GridFile& grid, const GridOptions& options,
     for (size_t i = next++; i < numbers.size() && !failed; i = next++) {
       const int32_t n = numbers[i];
       try {
-        runOrSkip(grid, options, n, count, reports[static_cast<size_t>(n - 1)], threads, start,
-                  errorsMutex, errors);
+        runOrSkip(grid, options, n, count, scenarios[static_cast<size_t>(n - 1)].reportName,
+                  threads, start, errorsMutex, errors);
       } catch (const std::exception& problem) {
         const std::lock_guard<std::mutex> lock(errorsMutex);
         if (!failed.exchange(true)) failure = problem.what();
@@ -224,13 +228,18 @@ void runScenarios(const GridFile& grid, const GridOptions& options,
 int runGrid(const GridOptions& options, std::ostream& errors) {
   try {
     const GridFile grid = readGridFile(options.gridPath);
-    const std::vector<input::DesignParameters> designs = checkedScenarios(grid);
+    std::vector<ScenarioFacts> scenarios;
+    checkScenarios(grid, [&](int32_t n, const input::DesignParameters& design) {
+      scenarios.push_back({reportName(grid, n, design),
+                           design.accrualForm == input::AccrualForm::GivenRate ||
+                               design.accrualForm == input::AccrualForm::GivenPatients});
+    });
     if (!options.mergeDir.empty()) {
-      writeTable(grid, options.mergeDir, designs);
+      writeTable(grid, options.mergeDir, scenarios);
       return 0;
     }
-    runScenarios(grid, options, designs, errors);
-    if (options.shardCount == 0) writeTable(grid, options.outDir, designs);
+    runScenarios(grid, options, scenarios, errors);
+    if (options.shardCount == 0) writeTable(grid, options.outDir, scenarios);
   } catch (const RunError& error) {
     errors << "survseq: " << error.what() << '\n';
     return 1;

@@ -120,20 +120,20 @@ std::string scenarioLabel(const GridFile& grid, int32_t number) {
   return label;
 }
 
-std::vector<input::DesignParameters> checkedScenarios(const GridFile& grid) {
+void checkScenarios(const GridFile& grid,
+                    const std::function<void(int32_t, const input::DesignParameters&)>& look) {
   const int32_t count = scenarioCount(grid);
-  std::vector<input::DesignParameters> designs(static_cast<size_t>(count));
   for (int32_t n = 1; n <= count; ++n) {
+    input::DesignParameters design;
     try {
-      input::readKeyedDesign(scenarioDesign(grid, n), grid.basePath,
-                             designs[static_cast<size_t>(n - 1)]);
+      input::readKeyedDesign(scenarioDesign(grid, n), grid.basePath, design);
     } catch (const RunError& error) {
       throw RunError(grid.path + ": scenario " + std::to_string(n) + " of " +
                      std::to_string(count) + " (" + scenarioLabel(grid, n) +
                      "): " + locatedInGrid(grid, n, error.what()));
     }
+    look(n, design);
   }
-  return designs;
 }
 
 }  // namespace survseq::grid

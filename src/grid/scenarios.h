@@ -8,6 +8,7 @@
 #include <toml++/toml.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,10 @@ std::string valueText(const toml::node& value);
 // "alternative.hazard_ratio = 0.7, baseline_survival.median = 12.0"
 std::string scenarioLabel(const GridFile& grid, int32_t number);
 
-// Reads every scenario with the keyed design reader before anything runs; throws
-// RunError naming the first scenario refused, its axis values and the reader's message.
-std::vector<input::DesignParameters> checkedScenarios(const GridFile& grid);
+// Reads every scenario with the keyed design reader before anything runs, and shows each
+// design read to `look` with its scenario number; throws RunError naming the first
+// scenario refused, its axis values and the reader's message.
+void checkScenarios(const GridFile& grid,
+                    const std::function<void(int32_t, const input::DesignParameters&)>& look);
 
 }  // namespace survseq::grid

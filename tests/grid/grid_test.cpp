@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <thread>
 
 #include "grid/grid_file.h"
@@ -116,7 +116,12 @@ alternative.hazard_ratio = [0.6, 0.7, 0.8]
     EXPECT_EQ(scenarioLabel(grid, n), std::string("simulations_per_iteration = ") + trials[n - 1] +
                                           ", alternative.hazard_ratio = " + ratios[n - 1]);
   }
-  const std::vector<input::DesignParameters> designs = checkedScenarios(grid);
+  std::vector<input::DesignParameters> designs;
+  checkScenarios(grid, [&](int32_t n, const input::DesignParameters& design) {
+    EXPECT_EQ(n, static_cast<int32_t>(designs.size()) + 1);
+    designs.push_back(design);
+  });
+  ASSERT_EQ(designs.size(), 6u);
   EXPECT_EQ(designs[4].simulationCount, 200);
   EXPECT_EQ(designs[4].seed, 4711);  // the base seed in every scenario
   EXPECT_EQ(designs[0].seed, 4711);
@@ -147,7 +152,7 @@ TEST(GridTest, BadGridsAndBadScenariosAreRefusedNamingThem) {
     const fs::path folder = freshFolder("refused");
     const std::string path = writeGrid(folder, c.grid).string();
     try {
-      checkedScenarios(readGridFile(path));
+      checkScenarios(readGridFile(path), [](int32_t, const input::DesignParameters&) {});
       ADD_FAILURE() << "accepted: " << c.grid;
     } catch (const RunError& error) {
       for (const char* part : c.said) {
@@ -198,8 +203,10 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
   edited.replace(edited.find("median = 9.0"), 12, "median = 12.0");
   edited.replace(edited.find("hazard_ratio = 0.6"), 18, "hazard_ratio = 0.7");
   writeText(alone / "design.toml", edited);
-  ASSERT_EQ(std::system(("cd '" + alone.string() + "' && '" SURVSEQ_BINARY
-                         "' --quiet design.toml >/dev/null").c_str()), 0);
+  ASSERT_EQ(std::system(("cd '" + alone.string() +
+                         "' && '" SURVSEQ_BINARY "' --quiet design.toml >/dev/null")
+                            .c_str()),
+            0);
   EXPECT_EQ(readText(alone / "scenario.out"), whole.at("scenario-0005/scenario.out"));
   const nlohmann::json outcome =
       nlohmann::json::parse(whole.at("scenario-0005/results.json")).at("outcome");
@@ -207,9 +214,8 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
   std::string row;
   for (int line = 0; line <= 5; ++line) std::getline(table, row);
   EXPECT_EQ(row, "5,0.7,12.0," + outcome.at("kind").get<std::string>() + "," +
-                     outcome.at("accrual_rate").dump() + "," + outcome.at("patients").dump() +
-                     "," + outcome.at("power").dump() + "," +
-                     outcome.at("standard_error").dump() + "," +
+                     outcome.at("accrual_rate").dump() + "," + outcome.at("patients").dump() + "," +
+                     outcome.at("power").dump() + "," + outcome.at("standard_error").dump() + "," +
                      row.substr(row.rfind(',') + 1));
 
   // A folder of another grid is named, by merge and by a run alike.
