@@ -74,7 +74,7 @@ std::function<int()> addGridCommand(CLI::App& app) {
                     "a line per scenario even when standard error is not a terminal");
   command->callback([out, merge] {
     if (out->count() == 0 && merge->count() == 0) {
-      throw CLI::RequiredError("grid needs --out DIR or --merge DIR");
+      throw CLI::ValidationError("grid", "needs --out DIR or --merge DIR");
     }
   });
   return [command, s]() -> int {
