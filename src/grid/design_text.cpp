@@ -1,7 +1,6 @@
 #include "grid/design_text.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "grid/scenarios.h"
 
@@ -14,13 +13,6 @@ bool isArrayOfTables(const toml::node& node) {
   return array != nullptr && !array->empty() &&
          std::all_of(array->begin(), array->end(),
                      [](const toml::node& element) { return element.is_table(); });
-}
-
-std::string keyText(std::string_view key) {
-  const bool bare = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
-  });
-  return bare ? std::string(key) : valueText(toml::value<std::string>(std::string(key)));
 }
 
 void writeTable(std::string& text, const toml::table& table, const std::string& path) {

@@ -1,5 +1,7 @@
 #include "grid/scenarios.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <sstream>
@@ -90,6 +92,13 @@ toml::table scenarioDesign(const GridFile& grid, int32_t number) {
   return design;
 }
 
+std::string keyText(std::string_view key) {
+  const bool bare = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
+  });
+  return bare ? std::string(key) : valueText(toml::value<std::string>(std::string(key)));
+}
+
 std::string valueText(const toml::node& value) {
   if (const toml::array* values = value.as_array()) {
     std::string text = "[";
@@ -97,6 +106,13 @@ std::string valueText(const toml::node& value) {
       text += (i > 0 ? ", " : "") + valueText(*values->get(i));
     }
     return text + "]";
+  }
+  if (const toml::table* table = value.as_table()) {
+    std::string text = "{";
+    for (const auto& [key, element] : *table) {
+      text += (text.size() > 1 ? ", " : " ") + keyText(key.str()) + " = " + valueText(element);
+    }
+    return text + " }";
   }
   if (const auto* real = value.as_floating_point(); real != nullptr && std::isfinite(real->get())) {
     char digits[64];

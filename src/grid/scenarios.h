@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "grid/grid_file.h"
@@ -32,8 +33,12 @@ const toml::node& axisValue(const GridFile& grid, size_t axis, int32_t number);
 // The base design with the axis values of scenario `number` in place.
 toml::table scenarioDesign(const GridFile& grid, int32_t number);
 
-// A value as the grid file writes it: 0.7, "text", [12.0, 24.0].
+// A value as the grid file writes it: 0.7, 'text', [12.0, 24.0], { times = [12.0] };
+// every real as the shortest decimal that reads back as the same number.
 std::string valueText(const toml::node& value);
+
+// A key as TOML writes it: bare when it can be, quoted otherwise.
+std::string keyText(std::string_view key);
 
 // "alternative.hazard_ratio = 0.7, baseline_survival.median = 12.0"
 std::string scenarioLabel(const GridFile& grid, int32_t number);

@@ -128,6 +128,30 @@ alternative.hazard_ratio = [0.6, 0.7, 0.8]
   EXPECT_EQ(scenarioDesign(grid, 5)["alternative"]["hazard_ratio"].value<double>(), 0.7);
 }
 
+TEST(GridTest, ValuesAreWrittenAsAPersonWritesThemAndReadBackTheSame) {
+  const struct {
+    const char* toml;
+    const char* text;
+  } cases[] = {
+      {"0.1", "0.1"},
+      {"12.0", "12.0"},
+      {"0.025", "0.025"},
+      {"1e-10", "1e-10"},
+      {"123456789.123", "123456789.123"},
+      {"7", "7"},
+      {"'name'", "'name'"},
+      {"[0.7, 2, [1.5]]", "[0.7, 2, [1.5]]"},
+      {"{ times = [12.0], rates = [0.1], 'a b' = 1 }",
+       "{ 'a b' = 1, rates = [0.1], times = [12.0] }"},
+  };
+  for (const auto& c : cases) {
+    const toml::table parsed = toml::parse(std::string("x = ") + c.toml);
+    const std::string text = valueText(*parsed.get("x"));
+    EXPECT_EQ(text, c.text);
+    EXPECT_EQ(toml::parse("x = " + text), parsed) << text;
+  }
+}
+
 TEST(GridTest, BadGridsAndBadScenariosAreRefusedNamingThem) {
   const struct {
     const char* grid;
