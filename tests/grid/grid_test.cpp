@@ -51,15 +51,28 @@ median = 9.0
 hazard_ratio = 0.6
 )";
 
-fs::path freshFolder(const std::string& purpose) {
-  static int serial = 0;
-  const fs::path folder =
-      fs::temp_directory_path() / ("survseq-grid-" + purpose + "-" + std::to_string(::getpid()) +
-                                   "-" + std::to_string(++serial));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
+// A new empty folder, removed with everything in it when the test ends.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& purpose) {
+    static int serial = 0;
+    path_ =
+        fs::temp_directory_path() / ("survseq-grid-" + purpose + "-" + std::to_string(::getpid()) +
+                                     "-" + std::to_string(++serial));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
 
 void writeText(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
 
@@ -102,7 +115,8 @@ int runGridProgram(const fs::path& folder, const std::string& arguments,
 }
 
 TEST(GridTest, ScenariosTakeTheAxesInFileOrderWithTheLastFastest) {
-  const fs::path folder = freshFolder("order");
+  const ScratchFolder folderScratch("order");
+  const fs::path& folder = folderScratch.path();
   const GridFile grid = readGridFile(writeGrid(folder, R"(base = "base.toml"
 [axes]
 "simulations_per_iteration" = [100, 200]
@@ -173,7 +187,8 @@ TEST(GridTest, BadGridsAndBadScenariosAreRefusedNamingThem) {
       {"base = \"base.toml\"\n[axes]\nseed = [1 2]\n", {"grid.toml:3:"}},
   };
   for (const auto& c : cases) {
-    const fs::path folder = freshFolder("refused");
+    const ScratchFolder folderScratch("refused");
+    const fs::path& folder = folderScratch.path();
     const std::string path = writeGrid(folder, c.grid).string();
     try {
       checkScenarios(readGridFile(path), [](int32_t, const input::DesignParameters&) {});
@@ -194,7 +209,8 @@ constexpr const char* kSmallGrid = R"(base = "base.toml"
 )";
 
 TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
-  const fs::path folder = freshFolder("shards");
+  const ScratchFolder folderScratch("shards");
+  const fs::path& folder = folderScratch.path();
   writeGrid(folder, kSmallGrid);
   ASSERT_EQ(runGridProgram(folder, "grid.toml --out whole --quiet"), 0);
   ASSERT_EQ(runGridProgram(folder, "grid.toml --out parts --shard 0/4 --quiet"), 0);
@@ -222,7 +238,8 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
 
   // A scenario's report is that of the base design edited by hand and run alone, and its
   // row holds the outcome of its JSON results.
-  const fs::path alone = freshFolder("alone");
+  const ScratchFolder aloneScratch("alone");
+  const fs::path& alone = aloneScratch.path();
   std::string edited = kBase;
   edited.replace(edited.find("median = 9.0"), 12, "median = 12.0");
   edited.replace(edited.find("hazard_ratio = 0.6"), 18, "hazard_ratio = 0.7");
@@ -252,7 +269,8 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
 }
 
 TEST(GridTest, AKilledRunResumesToTheSameFoldersAndTable) {
-  const fs::path folder = freshFolder("killed");
+  const ScratchFolder folderScratch("killed");
+  const fs::path& folder = folderScratch.path();
   writeGrid(folder, kSmallGrid);
   ASSERT_EQ(runGridProgram(folder, "grid.toml --out whole --quiet"), 0);
 
