@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "grid/grid_command.h"
 #include "run/design_conversion.h"
 #include "run/design_run.h"
 #include "run/plan_command.h"
@@ -188,7 +189,8 @@ int main(int argc, char** argv) {
 
   // The first command that takes the command line runs; the design run comes last.
   const Command commands[] = {addTemplateOption(app), addConvertCommand(app),
-                              addPlanCommand(app), addRunCommand(app)};
+                              addPlanCommand(app), survseq::grid::addGridCommand(app),
+                              addRunCommand(app)};
 
   try {
     app.parse(argc, argv);

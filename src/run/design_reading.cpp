@@ -24,12 +24,16 @@ void readDesign(std::istream& text, const DesignSource& source, std::ostream& co
                 std::ostream& warnings, input::DesignParameters& design,
                 report::ReportFile& reportFile) {
   if (source.format == DesignFormat::Positional) {
-    input::readParameterFile(text, console, warnings, design, reportFile);
+    input::readParameterFile(text, console, warnings, design,
+                             [&](const std::string& name, int32_t line) {
+                               reportFile.open(source.reportPath.empty() ? name : source.reportPath,
+                                               line);
+                             });
     return;
   }
   const toml::table document = readKeyed(text, source, warnings, design);
   try {
-    reportFile.open(design.outputFileName, 0);
+    reportFile.open(source.reportPath.empty() ? design.outputFileName : source.reportPath, 0);
   } catch (const RunError& error) {
     throw RunError(input::keyedLocation(document, source.name, "report_file") + ": " +
                    error.what());

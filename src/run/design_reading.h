@@ -15,6 +15,7 @@ namespace survseq::run {
 struct DesignSource {
   DesignFormat format = DesignFormat::Positional;
   std::string name;  // the file as the user named it, in the keyed file's errors
+  std::string reportPath;  // where the report goes instead of its name; empty for none
 };
 
 // The positional file repairs as it reads, with the repair lines on `console`; the keyed

@@ -56,7 +56,8 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
     views.createFiles();
     const int32_t threads = threadsToUse(options.threads);
     readDesign(parameters,
-               DesignSource{options.format.value_or(DesignFormat::Positional), designName},
+               DesignSource{options.format.value_or(DesignFormat::Positional), designName,
+                            options.reportPath},
                views.console(), errors, design, reportFile);
     const std::string bracketNote = design.accrualForm == input::AccrualForm::AnalyticBracket
                                         ? takeAnalyticBracket(design)

@@ -34,6 +34,9 @@ struct RunOptions {
   ProgressMode progress = ProgressMode::Off;
   std::string jsonPath;  // the results as JSON; empty for none
   std::string plotPath;  // the search as an SVG picture; empty for none
+  // Where the report goes instead of the name the design gives; empty for that name.
+  // The report's text, which shows the design's name, stays the same.
+  std::string reportPath;
 };
 
 // Reads the parameter file from `parameters`, writes the repair messages and console

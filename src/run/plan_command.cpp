@@ -54,7 +54,7 @@ int runPlanFile(const std::string& path, std::istream& standardInput, std::ostre
                 std::ostream& errors, const std::string& jsonPath,
                 std::optional<DesignFormat> format) {
   if (path == "-") {
-    const DesignSource source{format.value_or(DesignFormat::Positional), "<stdin>"};
+    const DesignSource source{format.value_or(DesignFormat::Positional), "<stdin>", ""};
     return plan(standardInput, source, console, errors, jsonPath);
   }
   std::ifstream file(path, std::ios::binary);
@@ -62,7 +62,7 @@ int runPlanFile(const std::string& path, std::istream& standardInput, std::ostre
     errors << "survseq: could not open the design file '" << path << "'\n";
     return 1;
   }
-  return plan(file, DesignSource{format.value_or(formatOfName(path)), path}, console, errors,
+  return plan(file, DesignSource{format.value_or(formatOfName(path)), path, ""}, console, errors,
               jsonPath);
 }
 

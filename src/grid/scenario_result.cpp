@@ -1,0 +1,34 @@
+#include "grid/scenario_result.h"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "report/run_error.h"
+
+namespace survseq::grid {
+
+ScenarioResult readScenarioResult(const std::filesystem::path& jsonFile) {
+  std::ifstream file(jsonFile, std::ios::binary);
+  if (!file.is_open()) throw RunError("could not open '" + jsonFile.string() + "'");
+  try {
+    const nlohmann::json results = nlohmann::json::parse(file);
+    const nlohmann::json& outcome = results.at("outcome");
+    ScenarioResult result;
+    result.outcome = outcome.at("kind").get<std::string>();
+    result.accrualRate = outcome.at("accrual_rate").get<float>();
+    result.patients = outcome.at("patients").get<int32_t>();
+    const auto iteration = outcome.at("iteration").get<size_t>();
+    if (iteration == 0) return result;  // no iteration ran
+    for (const nlohmann::json& statistic :
+         results.at("iterations").at(iteration - 1).at("statistics")) {
+      result.statistics.push_back({statistic.at("power").get<float>(),
+                                   statistic.at("standard_error").get<float>(),
+                                   statistic.at("average_stopping_time").get<float>()});
+    }
+    return result;
+  } catch (const nlohmann::json::exception& error) {
+    throw RunError("'" + jsonFile.string() + "' is not a results file of survseq: " + error.what());
+  }
+}
+
+}  // namespace survseq::grid
