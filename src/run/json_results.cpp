@@ -87,7 +87,8 @@ json iterationJson(const input::DesignParameters& design,
           {"statistics", statistics}};
 }
 
-json outcomeJson(const search::RunRecord& record, std::optional<float> analyticRate) {
+json outcomeJson(const search::RunRecord& record, std::optional<float> analyticRate,
+                 std::optional<double> analyticPower) {
   const OutcomeFigures outcome = outcomeFigures(record);
   return {{"kind", outcomeKey(outcome.kind)},
           {"iteration", outcome.iterationNumber},
@@ -95,13 +96,16 @@ json outcomeJson(const search::RunRecord& record, std::optional<float> analyticR
           {"patients", outcome.patientCount},
           {"power", shortestDouble(outcome.estimate.power)},
           {"standard_error", shortestDouble(outcome.estimate.standardError)},
-          {"analytic_accrual_rate", analyticRate ? json(shortestDouble(*analyticRate)) : json()}};
+          {"analytic_accrual_rate", analyticRate ? json(shortestDouble(*analyticRate)) : json()},
+          {"analytic_power",
+           analyticPower ? json(shortestDouble(static_cast<float>(*analyticPower))) : json()}};
 }
 
 }  // namespace
 
 std::string resultsJson(const input::DesignParameters& design, const search::RunRecord& record,
-                        std::string_view programVersion, std::optional<float> analyticRate) {
+                        std::string_view programVersion, std::optional<float> analyticRate,
+                        std::optional<double> analyticPower) {
   json iterations = json::array();
   for (const search::IterationRecord& iteration : record.iterations) {
     iterations.push_back(iterationJson(design, iteration));
@@ -110,7 +114,7 @@ std::string resultsJson(const input::DesignParameters& design, const search::Run
                         {"program", {{"name", "survseq"}, {"version", programVersion}}},
                         {"design", designJson(design)},
                         {"iterations", iterations},
-                        {"outcome", outcomeJson(record, analyticRate)}};
+                        {"outcome", outcomeJson(record, analyticRate, analyticPower)}};
   // A report name that is not UTF-8 must not sink the file: such bytes become U+FFFD.
   return results.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
 }

@@ -19,9 +19,11 @@ namespace survseq::run {
 inline constexpr int32_t kResultsSchemaVersion = 2;
 
 // `design` as it stood after reading (before the search moved its bracket);
-// `analyticRate` the analytic accrual rate, none when the design has none.
+// `analyticRate` the analytic accrual rate, none when the design has none; `analyticPower`
+// the analytic power of statistic 1 at the last iteration's patients, none when unknown.
 std::string resultsJson(const input::DesignParameters& design, const search::RunRecord& record,
                         std::string_view programVersion,
-                        std::optional<float> analyticRate = std::nullopt);
+                        std::optional<float> analyticRate = std::nullopt,
+                        std::optional<double> analyticPower = std::nullopt);
 
 }  // namespace survseq::run

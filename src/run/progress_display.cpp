@@ -97,7 +97,8 @@ void ProgressDisplay::stepAside() {
 
 void ProgressDisplay::writeClosingLine(const search::RunRecord& record,
                                        const std::string& reportName, int32_t threads,
-                                       std::optional<float> analyticRate) {
+                                       std::optional<float> analyticRate,
+                                       std::optional<double> analyticPower) {
   stepAside();
   const OutcomeFigures outcome = outcomeFigures(record);
   const bool reached = outcome.kind == search::SearchOutcome::WithinTwoStandardErrors ||
@@ -106,6 +107,11 @@ void ProgressDisplay::writeClosingLine(const search::RunRecord& record,
        << rateText(outcome.accrualRate) << " (" << outcome.patientCount << " patients), power "
        << estimateText(outcome.estimate);
   if (analyticRate) out_ << ", analytic rate " << rateText(*analyticRate);
+  if (outcome.kind == search::SearchOutcome::FixedRate && analyticPower) {
+    char power[16];
+    std::snprintf(power, sizeof power, "%.4f", *analyticPower);
+    out_ << ", analytic power " << power;
+  }
   out_ << ", report " << reportName << ", "
        << elapsedText(elapsed()) << " on " << threads << (threads == 1 ? " thread" : " threads")
        << '\n'

@@ -34,9 +34,11 @@ class ProgressDisplay : public search::SearchObserver {
   void stepAside();
 
   // The closing line: outcome, rate and patients, power ± standard error, the analytic
-  // rate when there is one, the report file, the time taken and the number of threads.
+  // rate when there is one (for a design of a given size, the analytic power at it), the
+  // report file, the time taken and the number of threads.
   void writeClosingLine(const search::RunRecord& record, const std::string& reportName,
-                        int32_t threads, std::optional<float> analyticRate = std::nullopt);
+                        int32_t threads, std::optional<float> analyticRate = std::nullopt,
+                        std::optional<double> analyticPower = std::nullopt);
 
   static double steadySeconds();
 

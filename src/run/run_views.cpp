@@ -31,10 +31,14 @@ void RunViews::finish(const input::DesignParameters& design, const search::RunRe
                       int32_t threads) {
   AnalyticComparison analytic;
   if (json_ || display_) analytic = compareWithAnalytic(design, record);
-  if (json_) json_->write(resultsJson(design, record, programVersion(), analytic.accrualRate));
+  if (json_) {
+    json_->write(resultsJson(design, record, programVersion(), analytic.accrualRate,
+                             analytic.powerAtFinalRate));
+  }
   if (plot_) plot_->write(searchPlotSvg(design, record));
   if (display_) {
-    display_->writeClosingLine(record, design.outputFileName, threads, analytic.accrualRate);
+    display_->writeClosingLine(record, design.outputFileName, threads, analytic.accrualRate,
+                               analytic.powerAtFinalRate);
     const std::string warning = analyticDistanceWarning(analytic, outcomeFigures(record));
     if (!warning.empty()) errors_ << "survseq: warning: " << warning << '\n' << std::flush;
   }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -80,15 +81,21 @@ TEST_F(Progress, ClosingLineNamesOutcomeRatePatientsPowerReportTimeAndThreads) {
   struct Case {
     search::SearchOutcome outcome;
     int32_t threads;
+    std::optional<float> analyticRate;
     std::string expected;
   };
+  // The analytic power is shown for a design of a given size only; a search shows the
+  // analytic rate instead.
   const Case cases[] = {
-      {search::SearchOutcome::WithinTwoStandardErrors, 1,
-       "desired power reached: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, report "
-       "a.out, 1 min 05 s on 1 thread\n"},
-      {search::SearchOutcome::UpperBoundTooSmall, 4,
+      {search::SearchOutcome::WithinTwoStandardErrors, 1, 12.8f,
+       "desired power reached: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, analytic "
+       "rate 12.8, report a.out, 1 min 05 s on 1 thread\n"},
+      {search::SearchOutcome::UpperBoundTooSmall, 4, std::nullopt,
        "upper bound of the accrual rate too small (line 88): last rate 12.9 (309 patients), power "
        "0.8030 \u00b1 0.0126, report a.out, 1 min 05 s on 4 threads\n"},
+      {search::SearchOutcome::FixedRate, 2, std::nullopt,
+       "power at the given size: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, analytic "
+       "power 0.8012, report a.out, 1 min 05 s on 2 threads\n"},
   };
   for (const Case& c : cases) {
     out.str("");
@@ -98,7 +105,7 @@ TEST_F(Progress, ClosingLineNamesOutcomeRatePatientsPowerReportTimeAndThreads) {
     record.iterations.push_back(finishedIteration(5, 12.9f, 309, 803, 1000));
     record.outcome = c.outcome;
     now += 65.0;
-    d.writeClosingLine(record, "a.out", c.threads);
+    d.writeClosingLine(record, "a.out", c.threads, c.analyticRate, 0.80123);
     EXPECT_EQ(out.str(), c.expected);
   }
 }
