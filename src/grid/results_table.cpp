@@ -33,6 +33,14 @@ std::vector<TableColumn> tableColumns(const GridFile& grid,
                      [](int32_t, const ScenarioResult& r) { return shortestText(r.accrualRate); }});
   columns.push_back(
       {"patients", [](int32_t, const ScenarioResult& r) { return std::to_string(r.patients); }});
+  // The analytic answers beside the simulated ones; empty where there is none.
+  const auto optionalCell = [](std::optional<float> ScenarioResult::*figure) {
+    return [figure](int32_t, const ScenarioResult& r) {
+      return (r.*figure) ? shortestText(*(r.*figure)) : std::string();
+    };
+  };
+  columns.push_back({"analytic_accrual_rate", optionalCell(&ScenarioResult::analyticAccrualRate)});
+  columns.push_back({"analytic_power_1", optionalCell(&ScenarioResult::analyticPower)});
 
   size_t statistics = 0;
   for (const ScenarioResult& result : results) {

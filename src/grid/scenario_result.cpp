@@ -7,6 +7,14 @@
 
 namespace survseq::grid {
 
+namespace {
+
+std::optional<float> optionalReal(const nlohmann::json& value) {
+  return value.is_null() ? std::nullopt : std::optional<float>(value.get<float>());
+}
+
+}  // namespace
+
 ScenarioResult readScenarioResult(const std::filesystem::path& jsonFile) {
   std::ifstream file(jsonFile, std::ios::binary);
   if (!file.is_open()) throw RunError("could not open '" + jsonFile.string() + "'");
@@ -17,6 +25,8 @@ ScenarioResult readScenarioResult(const std::filesystem::path& jsonFile) {
     result.outcome = outcome.at("kind").get<std::string>();
     result.accrualRate = outcome.at("accrual_rate").get<float>();
     result.patients = outcome.at("patients").get<int32_t>();
+    result.analyticAccrualRate = optionalReal(outcome.at("analytic_accrual_rate"));
+    result.analyticPower = optionalReal(outcome.at("analytic_power"));
     const auto iteration = outcome.at("iteration").get<size_t>();
     if (iteration == 0) return result;  // no iteration ran
     for (const nlohmann::json& statistic :

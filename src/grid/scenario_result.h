@@ -3,10 +3,11 @@
 // What the results table and the grid picture show of one scenario, read back from the
 // JSON results in its folder: the outcome of the search and, at the iteration where it
 // ended, the rate, the patients and each statistic's power, standard error and average
-// stopping time.
+// stopping time; and the analytic rate and power beside them.
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct ScenarioResult {
   std::string outcome;  // the JSON's outcome.kind: "within_two_standard_errors", ...
   float accrualRate = 0.0f;
   int32_t patients = 0;
+  std::optional<float> analyticAccrualRate;  // none where the JSON has null
+  std::optional<float> analyticPower;
   std::vector<StatisticResult> statistics;  // statistic 1 first
 };
 

@@ -231,7 +231,8 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
   EXPECT_EQ(
       readText(folder / "whole/results.csv")
           .rfind("scenario,alternative.hazard_ratio,baseline_survival.median,outcome,accrual_rate,"
-                 "patients,power_1,standard_error_1,average_stopping_time_1\n"
+                 "patients,analytic_accrual_rate,analytic_power_1,power_1,standard_error_1,"
+                 "average_stopping_time_1\n"
                  "1,0.6,9.0,within_two_standard_errors,",
                  0),
       0u);
@@ -256,7 +257,8 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
   for (int line = 0; line <= 5; ++line) std::getline(table, row);
   EXPECT_EQ(row, "5,0.7,12.0," + outcome.at("kind").get<std::string>() + "," +
                      outcome.at("accrual_rate").dump() + "," + outcome.at("patients").dump() + "," +
-                     outcome.at("power").dump() + "," + outcome.at("standard_error").dump() + "," +
+                     outcome.at("analytic_accrual_rate").dump() + "," +
+                     outcome.at("analytic_power").dump() + "," + outcome.at("power").dump() + "," + outcome.at("standard_error").dump() + "," +
                      row.substr(row.rfind(',') + 1));
 
   // A folder of another grid is named, by merge and by a run alike.
