@@ -100,21 +100,7 @@ void Report::writeFixedRateClosing(float accrualRate, int32_t patientCount,
       .endLine()
       .text(" The simulated power of each statistic at this size:")
       .writeTo(file_);
-  for (const StatisticSummary& summary : statistics) {
-    LaidOutLine()
-        .text(" rho =")
-        .fixed(summary.rho, 4, 1)
-        .blanks(3)
-        .text("tau =")
-        .fixed(summary.tau, 4, 1)
-        .blanks(3)
-        .text(" power =")
-        .fixed(summary.estimate.power, 6, 4)
-        .blanks(3)
-        .text("s.d. = ")
-        .fixed(summary.estimate.standardError, 7, 5)
-        .writeTo(file_);
-  }
+  for (const StatisticSummary& summary : statistics) writePowerLine(file_, summary, " ");
   LaidOutLine().text(std::string(56, '*')).writeTo(file_);
 }
 

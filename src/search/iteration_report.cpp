@@ -32,6 +32,27 @@ const char* ordinalSuffix(int32_t number) {
   }
 }
 
+}  // namespace
+
+void writePowerLine(std::ostream& file, const StatisticSummary& summary, const char* indent) {
+  LaidOutLine()
+      .text(indent)
+      .text("rho =")
+      .fixed(summary.rho, 4, 1)
+      .blanks(3)
+      .text("tau =")
+      .fixed(summary.tau, 4, 1)
+      .blanks(3)
+      .text(" power =")
+      .fixed(summary.estimate.power, 6, 4)
+      .blanks(3)
+      .text("s.d. = ")
+      .fixed(summary.estimate.standardError, 7, 5)
+      .writeTo(file);
+}
+
+namespace {
+
 void writeStatisticResultHeader(std::ostream& out, int32_t statistic) {
   if (statistic <= 3) {
     LaidOutLine()
@@ -121,19 +142,7 @@ void Report::writePassResults(const input::DesignParameters& design,
   int32_t statistic = 0;
   for (const StatisticSummary& summary : statistics) {
     writeStatisticResultHeader(file_, ++statistic);
-    LaidOutLine()
-        .text("rho =")
-        .fixed(summary.rho, 4, 1)
-        .blanks(3)
-        .text("tau =")
-        .fixed(summary.tau, 4, 1)
-        .blanks(3)
-        .text(" power =")
-        .fixed(summary.estimate.power, 6, 4)
-        .blanks(3)
-        .text("s.d. = ")
-        .fixed(summary.estimate.standardError, 7, 5)
-        .writeTo(file_);
+    writePowerLine(file_, summary, "");
     if (design.boundaryMethod == input::GivenBoundaries) {
       LaidOutLine()
           .text("The boundary values in the test are:")

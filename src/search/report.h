@@ -46,6 +46,9 @@ struct ClosingValues {
   int32_t iterationLimit = 0;
 };
 
+// The line "rho = ... tau = ... power = ... s.d. = ..." of one statistic, after `indent`.
+void writePowerLine(std::ostream& file, const StatisticSummary& summary, const char* indent);
+
 class Report {
  public:
   Report(std::ostream& console, std::ostream& file) : console_(console), file_(file) {}
