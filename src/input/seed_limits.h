@@ -30,13 +30,19 @@ inline int32_t wrappingDifference(int32_t a, int32_t b) {
 
 // One step of the generator: advances both indices (1..55, cyclic), replaces the entry
 // at the first and returns it, a residue in [0, 1e9) for every sound table.
+// The indices are worked on in locals: as references they could alias the table's
+// entries, and the compiler would reload them after every store.
 inline int32_t nextGeneratorResidue(GeneratorTable& table, int32_t& index, int32_t& indexP) {
-  if (++index > kGeneratorTableSize) index = 1;
-  if (++indexP > kGeneratorTableSize) indexP = 1;
-  int32_t residue = wrappingDifference(table[static_cast<size_t>(index)],
-                                       table[static_cast<size_t>(indexP)]);
+  int32_t i = index + 1;
+  int32_t j = indexP + 1;
+  if (i > kGeneratorTableSize) i = 1;
+  if (j > kGeneratorTableSize) j = 1;
+  int32_t residue =
+      wrappingDifference(table[static_cast<size_t>(i)], table[static_cast<size_t>(j)]);
   if (residue < 0) residue += kGeneratorModulus;
-  table[static_cast<size_t>(index)] = residue;
+  table[static_cast<size_t>(i)] = residue;
+  index = i;
+  indexP = j;
   return residue;
 }
 

@@ -13,11 +13,20 @@ void UniformGenerator::initialise(int32_t seed) {
   nextIndexP_ = input::kFirstIndexP;
 }
 
+// The restart is kept out of line, and reached by a tail call, so that the draw of every
+// other call needs no saved registers: it is the innermost step of every simulated trial.
 float UniformGenerator::nextUniform(int32_t& seed) {
-  if (!initialised_ || seed < 0) {
-    initialise(seed);
-    seed = 1;
-  }
+  if (!initialised_ || seed < 0) [[unlikely]] return restartAndDraw(seed);
+  return draw();
+}
+
+float UniformGenerator::restartAndDraw(int32_t& seed) {
+  initialise(seed);
+  seed = 1;
+  return draw();
+}
+
+float UniformGenerator::draw() {
   return toUnitInterval(input::nextGeneratorResidue(table_, nextIndex_, nextIndexP_));
 }
 

@@ -27,6 +27,8 @@ class UniformGenerator {
 
  private:
   void initialise(int32_t seed);
+  [[gnu::noinline]] float restartAndDraw(int32_t& seed);
+  float draw();
 
   bool initialised_ = false;
   input::GeneratorTable table_{};
