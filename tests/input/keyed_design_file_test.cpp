@@ -162,6 +162,7 @@ TEST(KeyedDesignFile, EveryFaultIsAnErrorNamingFileLineColumnAndKey) {
     const std::string error = errorOf(edited(c.line, c.text, c.line2, c.text2));
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << "line " << c.line << ": " << c.text;
   }
+  EXPECT_EQ(errorOf(edited(7, "patients = 1", 8, "")), "no error");  // the edge is kept
 }
 
 TEST(KeyedDesignFile, DefaultsAndTheKeyedOnlyKeysFillTheRecord) {

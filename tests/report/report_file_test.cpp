@@ -69,7 +69,8 @@ class ReportFileTest : public ::testing::Test {
 };
 
 TEST_F(ReportFileTest, ANewReportAppearsOnlyWhenFinishedWithTheUmaskPermissions) {
-  const mode_t previousMask = ::umask(027);
+  // A mask that lets the others' execute bit through: a report never asks for it.
+  const mode_t previousMask = ::umask(026);
   {
     ReportFile report;
     report.open(path("new.out"), 14);

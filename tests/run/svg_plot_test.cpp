@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "run/svg_canvas.h"
 #include "search/program_runner.h"
 
 namespace survseq::run {
@@ -160,6 +161,12 @@ TEST(SvgPlot, PointsAreTheJsonNumbersWhereTheAxesPutThem) {
   }
   EXPECT_EQ(share, shares.size());
   EXPECT_EQ(critical, criticals.size());
+}
+
+TEST(SvgPlot, TickLabelsShowTheDecimalsOfTheirStep) {
+  for (const auto& [value, step, label] : {std::tuple{10.0, 5.0, "10"}, {0.25, 0.05, "0.25"},
+                                           {0.4, 0.2, "0.4"}, {1e-9, 0.1, "0.0"}, {-2.0, 1.0, "-2"}})
+    EXPECT_EQ(tickLabel(value, step), label) << value << ' ' << step;
 }
 
 TEST(SvgPlot, NamesAreEscapedAndLooksNoTrialReachedHaveNoCriticalValue) {
