@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "bounds/binding_futility.h"
 #include "bounds/boundary_computation.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
@@ -128,6 +129,19 @@ TEST(BoundaryComputation, ValuesFailuresAndEquivalentInformation) {
     EXPECT_EQ(failed, c.failed);
   }
   EXPECT_NE(boundaryAt({7e-5f, 8e-5f, 9e-5f, 1.01e-4f}, c3), boundaryAt(equal, c3));  // > 1e-4
+}
+
+// With binding futility bounds as without: a last look with nothing left to spend, or
+// with no information beyond an earlier one, gets the cap and is a failure.
+TEST(BindingBoundary, NothingToSpendOrNoNewInformationIsTheCapAndAFailure) {
+  for (const auto& [information, split] : {std::pair{50.0f, 0.005f}, {100.0f, 0.02f}}) {
+    const input::AnalysisValues t{0, information, 100}, errorSplit{0, 0.01f, split}, futility{};
+    input::AnalysisValues c{0, 2.326348f};
+    int32_t failed = -1;
+    computeBindingBoundary(2, t, errorSplit, futility, failed, c);
+    EXPECT_EQ(c[2], kBoundaryCap) << information;
+    EXPECT_EQ(failed, 1) << information;
+  }
 }
 
 // Independent reference in double precision: the probability of crossing c(1..k), from the

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -20,6 +19,7 @@
 #include "grid/grid_file.h"
 #include "grid/scenarios.h"
 #include "report/run_error.h"
+#include "search/program_runner.h"
 
 extern char** environ;
 
@@ -52,53 +52,25 @@ hazard_ratio = 0.6
 )";
 
 // A new empty folder, removed with everything in it when the test ends.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& purpose) {
-    static int serial = 0;
-    path_ =
-        fs::temp_directory_path() / ("survseq-grid-" + purpose + "-" + std::to_string(::getpid()) +
-                                     "-" + std::to_string(++serial));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+struct ScratchFolder {
+  explicit ScratchFolder(const std::string& purpose) : path(testing::freshDirectory("grid-" + purpose)) {}
+  ~ScratchFolder() { fs::remove_all(path); }
+  const fs::path path;
 };
-
-void writeText(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
-
-std::string readText(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 // A grid file `grid` beside the base design `base`; returns the grid's path.
 fs::path writeGrid(const fs::path& folder, const std::string& grid,
                    const std::string& base = kBase) {
-  writeText(folder / "base.toml", base);
-  writeText(folder / "grid.toml", grid);
+  testing::writeFile(folder / "base.toml", base);
+  testing::writeFile(folder / "grid.toml", grid);
   return folder / "grid.toml";
 }
 
 // Every file under `folder` by relative path, with its bytes.
 std::map<std::string, std::string> tree(const fs::path& folder) {
   std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) {
-      files[fs::relative(entry.path(), folder).string()] = readText(entry.path());
-    }
-  }
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder)] = testing::readFile(entry);
   return files;
 }
 
@@ -109,15 +81,14 @@ int runGridProgram(const fs::path& folder, const std::string& arguments,
   const std::string command = "cd '" + folder.string() + "' && '" SURVSEQ_BINARY "' grid " +
                               arguments + " </dev/null 2>errors.txt";
   const int status = std::system(command.c_str());
-  if (errors != nullptr) *errors = readText(folder / "errors.txt");
+  if (errors != nullptr) *errors = testing::readFile(folder / "errors.txt");
   fs::remove(folder / "errors.txt");
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(GridTest, ScenariosTakeTheAxesInFileOrderWithTheLastFastest) {
-  const ScratchFolder folderScratch("order");
-  const fs::path& folder = folderScratch.path();
-  const GridFile grid = readGridFile(writeGrid(folder, R"(base = "base.toml"
+  const ScratchFolder scratch("order");
+  const GridFile grid = readGridFile(writeGrid(scratch.path, R"(base = "base.toml"
 [axes]
 "simulations_per_iteration" = [100, 200]
 alternative.hazard_ratio = [0.6, 0.7, 0.8]
@@ -138,7 +109,6 @@ alternative.hazard_ratio = [0.6, 0.7, 0.8]
   ASSERT_EQ(designs.size(), 6u);
   EXPECT_EQ(designs[4].simulationCount, 200);
   EXPECT_EQ(designs[4].seed, 4711);  // the base seed in every scenario
-  EXPECT_EQ(designs[0].seed, 4711);
   EXPECT_EQ(scenarioDesign(grid, 5)["alternative"]["hazard_ratio"].value<double>(), 0.7);
 }
 
@@ -146,18 +116,11 @@ TEST(GridTest, ValuesAreWrittenAsAPersonWritesThemAndReadBackTheSame) {
   const struct {
     const char* toml;
     const char* text;
-  } cases[] = {
-      {"0.1", "0.1"},
-      {"12.0", "12.0"},
-      {"0.025", "0.025"},
-      {"1e-10", "1e-10"},
-      {"123456789.123", "123456789.123"},
-      {"7", "7"},
-      {"'name'", "'name'"},
-      {"[0.7, 2, [1.5]]", "[0.7, 2, [1.5]]"},
-      {"{ times = [12.0], rates = [0.1], 'a b' = 1 }",
-       "{ 'a b' = 1, rates = [0.1], times = [12.0] }"},
-  };
+  } cases[] = {{"0.1", "0.1"}, {"12.0", "12.0"}, {"0.025", "0.025"}, {"1e-10", "1e-10"},
+               {"123456789.123", "123456789.123"}, {"7", "7"}, {"'name'", "'name'"},
+               {"[0.7, 2, [1.5]]", "[0.7, 2, [1.5]]"},
+               {"{ times = [12.0], rates = [0.1], 'a b' = 1 }",
+                "{ 'a b' = 1, rates = [0.1], times = [12.0] }"}};
   for (const auto& c : cases) {
     const toml::table parsed = toml::parse(std::string("x = ") + c.toml);
     const std::string text = valueText(*parsed.get("x"));
@@ -187,17 +150,14 @@ TEST(GridTest, BadGridsAndBadScenariosAreRefusedNamingThem) {
       {"base = \"base.toml\"\n[axes]\nseed = [1 2]\n", {"grid.toml:3:"}},
   };
   for (const auto& c : cases) {
-    const ScratchFolder folderScratch("refused");
-    const fs::path& folder = folderScratch.path();
-    const std::string path = writeGrid(folder, c.grid).string();
+    const ScratchFolder scratch("refused");
+    const std::string path = writeGrid(scratch.path, c.grid).string();
     try {
       checkScenarios(readGridFile(path), [](int32_t, const input::DesignParameters&) {});
       ADD_FAILURE() << "accepted: " << c.grid;
     } catch (const RunError& error) {
-      for (const char* part : c.said) {
-        EXPECT_NE(std::string(error.what()).find(part), std::string::npos)
-            << error.what() << "\n  lacks: " << part;
-      }
+      for (const char* part : c.said)
+        EXPECT_NE(std::string(error.what()).find(part), std::string::npos) << error.what() << part;
     }
   }
 }
@@ -209,13 +169,12 @@ constexpr const char* kSmallGrid = R"(base = "base.toml"
 )";
 
 TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
-  const ScratchFolder folderScratch("shards");
-  const fs::path& folder = folderScratch.path();
+  const ScratchFolder scratch("shards");
+  const fs::path& folder = scratch.path;
   writeGrid(folder, kSmallGrid);
   ASSERT_EQ(runGridProgram(folder, "grid.toml --out whole --quiet"), 0);
-  ASSERT_EQ(runGridProgram(folder, "grid.toml --out parts --shard 0/4 --quiet"), 0);
-  ASSERT_EQ(runGridProgram(folder, "grid.toml --out parts --shard 1/4 --quiet"), 0);
-  ASSERT_EQ(runGridProgram(folder, "grid.toml --out parts --shard 3/4 --quiet"), 0);
+  for (const char* shard : {"0/4", "1/4", "3/4"})
+    ASSERT_EQ(runGridProgram(folder, "grid.toml --out parts --quiet --shard " + std::string(shard)), 0);
   EXPECT_FALSE(fs::exists(folder / "parts/results.csv"));  // a shard writes no table
 
   std::string errors;
@@ -229,7 +188,7 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
   EXPECT_EQ(whole.size(), 6u * 6u + 2u);  // six files per scenario, the table and the picture
   EXPECT_EQ(tree(folder / "parts"), whole);
   EXPECT_EQ(
-      readText(folder / "whole/results.csv")
+      whole.at("results.csv")
           .rfind("scenario,alternative.hazard_ratio,baseline_survival.median,outcome,accrual_rate,"
                  "patients,analytic_accrual_rate,analytic_power_1,power_1,standard_error_1,"
                  "average_stopping_time_1\n"
@@ -240,16 +199,16 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
   // A scenario's report is that of the base design edited by hand and run alone, and its
   // row holds the outcome of its JSON results.
   const ScratchFolder aloneScratch("alone");
-  const fs::path& alone = aloneScratch.path();
+  const fs::path& alone = aloneScratch.path;
   std::string edited = kBase;
   edited.replace(edited.find("median = 9.0"), 12, "median = 12.0");
   edited.replace(edited.find("hazard_ratio = 0.6"), 18, "hazard_ratio = 0.7");
-  writeText(alone / "design.toml", edited);
+  testing::writeFile(alone / "design.toml", edited);
   ASSERT_EQ(std::system(("cd '" + alone.string() +
                          "' && '" SURVSEQ_BINARY "' --quiet design.toml >/dev/null")
                             .c_str()),
             0);
-  EXPECT_EQ(readText(alone / "scenario.out"), whole.at("scenario-0005/scenario.out"));
+  EXPECT_EQ(testing::readFile(alone / "scenario.out"), whole.at("scenario-0005/scenario.out"));
   const nlohmann::json outcome =
       nlohmann::json::parse(whole.at("scenario-0005/results.json")).at("outcome");
   std::istringstream table(whole.at("results.csv"));
@@ -262,7 +221,7 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
                      row.substr(row.rfind(',') + 1));
 
   // A folder of another grid is named, by merge and by a run alike.
-  writeText(folder / "parts/scenario-0003/grid.digest", "0123456789abcdef\n");
+  testing::writeFile(folder / "parts/scenario-0003/grid.digest", "0123456789abcdef\n");
   fs::create_directory(folder / "parts/scenario-0007");
   EXPECT_EQ(runGridProgram(folder, "grid.toml --merge parts", &errors), 1);
   EXPECT_NE(errors.find("another grid: scenario-0003, scenario-0007"), std::string::npos) << errors;
@@ -271,8 +230,8 @@ TEST(GridTest, ShardsMergedGiveTheOneProcessFoldersAndTable) {
 }
 
 TEST(GridTest, AKilledRunResumesToTheSameFoldersAndTable) {
-  const ScratchFolder folderScratch("killed");
-  const fs::path& folder = folderScratch.path();
+  const ScratchFolder scratch("killed");
+  const fs::path& folder = scratch.path;
   writeGrid(folder, kSmallGrid);
   ASSERT_EQ(runGridProgram(folder, "grid.toml --out whole --quiet"), 0);
 

@@ -98,6 +98,7 @@ TEST(ValueText, RealsInEveryWritingAreRoundedOnceFromDouble) {
       // Below the smallest float the value is zero, even below the smallest double.
       {"1e-50", 0}, {"1e-400", 0}, {"0.000000000000000000000000000000000000000000001e-300", 0}};
   for (const auto& [text, value] : accepted) EXPECT_EQ(parseReal(text).value, value) << text;
+  EXPECT_EQ(parseReal(std::string(400, '0') + "1e-400").value, 0.0f);  // leading zeros count not
   expectRefused(parseReal, {"", ".", "-.", "e5", "1e", "1e+", "1.2.3", "abc", "inf", "nan", "0x10",
                             "1e5x", "1,5", "--1", "1 e5", "1E1.5", "5%"},
                 "expected a number, found '%'");

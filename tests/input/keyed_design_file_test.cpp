@@ -12,6 +12,7 @@
 #include "input/accrual_profile.h"
 #include "input/design_limits.h"
 #include "input/keyed_design_file.h"
+#include "input/keyed_design_writer.h"
 #include "report/run_error.h"
 
 namespace survseq::input {
@@ -162,6 +163,16 @@ TEST(KeyedDesignFile, EveryFaultIsAnErrorNamingFileLineColumnAndKey) {
     const std::string error = errorOf(edited(c.line, c.text, c.line2, c.text2));
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << "line " << c.line << ": " << c.text;
   }
+  EXPECT_EQ(errorOf(edited(7, "patients = 1", 8, "")), "no error");  // the edge is kept
+}
+
+// Control bytes and DEL in a name are written as escapes that read back as the same bytes.
+TEST(KeyedDesignFile, WrittenNamesReadBackByteForByte) {
+  DesignParameters design = read(kBase);
+  design.outputFileName = "a\x01b\x1f\x7f \"q\" \\.out";
+  std::ostringstream written, warnings;
+  writeKeyedDesign(design, written, warnings);
+  EXPECT_EQ(read(written.str()).outputFileName, design.outputFileName) << written.str();
 }
 
 TEST(KeyedDesignFile, DefaultsAndTheKeyedOnlyKeysFillTheRecord) {
@@ -199,6 +210,7 @@ TEST(KeyedDesignFile, DefaultsAndTheKeyedOnlyKeysFillTheRecord) {
   EXPECT_EQ(keyed.spendingFamily, SpendingFamily::HwangShihDeCani);
   EXPECT_EQ(keyed.spendingGamma, -4.0f);
   EXPECT_EQ(keyed.censoringControl.s[1], static_cast<float>(std::exp(-1.0)));
+  EXPECT_EQ(keyed.censoringControl.count, 2);
   EXPECT_EQ(keyed.censoringControl.s[2], keyed.censoringControl.s[1]);
 
   // A given size with fixed event targets and ramp-up by relative rates alone, which

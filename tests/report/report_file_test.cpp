@@ -31,21 +31,14 @@ std::string contentOf(const fs::path& path) {
 // Every test works in a directory of its own and sees what is left in it.
 class ReportFileTest : public ::testing::Test {
  protected:
-  ReportFileTest()
-      : directory_(fs::temp_directory_path() /
-                   ("survseq_report_file_" + std::to_string(getpid()) + "_" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-    fs::remove_all(directory_);
-    fs::create_directories(directory_);
-  }
+  ReportFileTest() { fs::remove_all(directory_), fs::create_directories(directory_); }
   ~ReportFileTest() override { fs::remove_all(directory_); }
 
   std::string path(const std::string& name) const { return (directory_ / name).string(); }
 
   std::set<std::string> entries() const {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory_))
-      names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(directory_)) names.insert(entry.path().filename());
     return names;
   }
 
@@ -65,11 +58,14 @@ class ReportFileTest : public ::testing::Test {
     return "opened";
   }
 
-  fs::path directory_;
+  const fs::path directory_ = fs::temp_directory_path() /
+      ("survseq_report_file_" + std::to_string(getpid()) + "_" +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 TEST_F(ReportFileTest, ANewReportAppearsOnlyWhenFinishedWithTheUmaskPermissions) {
-  const mode_t previousMask = ::umask(027);
+  // A mask that lets the others' execute bit through: a report never asks for it.
+  const mode_t previousMask = ::umask(026);
   {
     ReportFile report;
     report.open(path("new.out"), 14);

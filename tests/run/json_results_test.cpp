@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -139,15 +140,15 @@ void expectOutcomeInReport(const json& results, ReportReader& report) {
                   formatFixed(asFloat(outcome["power"]), 7, 3) + ". Since the standard   \n" +
                   " error of this simulated power is " +
                   formatFixed(asFloat(outcome["standard_error"]), 7, 4) + ", you have \n");
-  } else if (kind == "upper_bound_too_small") {
-    report.expect(" The upper bound on the accrual rate is too small for\n");
-  } else if (kind == "lower_bound_too_big") {
-    report.expect(" The lower bound on the accrual rate is too big for\n");
-  } else {
-    EXPECT_EQ(kind, "iteration_limit");
-    EXPECT_EQ(results["iterations"].size(), 20u);
-    report.expect("  The maximum number of 20  iterations has been\n");
+    return;
   }
+  const std::map<std::string, std::string> closing = {
+      {"upper_bound_too_small", " The upper bound on the accrual rate is too small for\n"},
+      {"lower_bound_too_big", " The lower bound on the accrual rate is too big for\n"},
+      {"iteration_limit", "  The maximum number of 20  iterations has been\n"}};
+  ASSERT_EQ(closing.count(kind), 1u) << kind;
+  EXPECT_EQ(results["iterations"].size() == 20u, kind == "iteration_limit");
+  report.expect(closing.at(kind));
 }
 
 class JsonResults : public ::testing::TestWithParam<DesignCase> {};

@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "run/console_guard.h"
@@ -19,9 +20,8 @@ namespace {
 search::IterationRecord finishedIteration(int32_t number, float rate, int32_t patients,
                                           int32_t rejections, int32_t trials) {
   search::IterationRecord record;
-  record.iterationNumber = number;
-  record.accrualRate = rate;
-  record.patientCount = patients;
+  std::tie(record.iterationNumber, record.accrualRate, record.patientCount) =
+      std::tuple(number, rate, patients);
   record.statistics.push_back({{0.0f, 0.0f, search::estimatePower(rejections, trials), 10.0f}, {}});
   return record;
 }
@@ -68,46 +68,33 @@ TEST_F(Progress, LiveLineIsRedrawnAtMostTenTimesASecondAndEndsWithThePower) {
       << text;
 }
 
-TEST_F(Progress, WithoutATerminalOnlyFinishedLinesAreWritten) {
+// Without a terminal only finished lines are written; the closing line names outcome, rate,
+// patients, power, report, time and threads.
+TEST_F(Progress, WithoutATerminalFinishedLinesAndTheClosingLine) {
   ProgressDisplay d = display(false);
   iterate(d, 1, 50.0f, 1000, 0.002, 900);
   iterate(d, 2, 13.57386f, 1000, 0.001, 412);
+  search::RunRecord record;
+  record.iterations.push_back(finishedIteration(5, 12.9f, 309, 803, 1000));
+  now += 62.0;
+  // A search shows the analytic rate; a design of a given size the analytic power instead.
+  const std::tuple<search::SearchOutcome, int32_t, std::optional<float>> closings[] = {
+      {search::SearchOutcome::WithinTwoStandardErrors, 1, 12.8f},
+      {search::SearchOutcome::UpperBoundTooSmall, 4, std::nullopt},
+      {search::SearchOutcome::FixedRate, 2, std::nullopt}};
+  for (const auto& [outcome, threads, analyticRate] : closings) {
+    record.outcome = outcome;
+    d.writeClosingLine(record, "a.out", threads, analyticRate, 0.80123);
+  }
   EXPECT_EQ(out.str(),
             "iteration  1  rate 50       trials 1000 of 1000  power 0.9000 \u00b1 0.0095  2.0 s\n"
-            "iteration  2  rate 13.57    trials 1000 of 1000  power 0.4120 \u00b1 0.0156  3.0 s\n");
-}
-
-TEST_F(Progress, ClosingLineNamesOutcomeRatePatientsPowerReportTimeAndThreads) {
-  struct Case {
-    search::SearchOutcome outcome;
-    int32_t threads;
-    std::optional<float> analyticRate;
-    std::string expected;
-  };
-  // The analytic power is shown for a design of a given size only; a search shows the
-  // analytic rate instead.
-  const Case cases[] = {
-      {search::SearchOutcome::WithinTwoStandardErrors, 1, 12.8f,
-       "desired power reached: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, analytic "
-       "rate 12.8, report a.out, 1 min 05 s on 1 thread\n"},
-      {search::SearchOutcome::UpperBoundTooSmall, 4, std::nullopt,
-       "upper bound of the accrual rate too small (line 88): last rate 12.9 (309 patients), power "
-       "0.8030 \u00b1 0.0126, report a.out, 1 min 05 s on 4 threads\n"},
-      {search::SearchOutcome::FixedRate, 2, std::nullopt,
-       "power at the given size: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, analytic "
-       "power 0.8012, report a.out, 1 min 05 s on 2 threads\n"},
-  };
-  for (const Case& c : cases) {
-    out.str("");
-    now = 100.0;
-    ProgressDisplay d = display(false);
-    search::RunRecord record;
-    record.iterations.push_back(finishedIteration(5, 12.9f, 309, 803, 1000));
-    record.outcome = c.outcome;
-    now += 65.0;
-    d.writeClosingLine(record, "a.out", c.threads, c.analyticRate, 0.80123);
-    EXPECT_EQ(out.str(), c.expected);
-  }
+            "iteration  2  rate 13.57    trials 1000 of 1000  power 0.4120 \u00b1 0.0156  3.0 s\n"
+            "desired power reached: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, analytic "
+            "rate 12.8, report a.out, 1 min 05 s on 1 thread\n"
+            "upper bound of the accrual rate too small (line 88): last rate 12.9 (309 patients), power "
+            "0.8030 \u00b1 0.0126, report a.out, 1 min 05 s on 4 threads\n"
+            "power at the given size: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, analytic "
+            "power 0.8012, report a.out, 1 min 05 s on 2 threads\n");
 }
 
 TEST_F(Progress, ConsoleTextFirstClearsTheLiveLineAndPassesUnchanged) {
@@ -130,11 +117,8 @@ TEST_F(Progress, ConsoleTextFirstClearsTheLiveLineAndPassesUnchanged) {
 }
 
 TEST(ElapsedText, SecondsMinutesHours) {
-  const std::pair<double, const char*> cases[] = {{0.0, "0.0 s"},
-                                                  {59.94, "59.9 s"},
-                                                  {61.0, "1 min 01 s"},
-                                                  {3599.9, "59 min 59 s"},
-                                                  {3725.0, "1 h 02 min"}};
+  const std::pair<double, const char*> cases[] = {{0.0, "0.0 s"}, {59.94, "59.9 s"},
+      {61.0, "1 min 01 s"}, {3599.9, "59 min 59 s"}, {3600.0, "1 h 00 min"}, {3725.0, "1 h 02 min"}};
   for (const auto& [seconds, text] : cases) EXPECT_EQ(elapsedText(seconds), text) << seconds;
 }
 

@@ -7,12 +7,12 @@
 #include <tinyxml2.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "run/svg_canvas.h"
 #include "search/program_runner.h"
 
 namespace survseq::run {
@@ -28,13 +28,8 @@ std::string attribute(const XMLElement* e, const char* name) {
   return value != nullptr ? value : "";
 }
 
-float floatAttribute(const XMLElement* e, const char* name) {
-  return std::strtof(attribute(e, name).c_str(), nullptr);
-}
-
-double doubleAttribute(const XMLElement* e, const char* name) {
-  return std::strtod(attribute(e, name).c_str(), nullptr);
-}
+float floatAttribute(const XMLElement* e, const char* name) { return e->FloatAttribute(name); }
+double doubleAttribute(const XMLElement* e, const char* name) { return e->DoubleAttribute(name); }
 
 // The parsed plot: its elements in document order, and the pixel of a data value on each
 // axis of each panel (the group with a data-panel), from the panel's first and last ticks.
@@ -49,9 +44,8 @@ class Plot {
   const std::vector<const XMLElement*>& elements() const { return elements_; }
   std::vector<const XMLElement*> ofClass(const std::string& name) const {
     std::vector<const XMLElement*> found;
-    for (const XMLElement* e : elements_) {
+    for (const XMLElement* e : elements_)
       if (attribute(e, "class") == name) found.push_back(e);
-    }
     return found;
   }
   double pixel(const std::string& panel, char axis, double value) const {
@@ -69,10 +63,8 @@ class Plot {
       ticks_[panel + (x ? 'x' : 'y')].emplace_back(doubleAttribute(e, "data-value"),
                                                    doubleAttribute(e, x ? "x1" : "y1"));
     }
-    for (const XMLElement* child = e->FirstChildElement(); child != nullptr;
-         child = child->NextSiblingElement()) {
+    for (auto* child = e->FirstChildElement(); child != nullptr; child = child->NextSiblingElement())
       collect(child, panel);
-    }
   }
 
   tinyxml2::XMLDocument document_;
@@ -169,6 +161,12 @@ TEST(SvgPlot, PointsAreTheJsonNumbersWhereTheAxesPutThem) {
   }
   EXPECT_EQ(share, shares.size());
   EXPECT_EQ(critical, criticals.size());
+}
+
+TEST(SvgPlot, TickLabelsShowTheDecimalsOfTheirStep) {
+  for (const auto& [value, step, label] : {std::tuple{10.0, 5.0, "10"}, {0.25, 0.05, "0.25"},
+                                           {0.4, 0.2, "0.4"}, {1e-9, 0.1, "0.0"}, {-2.0, 1.0, "-2"}})
+    EXPECT_EQ(tickLabel(value, step), label) << value << ' ' << step;
 }
 
 TEST(SvgPlot, NamesAreEscapedAndLooksNoTrialReachedHaveNoCriticalValue) {

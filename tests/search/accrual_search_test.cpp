@@ -91,24 +91,20 @@ TEST_F(SearchWithFakePass, ExactEqualityAtUpperBoundSimulatesTheUpperBoundAgain)
   EXPECT_EQ(visitedRates, (std::vector<float>{50.0f, 50.0f}));
 }
 
+// Powers above the target all the way down: four rates, each the one before times the
+// step factor (0.3333 falls short of a third, so the fourth lies a hair above the bound);
+// with equal bounds the same rate four times.
 TEST_F(SearchWithFakePass, DescentThatStaysAboveTargetEndsAtTheFourthRate) {
-  const auto outcome = runSearch([](float) { return 100; });
-  EXPECT_EQ(outcome, SearchOutcome::LowerBoundTooBig);
-  ASSERT_EQ(visitedRates.size(), 4u);
-  const float f = descentStepFactor(10.0f, 50.0f);
-  EXPECT_EQ(visitedRates[1], 50.0f * f);
-  EXPECT_EQ(visitedRates[2], visitedRates[1] * f);
-  EXPECT_EQ(visitedRates[3], visitedRates[2] * f);
-  // 0.3333 falls short of a third, so the fourth rate lies a hair above the bound.
-  EXPECT_GT(visitedRates[3], 10.0f);
-  EXPECT_NEAR(visitedRates[3], 10.0f, 0.01f);
-}
-
-TEST_F(SearchWithFakePass, EqualBoundsRepeatTheSameRate) {
-  design.accrualRateLower = 50.0f;
-  EXPECT_EQ(descentStepFactor(50.0f, 50.0f), 1.0f);
-  EXPECT_EQ(runSearch([](float) { return 100; }), SearchOutcome::LowerBoundTooBig);
-  EXPECT_EQ(visitedRates, (std::vector<float>(4, 50.0f)));
+  for (const float lower : {10.0f, 50.0f}) {
+    design.accrualRateLower = lower;
+    design.accrualRateUpper = design.accrualRate = 50.0f;
+    visitedRates.clear();
+    EXPECT_EQ(runSearch([](float) { return 100; }), SearchOutcome::LowerBoundTooBig);
+    const float f = descentStepFactor(lower, 50.0f);
+    EXPECT_EQ(visitedRates, (std::vector<float>{50.0f, 50.0f * f, 50.0f * f * f, 50.0f * f * f * f}));
+    EXPECT_GE(visitedRates[3], lower);
+    EXPECT_NEAR(visitedRates[3], lower, 0.01f);
+  }
 }
 
 TEST_F(SearchWithFakePass, BracketIsInterpolatedLinearly) {

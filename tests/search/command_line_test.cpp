@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "golden_cases.h"
 #include "program_runner.h"
@@ -22,62 +19,22 @@ std::string golden(const std::string& name, const char* extension) {
   return readFile(goldenPath(name, extension));
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-TEST(CommandLine, HelpListsEveryOptionOnOneLineWithAnExample) {
+TEST(CommandLine, HelpListsEveryOptionOnALineOfItsOwnAndTheVersionItsNumber) {
   const ProgramRun run = runWithArguments({"--help"});
   EXPECT_EQ(run.exitStatus, 0);
   EXPECT_EQ(run.errors, "");
-  EXPECT_NE(run.console.find("Usage: survseq [OPTIONS] [FILE]"), std::string::npos) << run.console;
-  EXPECT_NE(run.console.find("survseq --json results.json --plot search.svg design.toml"),
-            std::string::npos);
-  const std::vector<std::string> lines = linesOf(run.console);
-  for (const char* option : {"-h,--help", "--version", "--threads N", "--quiet", "--progress",
-                             "--json FILE", "--plot FILE", "--template [toml]", "--format toml|par",
-                             "FILE", "convert"}) {
-    // "  option   description" on one line.
-    const std::string start = "  " + std::string(option) + " ";
-    const auto describes = [&](const std::string& line) {
-      if (line.rfind(start, 0) != 0) return false;
-      const size_t description = line.find_first_not_of(' ', start.size());
-      return description != std::string::npos &&
-             (std::islower(static_cast<unsigned char>(line[description])) != 0 ||
-              line[description] == '\'');
-    };
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), describes), 1)
-        << option << "\n"
-        << run.console;
-  }
-}
-
-TEST(CommandLine, VersionNamesTheProjectVersionAndTheRevisionOfACheckout) {
-  const ProgramRun run = runWithArguments({"--version"});
-  EXPECT_EQ(run.exitStatus, 0);
+  for (const char* text : {"Usage: survseq [OPTIONS] [FILE]", "\n  -h,--help ", "\n  --version ",
+                           "\n  --threads N ", "\n  --quiet ", "\n  --progress ", "\n  --json FILE ",
+                           "\n  --plot FILE ", "\n  --template [toml] ", "\n  --format toml|par ",
+                           "\n  FILE ", "\n  convert ",
+                           "survseq --json results.json --plot search.svg design.toml"})
+    EXPECT_NE(run.console.find(text), std::string::npos) << text << run.console;
   // "survseq 1.2.3", and " (git <hex>[-dirty])" when built from a checkout.
-  std::istringstream words(run.console);
-  std::string name, version, revision;
-  words >> name >> version >> revision;
-  EXPECT_EQ(name, "survseq");
-  int major = -1, minor = -1, patch = -1;
-  char dot1 = 0, dot2 = 0;
-  std::istringstream numbers(version);
-  numbers >> major >> dot1 >> minor >> dot2 >> patch;
-  EXPECT_TRUE(numbers.eof() && dot1 == '.' && dot2 == '.' && patch >= 0) << run.console;
-  if (!revision.empty()) {
-    EXPECT_EQ(revision, "(git");
-    std::string hash;
-    words >> hash;
-    const std::string hex = hash.substr(0, hash.find_first_of("-)"));
-    EXPECT_FALSE(hex.empty());
-    EXPECT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos) << run.console;
-    EXPECT_TRUE(hash == hex + ")" || hash == hex + "-dirty)") << run.console;
-  }
-  EXPECT_EQ(run.console.back(), '\n');
+  const std::string version = runWithArguments({"--version"}).console;
+  const size_t end = version.find_first_not_of("0123456789.", 8);
+  EXPECT_EQ(version.rfind("survseq ", 0), 0u);
+  EXPECT_EQ(std::count(version.begin() + 8, version.begin() + long(end), '.'), 2) << version;
+  EXPECT_TRUE(version.substr(end) == "\n" || version.substr(end, 6) == " (git ") << version;
 }
 
 // Wrong command lines (status 2), and parameter files that cannot be opened (status 1):
@@ -109,9 +66,7 @@ TEST(CommandLine, WrongCommandLinesAndUnopenableFilesGiveOneLine) {
 }
 
 TEST(CommandLine, TemplateIsTheAnnotatedDefaultsFile) {
-  const ProgramRun printed = runWithArguments({"--template"});
-  EXPECT_EQ(printed.exitStatus, 0);
-  EXPECT_EQ(printed.console, exampleFile("defaults.par"));  // its run is a golden case
+  EXPECT_EQ(runWithArguments({"--template"}).console, exampleFile("defaults.par"));
 }
 
 TEST(CommandLine, StandardInputOnATerminalGetsTheUsageInsteadOfAWait) {

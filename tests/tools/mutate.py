@@ -118,7 +118,9 @@ def candidate_sites(path):
         if not re.search(r"\[\s*\d+\s*\]\s*[;{=]|std::array<", code):  # not a size
             for m in INTEGER.finditer(code):
                 value = m.group(1)
-                sites.append((number, m.start(), "const", value, str(int(value) + 1)))
+                octal = len(value) > 1 and value.startswith("0")  # 0666 -> 0667, not 667
+                after = "0" + format(int(value, 8) + 1, "o") if octal else str(int(value) + 1)
+                sites.append((number, m.start(), "const", value, after))
         if starts_statement and STATEMENT.match(code) and not DECLARATION_START.match(code) and stripped.endswith(";"):
             sites.append((number, len(line) - len(line.lstrip()), "delete", stripped, ";"))
         r = RETURN.match(code)
