@@ -1,11 +1,8 @@
 #pragma once
 
-// The b that the simulation's boundaries use, for the analytic power to use the same:
-// a Haybittle design raises b in steps of 0.1 until a last critical value exists on the
-// planned information of every statistic; the use function with parameter b starts from
-// 3 when b is unusable and raises it until the error it spends by the largest planned
-// information ratio, (b - 1/b) phi(b) L + 4 phi(b) / b, is within the type-I error. The
-// rule is the simulation pass's, applied to the planned information of the looks.
+// The b that the simulation's boundaries use, for the analytic power to use the same: the
+// rule of bounds/boundary_parameter.h, applied to the planned information of every
+// statistic at once.
 
 #include <array>
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bounds/boundary_computation.h"
-#include "bounds/normal_distribution.h"
+#include "bounds/boundary_parameter.h"
 #include "bounds/look_schedule.h"
 #include "bounds/trial_boundaries.h"
 #include "input/accrual_profile.h"
@@ -19,30 +19,6 @@ namespace survseq::search {
 namespace {
 
 using input::DesignParameters;
-
-constexpr float kBStep = 0.1f;
-constexpr float kSmallestUsableB = 0.001f;
-constexpr float kDefaultB = 3.0f;
-// With a type-I error too small for any b the loops that raise b would never end.
-constexpr float kLargestB = 50.0f;
-constexpr int32_t kHaybittleBLine = 54;
-
-void raiseB(DesignParameters& design) {
-  design.haybittleB = design.haybittleB + kBStep;
-  if (design.haybittleB > kLargestB) {
-    throw RunError("b was raised past " + std::to_string(static_cast<int>(kLargestB)) +
-                       " without meeting the type-I error of line 40; the design cannot spend so "
-                       "little error",
-                   kHaybittleBLine);
-  }
-}
-
-// Spent error of the use function with parameter b at the largest information
-// ratio e^m: 4 phi(b)/b + (b - 1/b) phi(b) m.
-float useFunctionBError(float b, float m) {
-  const double phi = bounds::normalDensity(b);
-  return static_cast<float>(4.0 * phi / b + (double(b) - 1.0 / double(b)) * phi * m);
-}
 
 // The trials of one pass as the pipeline runs them: patients drawn from the one stream,
 // analysed against the read-only design, and added to the pass's counts in trial order.
@@ -198,24 +174,18 @@ void SimulationPass::prepareStatistics(DesignParameters& design,
 void SimulationPass::fixHaybittleBoundary(DesignParameters& design,
                                           const input::AnalysisValues& nullVariances,
                                           Report& report) {
-  const int32_t K = design.analysisCount;
-  design.errorSplit[K] = static_cast<float>(double(design.typeIError) / 3.0);
-  for (;;) {
-    for (int32_t k = 1; k <= K; ++k) design.boundaryValues[k] = design.haybittleB;
-    int32_t boundaryFailed = 0;
-    bounds::computeBoundary(K, nullVariances, design.errorSplit, design.sides, boundaryFailed,
-                            design.boundaryValues);
-    if (boundaryFailed != 1) return;
+  while (!bounds::haybittleBoundary(design, nullVariances, design.haybittleB, design.errorSplit,
+                                    design.boundaryValues)) {
     report.writeHaybittleBIncrease();
-    raiseB(design);
+    design.haybittleB = bounds::raisedB(design.haybittleB);
   }
 }
 
 // The use function with parameter b must not spend more than the type-I error by the
 // planned maximum information.
 void SimulationPass::checkUseFunctionB(DesignParameters& design, Report& report) {
-  if (design.haybittleB < kSmallestUsableB) {
-    design.haybittleB = kDefaultB;
+  if (design.haybittleB < bounds::kSmallestUsableB) {
+    design.haybittleB = bounds::kDefaultB;
     report.writeUseFunctionBReset();
   }
   float largestLogRatio = 0.0f;
@@ -224,9 +194,9 @@ void SimulationPass::checkUseFunctionB(DesignParameters& design, Report& report)
         std::log(double(design.informationCeiling[s]) / double(design.informationFloor[s])));
     if (logRatio > largestLogRatio) largestLogRatio = logRatio;
   }
-  while (useFunctionBError(design.haybittleB, largestLogRatio) > design.typeIError) {
+  while (bounds::useFunctionBError(design.haybittleB, largestLogRatio) > design.typeIError) {
     report.writeUseFunctionBIncrease();
-    raiseB(design);
+    design.haybittleB = bounds::raisedB(design.haybittleB);
   }
 }
 
