@@ -2,11 +2,11 @@
 
 #include <array>
 #include <cmath>
-#include <numbers>
 
 #include "bounds/boundary_computation.h"
 #include "bounds/fixed_sample.h"
 #include "bounds/gauss_legendre.h"
+#include "bounds/normal_distribution.h"
 
 // The group-sequential recursion of Armitage, McPherson and Rowe (1969) for a one-sided
 // test with a lower (futility) and an upper (efficacy) bound at each interim analysis, as
@@ -35,10 +35,6 @@ namespace {
 // Bisection steps on [0, kBoundaryCap]: the bracket shrinks below 1e-9.
 constexpr int kBisectionSteps = 33;
 
-double standardDensity(double x) {
-  return std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi);
-}
-double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
 
 // The sub-density of one analysis at the 24 nodes of its continuation region, each value
 // already multiplied by its quadrature weight (so sums over the nodes are the integrals).
@@ -68,7 +64,9 @@ WeightedSubDensity onRegion(double lower, double upper, Density density) {
 // `bound` after a further increment of standard deviation s.
 double crossing(const WeightedSubDensity& g, double s, double bound) {
   double p = 0.0;
-  for (size_t n = 0; n < g.node.size(); ++n) p += g.mass[n] * upperTail((bound - g.node[n]) / s);
+  for (size_t n = 0; n < g.node.size(); ++n) {
+    p += g.mass[n] * standardNormalUpperTail((bound - g.node[n]) / s);
+  }
   return p;
 }
 
@@ -96,11 +94,11 @@ void computeBindingBoundary(int32_t k, const input::AnalysisValues& t,
   }
 
   const double rootFirst = std::sqrt(double(fraction[first]));
-  double spent = upperTail(double(c[first]));
+  double spent = standardNormalUpperTail(double(c[first]));
   WeightedSubDensity g =
       onRegion(scoreLower(fraction[first], futilityZ[first], c[first]),
                rootFirst * double(c[first]),
-               [&](double y) { return standardDensity(y / rootFirst) / rootFirst; });
+               [&](double y) { return standardNormalDensity(y / rootFirst) / rootFirst; });
   float retainedFraction = fraction[first];
   for (int32_t i = first + 1; i < k; ++i) {
     const float increment = fraction[i] - retainedFraction;
@@ -112,7 +110,7 @@ void computeBindingBoundary(int32_t k, const input::AnalysisValues& t,
     g = onRegion(scoreLower(fraction[i], futilityZ[i], c[i]), upper, [&](double y) {
       double density = 0.0;
       for (size_t n = 0; n < previous.node.size(); ++n) {
-        density += previous.mass[n] * standardDensity((y - previous.node[n]) / s);
+        density += previous.mass[n] * standardNormalDensity((y - previous.node[n]) / s);
       }
       return density / s;
     });

@@ -28,6 +28,14 @@ void appendCurveCuts(const input::SurvivalCurve& curve, std::vector<double>& cut
   for (int32_t i = 1; i <= curve.count; ++i) cuts.push_back(double(curve.x[i]));
 }
 
+std::vector<double> controlAndCensoringCuts(const input::DesignParameters& design) {
+  std::vector<double> cuts;
+  appendCurveCuts(design.baselineCurve, cuts);
+  appendCurveCuts(design.censoringControl, cuts);
+  appendCurveCuts(design.censoringTreatment, cuts);
+  return cuts;
+}
+
 double hazardAt(const sim::CurveHazards& curve, double t) {
   const int32_t count = curve.curve->count;
   if (count == 0) return 0.0;

@@ -23,6 +23,10 @@ double integrateOverEntries(const input::DesignParameters& design, double time,
 // The points of a curve (x[1..count]) appended to `cuts`.
 void appendCurveCuts(const input::SurvivalCurve& curve, std::vector<double>& cuts);
 
+// The points of the control curve and of both censoring curves: where every integrand
+// over the entries may bend.
+std::vector<double> controlAndCensoringCuts(const input::DesignParameters& design);
+
 // The hazard of a piecewise-exponential curve at t: that of the interval holding t, the
 // last interval's beyond the last point.
 double hazardAt(const sim::CurveHazards& curve, double t);

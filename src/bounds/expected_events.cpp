@@ -69,10 +69,7 @@ double expectedEvents(const DesignParameters& design, float rate, double time) {
   const double q0 = input::controlShare(design);
   const double q1 = input::treatmentShare(design);
 
-  std::vector<double> cuts;
-  appendCurveCuts(design.baselineCurve, cuts);
-  appendCurveCuts(design.censoringControl, cuts);
-  appendCurveCuts(design.censoringTreatment, cuts);
+  std::vector<double> cuts = controlAndCensoringCuts(design);
   if (ratiosGiven) {
     for (int32_t k = 1; k <= design.hazardRatioCount; ++k) cuts.push_back(design.hazardRatioCuts[k]);
   } else {

@@ -44,11 +44,7 @@ double generalNullVariance(const DesignParameters& design, float rate, float rho
   const sim::NullVarianceCurves curves(design);
   const double q0 = input::controlShare(design);
   const double q1 = input::treatmentShare(design);
-  std::vector<double> cuts;
-  appendCurveCuts(design.baselineCurve, cuts);
-  appendCurveCuts(design.censoringControl, cuts);
-  appendCurveCuts(design.censoringTreatment, cuts);
-  const double integral = integrateOverEntries(design, time, cuts, [&](double u) {
+  const auto integrand = [&](double u) {
     const auto t = static_cast<float>(u);
     // nullVarianceIntegrand holds w^2 a b / (a + b), the 1:1 form.
     const double equalShares = double(sim::nullVarianceIntegrand(curves, t, rho, tau));
@@ -56,7 +52,9 @@ double generalNullVariance(const DesignParameters& design, float rate, float rho
     const double a = double(sim::survivalAt(curves.censoringControl, t));
     const double b = double(sim::survivalAt(curves.censoringTreatment, t));
     return nullDensity(curves.baseline, u) * equalShares * q0 * q1 * (a + b) / (q0 * a + q1 * b);
-  });
+  };
+  const double integral =
+      integrateOverEntries(design, time, controlAndCensoringCuts(design), integrand);
   return double(rate) * input::accrualWeight(design) * integral;
 }
 

@@ -1,8 +1,18 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <numbers>
 
 namespace survseq::bounds {
+
+// The standard normal law in double precision, from the C library, for the recursions
+// that need no single-precision reproduction (binding futility, the analytic power).
+inline double standardNormalDensity(double x) {
+  return std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi);
+}
+inline double standardNormalUpperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
+inline double standardNormalLowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 
 // ln(sqrt(2 pi)) as a single-precision value.
 inline constexpr float kLogRootTwoPi = 0.9189385f;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "bounds/normal_distribution.h"
+
 // The recursion of crossing_probability.h: g_k, the sub-density of W_k over the paths
 // still running, lives on an odd grid of its continuation region, cut to eight standard
 // deviations around the mean of W_k; its integrals against the normal law of the next
@@ -17,9 +19,9 @@ constexpr double kSpan = 8.0;         // standard deviations kept on each side
 constexpr double kPointsPerSd = 8.0;   // grid points per standard deviation of an increment
 constexpr int32_t kMostPoints = 4001;
 
-double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
-double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
-double density(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI); }
+using bounds::standardNormalDensity;
+using bounds::standardNormalLowerTail;
+using bounds::standardNormalUpperTail;
 
 struct SubDensity {
   std::vector<double> point;
@@ -70,8 +72,10 @@ Crossings crossingProbabilities(const ScoreLooks& looks, int32_t analysisCount) 
       }
     };
     each([&](double x, double w) {
-      crossing.upper += w * upperTail((look.upper - x - drift) / sd);
-      if (std::isfinite(look.lower)) crossing.lower += w * lowerTail((look.lower - x - drift) / sd);
+      crossing.upper += w * standardNormalUpperTail((look.upper - x - drift) / sd);
+      if (std::isfinite(look.lower)) {
+        crossing.lower += w * standardNormalLowerTail((look.lower - x - drift) / sd);
+      }
     });
     if (k == analysisCount) break;
 
@@ -88,7 +92,9 @@ Crossings crossingProbabilities(const ScoreLooks& looks, int32_t analysisCount) 
       for (size_t j = 0; j < next.point.size(); ++j) {
         double g = 0.0;
         const double y = next.point[j];
-        each([&](double x, double w) { g += w * density((y - x - drift) / sd) / sd; });
+        each([&](double x, double w) {
+          g += w * standardNormalDensity((y - x - drift) / sd) / sd;
+        });
         next.weight[j] = g * simpson[j];
       }
     }
