@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "design_counts.h"
 #include "input/design_parameters.h"
 #include "input/keyed_design_file.h"
 #include "input/keyed_design_writer.h"
@@ -17,18 +18,8 @@
 
 namespace {
 
+using survseq::fuzzing::countsFitTables;
 using survseq::input::DesignParameters;
-
-bool countsFitTables(const DesignParameters& d) {
-  using namespace survseq::input;
-  const auto within = [](int32_t count, int32_t maximum) { return count >= 1 && count <= maximum; };
-  return within(d.analysisCount, MaxAnalyses) && within(d.statisticCount, MaxStatistics) &&
-         within(d.baselineCurve.count, MaxIntervals) && within(d.hazardRatioCount, MaxIntervals) &&
-         within(d.censoringControl.count, MaxIntervals) &&
-         within(d.censoringTreatment.count, MaxIntervals) && within(d.dropInCount, MaxDropPoints) &&
-         within(d.dropOutCount, MaxDropPoints) && d.accrualPieceCount >= 0 &&
-         d.accrualPieceCount <= MaxAccrualPieces;
-}
 
 DesignParameters read(const std::string& text) {
   std::istringstream in(text);

@@ -10,25 +10,13 @@
 #include <sstream>
 #include <string>
 
+#include "design_counts.h"
 #include "input/design_parameters.h"
 #include "input/parameter_file.h"
 #include "report/run_error.h"
 
-namespace {
-
+using survseq::fuzzing::countsFitTables;
 using survseq::input::DesignParameters;
-
-bool countsFitTables(const DesignParameters& d) {
-  using namespace survseq::input;
-  const auto within = [](int32_t count, int32_t maximum) { return count >= 1 && count <= maximum; };
-  return within(d.analysisCount, MaxAnalyses) && within(d.statisticCount, MaxStatistics) &&
-         within(d.baselineCurve.count, MaxIntervals) && within(d.hazardRatioCount, MaxIntervals) &&
-         within(d.censoringControl.count, MaxIntervals) &&
-         within(d.censoringTreatment.count, MaxIntervals) && within(d.dropInCount, MaxDropPoints) &&
-         within(d.dropOutCount, MaxDropPoints);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
