@@ -1,5 +1,5 @@
-// The command line as a user meets it: help, version, template, refusals, standard input
-// and progress on a terminal, and the JSON and plot files of a run that fails.
+// The command line as a user meets it: refusals, standard input and progress on a
+// terminal, and the JSON and plot files of a run that fails.
 
 #include <gtest/gtest.h>
 
@@ -12,49 +12,36 @@
 namespace survseq::testing {
 namespace {
 
-std::string golden(const char* extension) { return readFile(goldenPath("iteration_limit", extension)); }
+std::string golden(const char* extension) {
+  return readFile(goldenPath("iteration_limit", extension));
+}
 
-TEST(CommandLine, HelpListsEveryOptionTheVersionGivesItsNumberAndTheTemplateTheDefaults) {
+TEST(CommandLine, HelpAndTemplate) {
   const ProgramRun help = runWithArguments({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_EQ(help.errors, "");
-  for (const char* text : {"Usage: survseq [OPTIONS] [FILE]", "\n  -h,--help ", "\n  --version ",
-                           "\n  --threads N ", "\n  --quiet ", "\n  --progress ", "\n  --json FILE ",
-                           "\n  --plot FILE ", "\n  --template [toml] ", "\n  --format toml|par ",
-                           "\n  FILE ", "\n  convert ",
-                           "survseq --json results.json --plot search.svg design.toml"})
-    EXPECT_NE(help.console.find(text), std::string::npos) << text << help.console;
-  // "survseq 1.2.3", and " (git <hex>[-dirty])" when built from a checkout.
-  const std::string version = runWithArguments({"--version"}).console;
-  const size_t end = version.find_first_not_of("0123456789.", 8);
-  EXPECT_EQ(version.rfind("survseq ", 0), 0u);
-  EXPECT_EQ(std::count(version.begin() + 8, version.begin() + long(end), '.'), 2) << version;
-  EXPECT_TRUE(version.substr(end) == "\n" || version.substr(end, 6) == " (git ") << version;
+  EXPECT_NE(help.console.find("Usage: survseq [OPTIONS] [FILE]"), std::string::npos);
   EXPECT_EQ(runWithArguments({"--template"}).console, exampleFile("defaults.par"));
 }
 
 // Wrong command lines (status 2), and parameter files that cannot be opened or read (status
-// 1): one line on standard error, nothing else.
+// 1, with the line given here): one line on standard error, nothing else.
 TEST(CommandLine, RefusalsAreOneLineOnStandardError) {
-  const struct {
-    std::vector<std::string> arguments;
-    int status;
-    std::string error;  // the line, or its start
-  } cases[] = {
-      {{"--bogus"}, 2, "survseq: "}, {{"--threads", "0"}, 2, "survseq: "},
-      {{"--threads", "two"}, 2, "survseq: "}, {{"--threads", "-1"}, 2, "survseq: "},
-      {{"--json"}, 2, "survseq: "}, {{"a.par", "b.par"}, 2, "survseq: "}, {{"-x"}, 2, "survseq: "},
-      {{"missing.par"}, 1,
+  using Arguments = std::vector<std::string>;
+  const std::map<Arguments, std::string> unreadable = {
+      {{"missing.par"},
        "survseq: could not open the parameter file 'missing.par': No such file or directory\n"},
-      {{"."}, 1, "survseq: the parameter file '.' is a directory\n"},
-      // Without a terminal an empty standard input is a file that ends early.
-      {{}, 1, "survseq: line "}};
-  for (const auto& c : cases) {
-    const ProgramRun run = runWithArguments(c.arguments);
-    SCOPED_TRACE(::testing::PrintToString(c.arguments));
-    EXPECT_EQ(run.exitStatus, c.status);
+      {{"."}, "survseq: the parameter file '.' is a directory\n"},
+      {{}, "survseq: line "}};  // without a terminal, empty standard input is a file cut short
+  for (const Arguments& arguments : {Arguments{"--bogus"}, {"--threads", "0"}, {"--threads", "two"},
+                                     {"--threads", "-1"}, {"--json"}, {"a.par", "b.par"}, {"-x"},
+                                     {"missing.par"}, {"."}, {}}) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    const ProgramRun run = runWithArguments(arguments);
+    const bool wrong = !unreadable.contains(arguments);
+    EXPECT_EQ(run.exitStatus, wrong ? 2 : 1);
     EXPECT_EQ(run.console, "");
-    EXPECT_EQ(run.errors.rfind(c.error, 0), 0u) << run.errors;
+    EXPECT_EQ(run.errors.rfind(wrong ? "survseq: " : unreadable.at(arguments), 0), 0u)
+        << run.errors;
     EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
     EXPECT_TRUE(run.files.empty());
   }
@@ -80,22 +67,21 @@ std::string afterWarnings(const std::string& errors, bool terminal) {
   return errors.substr(std::min(errors.size(), warnings.size()));
 }
 
+// Progress goes to a terminal on standard error, each iteration's line redrawn in place
+// and the closing line after the last; --quiet silences it; standard output is as ever.
 TEST(CommandLine, ProgressOnATerminalIsRedrawnInPlaceAndQuietSilencesIt) {
   for (const bool quiet : {false, true}) {
     Invocation invocation{{}, ParameterInput::FileArgument, true};
     if (quiet) invocation.options = {"--quiet"};
     const ProgramRun run = runProgram(caseFile("step_in_power.par"), "step.out", invocation);
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    const std::string progress = afterWarnings(run.errors, true);
     EXPECT_EQ(run.console, golden(".console"));
-    EXPECT_EQ(run.report, golden(".report"));
+    const std::string progress = afterWarnings(run.errors, true);
     if (quiet) {
       EXPECT_EQ(progress, "");
       continue;
     }
-    // Each iteration's line starts with a carriage return, is redrawn when it ends, and
-    // keeps the power; the closing line follows the twentieth.
-    EXPECT_EQ(progress.rfind("\riteration  1  rate 50       trials  0 of 10  ", 0), 0u) << progress;
+    EXPECT_TRUE(progress.starts_with("\riteration  1  rate 50       trials  0 of 10  ")) << progress;
     for (const char* line :
          {"\riteration 20  rate 5.001    trials 10 of 10  power 1.0000 \u00b1 0.0000  ",
           "\r\nall 20 iterations used: last rate 5.001 (5 patients), power 1.0000 \u00b1 0.0000, "

@@ -19,48 +19,37 @@ using testing::ProgramRun;
 using testing::replaceLines;
 using testing::runProgram;
 
-TEST(ReportLayout, DesignEchoOfUseFunctionsSpendingFamiliesAndFutilityBounds) {
-  using enum input::SpendingFamily;
-  const std::string gamma = report::formatPlainReal(-4.0f);
-  const struct {
-    int32_t method, useFunction;
-    input::SpendingFamily family;
-    bool futility, binding;
-    std::string line;  // "" when the echo names no use function
-  } cases[] = {
-      // An unknown use function is echoed as the linear one, and only under Lan-DeMets.
-      {input::LanDeMets, 7, Coded, false, false, "\n The linear use function is specified.\n"},
-      {input::Haybittle, 7, Coded, false, false, ""},
-      {input::LanDeMets, 1, HwangShihDeCani, false, false,
-       " The Hwang-Shih-DeCani use function with gamma =" + gamma + " is specified.\n"},
-      {input::LanDeMets, 1, KimDeMets, false, false,
-       " The Kim-DeMets use function with exponent =" + gamma + " is specified.\n"},
-      {input::LanDeMets, 1, Coded, true, false,
-       "The non-binding futility bounds of the interim looks are:\n   0.00   0.50\n"},
-      {input::LanDeMets, 1, Coded, true, true,
-       "The binding futility bounds of the interim looks are:\n   0.00   0.50\n"}};
-  for (const auto& c : cases) {
-    input::DesignParameters design;
-    design.analysisCount = 3;
-    design.statisticCount = 1;
-    design.boundaryMethod = c.method;
-    design.useFunction = c.useFunction;
-    design.spendingFamily = c.family;
-    design.spendingGamma = design.spendingExponent = -4.0f;
-    design.futility = c.futility;
-    design.futilityBinding = c.binding;
-    design.futilityZ = {0, 0.0f, 0.5f};
+TEST(ReportLayout, UseFunctionsSpendingFamiliesFutilityBoundsAndGivenValues) {
+  input::DesignParameters design;
+  design.analysisCount = 3;
+  design.statisticCount = 1;
+  design.boundaryMethod = input::Haybittle;
+  design.useFunction = 7;  // unknown: echoed as the linear one, and only under Lan-DeMets
+  const auto echo = [&design] {
     std::ostringstream console, file;
     Report(console, file).writeDesignEcho(design);
-    EXPECT_EQ(file.str().find(c.line.empty() ? "use function" : c.line) != std::string::npos,
-              !c.line.empty())
-        << file.str();
+    return file.str();
+  };
+  EXPECT_EQ(echo().find("use function"), std::string::npos);
+  design.boundaryMethod = input::LanDeMets;
+  EXPECT_NE(echo().find("\n The linear use function is specified.\n"), std::string::npos);
+  design.spendingGamma = design.spendingExponent = -4.0f;
+  design.futility = true;
+  design.futilityZ = {0, 0.0f, 0.5f};
+  const std::string gamma = report::formatPlainReal(-4.0f) + " is specified.\nThe ";
+  using enum input::SpendingFamily;
+  for (const auto& [family, binding, line] :
+       {std::tuple{HwangShihDeCani, false,
+                   " The Hwang-Shih-DeCani use function with gamma =" + gamma + "non-binding"},
+        std::tuple{KimDeMets, true,
+                   " The Kim-DeMets use function with exponent =" + gamma + "binding"}}) {
+    design.spendingFamily = family;
+    design.futilityBinding = binding;
+    EXPECT_NE(echo().find(line + " futility bounds of the interim looks are:\n   0.00   0.50\n"),
+              std::string::npos)
+        << echo();
   }
-}
-
-TEST(ReportLayout, GivenBoundariesSpillAfterTwelveValues) {
-  input::DesignParameters design;
-  design.boundaryMethod = input::GivenBoundaries;
+  design.boundaryMethod = input::GivenBoundaries;  // more than twelve values spill over
   design.analysisCount = 13;
   design.boundaryValues.fill(2.5f);
   std::ostringstream console, file;
@@ -72,17 +61,15 @@ TEST(ReportLayout, GivenBoundariesSpillAfterTwelveValues) {
             std::string::npos);
 }
 
-// Two looks, 50 trials: a few seconds at most.
-std::string smallDesign(std::map<int, std::string> lines) {
-  lines.insert({{20, "2"}, {23, "5 10"}, {37, "50"}});
-  return replaceLines(exampleFile("four_look_obrien_fleming.par"), lines);
-}
-
 TEST(EdgeDesigns, UseFunctionCodesAboveFourAreTheFunctionWithParameterB) {
-  // b = 2 spends too much by the planned information: b is raised for code 5 as for 4,
-  // and every byte of the run is the same.
-  const ProgramRun four = runProgram(smallDesign({{54, "2"}, {70, "4"}}), "four_look_obf.out");
-  const ProgramRun five = runProgram(smallDesign({{54, "2"}, {70, "5"}}), "four_look_obf.out");
+  // Two looks, b = 2 spending too much by the planned information: b is raised for code 5
+  // as for 4, and every byte of the run is the same.
+  const auto run = [](const char* code) {
+    return runProgram(replaceLines(exampleFile("four_look_obrien_fleming.par"),
+                                   {{20, "2"}, {23, "5 10"}, {37, "50"}, {54, "2"}, {70, code}}),
+                      "four_look_obf.out");
+  };
+  const ProgramRun four = run("4"), five = run("5");
   ASSERT_EQ(five.exitStatus, 0) << five.errors;
   EXPECT_NE(five.console.find("\n  The present b is too small.\n  I will increase b by 0.1.\n"),
             std::string::npos);
@@ -102,24 +89,22 @@ TEST(EdgeDesigns, InfiniteNullVariancesLeaveTheHaybittleBAsGiven) {
             std::string::npos);
 }
 
-TEST(EdgeDesigns, AReportNameWithAStarIsUsedAsItStandsAndNeverCut) {
-  const ProgramRun run = runProgram(smallDesign({{14, "3*x_longer_than_twenty.txt"}}),
-                                    "3*x_longer_than_twenty.txt");
-  ASSERT_EQ(run.exitStatus, 0) << run.errors;
-  EXPECT_NE(run.console.find("named below:\n 3*x_longer_than_twenty.txt\n"), std::string::npos);
-  EXPECT_NE(run.report.find("The seed ="), std::string::npos);
-}
-
 // Haybittle looks with equal null variances have no last value for any b: the search for b
 // used to run for ever and now ends with one error line naming the line to change.
 TEST(EdgeDesigns, AHaybittleBThatNoValueCanMeetEndsTheRun) {
-  const ProgramRun run = runProgram(
-      replaceLines(exampleFile("haybittle.par"), {{20, "2"}, {23, "30 40"}, {37, "5"}, {88, "5 20 60"},
-                                                  {121, "10"}, {124, "0"}, {132, "10"}, {135, "0"}}),
-      "");
+  const ProgramRun run = runProgram(replaceLines(exampleFile("haybittle.par"), {{20, "2"},
+                                                                                {23, "30 40"},
+                                                                                {37, "5"},
+                                                                                {88, "5 20 60"},
+                                                                                {121, "10"},
+                                                                                {124, "0"},
+                                                                                {132, "10"},
+                                                                                {135, "0"}}),
+                                    "");
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.errors, "survseq: line 54: b was raised past 50 without meeting the type-I error "
-                        "of line 40; the design cannot spend so little error\n");
+  EXPECT_EQ(run.errors,
+            "survseq: line 54: b was raised past 50 without meeting the type-I error "
+            "of line 40; the design cannot spend so little error\n");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Trials as they are run: under the null hypothesis every spending family, futility rule
-// and trial that runs out of events keeps its type-I error; looks at event targets; and
-// trials whose events run out before a target.
+// and trial that runs out of events keeps its type-I error; and trials whose events run out
+// before a target end there. (The event_driven_looks golden run shows every target met.)
 
 #include <gtest/gtest.h>
 
@@ -120,32 +120,14 @@ TEST(TypeOneError, NullDesignsRejectAtTheirAlphaWithinThreeStandardErrors) {
       rate = ignored;
     }
     if (c.eventTargets[1] > 0) {
+      // Every trial has the 100 events of look 1 and takes it there; many end before look 3.
+      EXPECT_EQ(statistic.looks[1].meanEventCount, 100.0f);
+      EXPECT_EQ(pass.record.lookTakenCount[1], statistic.looks[1].reachedCount);
+      EXPECT_GT(pass.record.meanLookTime[2], pass.record.meanLookTime[1]);
       EXPECT_LT(statistic.looks[3].reachedCount, kTrials * 9 / 10);
     }
     EXPECT_NEAR(rate, c.alpha, 3.0 * std::sqrt(c.alpha * (1 - c.alpha) / kTrials));
   }
-}
-
-TEST(EventTargets, EveryLookAtItsTargetOnAnyThreadCount) {
-  // 420 patients, a hazard ratio of 0.7, no loss: every trial reaches every target.
-  input::DesignParameters design =
-      nullDesign(300, {{74, "1"}, {78, "12"}, {83, "0.5"}, {88, "24 17.5 17.5"}, {100, "1"},
-                       {103, "1000"}, {113, "0.7"}, {124, "1"}, {135, "1"}},
-                 {0, 165, 248, 330});
-  const Pass pass = runPass(design);
-  const IterationRecord& it = pass.record;
-  int32_t stopped = 0;
-  for (size_t k = 1; k <= 3; ++k) {
-    const LookFigures& look = it.statistics.front().looks[k];
-    EXPECT_EQ(look.meanEventCount, float(design.analysisEvents[k])) << k;
-    EXPECT_EQ(it.lookTakenCount[k], look.reachedCount) << k;
-    EXPECT_GT(it.meanLookTime[k], it.meanLookTime[k - 1]) << k;
-    stopped += look.stoppedCount;
-  }
-  EXPECT_FLOAT_EQ(float(stopped) / 300, it.statistics.front().summary.estimate.power);
-  const Pass alone = runPass(design, 1);  // the same trials, merged in the same order
-  EXPECT_EQ(alone.report, pass.report);
-  EXPECT_EQ(alone.record.meanLookTime, it.meanLookTime);
 }
 
 TEST(EventTargets, ATrialWhoseEventsRunOutEndsThereWithAFinalAnalysis) {
