@@ -1,18 +1,19 @@
+// The search's logic, driven by a fake pass, and the layouts of its report that the golden
+// runs do not reach.
+
 #include "search/accrual_search.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <sstream>
-#include <vector>
 
+#include "report/output_line.h"
 #include "search/simulation_pass.h"
 
 namespace survseq::search {
 namespace {
 
-// The search driven by a fake pass whose rejection count (of 100 trials) is chosen per
-// rate; the bracket is `lower` to 50.
+// The search driven by a fake pass: the rejections of 100 trials chosen per rate.
 struct FakeSearch {
   input::DesignParameters design;
   std::ostringstream console, file;
@@ -40,10 +41,10 @@ struct FakeSearch {
 };
 
 // The outcomes reached at the upper bound (0.5 + 2 * 0.05 < 0.8; 0.8 exactly; 0.5 + 2 se
-// rounds to exactly the single-precision 0.6, which simulates the bound again), and the
-// iteration limit: a step in power that no rate meets within two standard errors, so that
-// the bracket closes in on the step for ever.
-TEST(AccrualSearch, OutcomesAtTheUpperBoundAndTheIterationLimit) {
+// rounds to exactly the single-precision 0.6, which simulates the bound again), the
+// iteration limit (a step in power that no rate meets within two standard errors, so that
+// the bracket closes in on the step for ever), and a given rate: one iteration, no search.
+TEST(AccrualSearch, OutcomesAtTheUpperBoundTheIterationLimitAndAGivenRate) {
   int passes = 0;
   const struct {
     std::function<int32_t(float)> rejectionsAt;
@@ -51,6 +52,7 @@ TEST(AccrualSearch, OutcomesAtTheUpperBoundAndTheIterationLimit) {
     SearchOutcome outcome;
     size_t iterations;
     const char* closing;
+    input::AccrualForm form = input::AccrualForm::Bracket;
   } cases[] = {
       {[](float) { return 50; }, 0.8f, SearchOutcome::UpperBoundTooSmall, 1,
        " The upper bound on the accrual rate is too small for"},
@@ -61,10 +63,13 @@ TEST(AccrualSearch, OutcomesAtTheUpperBoundAndTheIterationLimit) {
       {[&](float) { return ++passes == 1 ? 50 : 60; }, 0.6f, SearchOutcome::WithinTwoStandardErrors,
        2, " At the accrual rate of   50.0"},
       {[](float rate) { return rate > 23.0f ? 100 : 0; }, 0.8f, SearchOutcome::IterationLimit,
-       kMaxIterations, "  The maximum number of 20  iterations has been\n"}};
+       kMaxIterations, "  The maximum number of 20  iterations has been\n"},
+      {[](float) { return 10; }, 0.8f, SearchOutcome::FixedRate, 1, "",
+       input::AccrualForm::GivenRate}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.closing);
     FakeSearch search;
+    search.design.accrualForm = c.form;
     EXPECT_EQ(search.run(c.rejectionsAt, c.desiredPower).outcome, c.outcome);
     ASSERT_EQ(search.visitedRates.size(), c.iterations);
     EXPECT_EQ(search.visitedRates[c.iterations == 2], 50.0f);
@@ -105,14 +110,36 @@ TEST(AccrualSearch, BracketIsInterpolatedLinearly) {
   EXPECT_EQ(search.design.accrualRateUpper, 50.0f);
 }
 
-// A given rate is one iteration at that rate, whatever its power, and no search.
-TEST(AccrualSearch, AGivenRateIsOneIterationAtThatRate) {
-  FakeSearch search;
-  search.design.accrualForm = input::AccrualForm::GivenRate;
-  const RunRecord record = search.run([](float) { return 10; });
-  EXPECT_EQ(record.outcome, SearchOutcome::FixedRate);
-  EXPECT_EQ(search.visitedRates, std::vector<float>{50.0f});
-  EXPECT_EQ(record.estimate.power, 0.1f);
+TEST(ReportLayout, UseFunctionsSpendingFamiliesAndFutilityBoundsAreEchoed) {
+  input::DesignParameters design;
+  design.analysisCount = 3;
+  design.statisticCount = 1;
+  design.boundaryMethod = input::Haybittle;
+  design.useFunction = 7;  // unknown: echoed as the linear one, and only under Lan-DeMets
+  const auto echo = [&design] {
+    std::ostringstream console, file;
+    Report(console, file).writeDesignEcho(design);
+    return file.str();
+  };
+  EXPECT_EQ(echo().find("use function"), std::string::npos);
+  design.boundaryMethod = input::LanDeMets;
+  EXPECT_NE(echo().find("\n The linear use function is specified.\n"), std::string::npos);
+  design.spendingGamma = design.spendingExponent = -4.0f;
+  design.futility = true;
+  design.futilityZ = {0, 0.0f, 0.5f};
+  const std::string gamma = report::formatPlainReal(-4.0f) + " is specified.\nThe ";
+  using enum input::SpendingFamily;
+  for (const auto& [family, binding, line] :
+       {std::tuple{HwangShihDeCani, false,
+                   " The Hwang-Shih-DeCani use function with gamma =" + gamma + "non-binding"},
+        std::tuple{KimDeMets, true,
+                   " The Kim-DeMets use function with exponent =" + gamma + "binding"}}) {
+    design.spendingFamily = family;
+    design.futilityBinding = binding;
+    EXPECT_NE(echo().find(line + " futility bounds of the interim looks are:\n   0.00   0.50\n"),
+              std::string::npos)
+        << echo();
+  }
 }
 
 }  // namespace

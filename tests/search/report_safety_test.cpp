@@ -10,9 +10,7 @@
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <set>
-#include <string>
 #include <thread>
 
 #include "program_runner.h"
@@ -28,11 +26,9 @@ std::set<std::string> entries(const fs::path& directory) {
   return names;
 }
 
-// A small design, quick to run, writing "haybittle.out".
-std::string quickDesign(const std::map<int, std::string>& lines = {}) {
-  std::map<int, std::string> all = lines;
-  all.insert({37, "20"});
-  return replaceLines(exampleFile("haybittle.par"), all);
+std::string quickDesign(std::map<int, std::string> lines = {}) {
+  lines.insert({37, "20"});
+  return replaceLines(exampleFile("haybittle.par"), lines);
 }
 
 TEST(ReportSafety, AGoodReportSurvivesLaterFailingRunsAndAFailedRunLeavesNothing) {
@@ -40,7 +36,6 @@ TEST(ReportSafety, AGoodReportSurvivesLaterFailingRunsAndAFailedRunLeavesNothing
   const ProgramRun good = runProgramIn(directory, quickDesign(), "haybittle.out");
   ASSERT_EQ(good.exitStatus, 0) << good.errors;
   ASSERT_FALSE(good.report.empty());
-
   // A typo after line 14, and a failure only at the very end (standard output lost).
   const ProgramRun typo = runProgramIn(directory, quickDesign({{20, "three"}}), "haybittle.out");
   EXPECT_EQ(typo.exitStatus, 1);
@@ -54,7 +49,6 @@ TEST(ReportSafety, AGoodReportSurvivesLaterFailingRunsAndAFailedRunLeavesNothing
   EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
   fs::remove(directory / "../design_for_full.par");
   fs::remove_all(directory);
-
   // In an empty directory a failed run leaves nothing.
   const ProgramRun failed = runProgram(quickDesign({{83, "x"}}), "haybittle.out");
   EXPECT_EQ(failed.exitStatus, 1);
@@ -62,11 +56,11 @@ TEST(ReportSafety, AGoodReportSurvivesLaterFailingRunsAndAFailedRunLeavesNothing
 }
 
 TEST(ReportSafety, DevicesAsReportNamesAreWrittenDirectlyAndAFailedWriteIsAFailure) {
-  // /dev/full accepts the open and refuses every write, as a full disk does.
   EXPECT_EQ(runProgram(quickDesign({{14, "'/dev/null'"}}), "").exitStatus, 0);
   struct stat status {};
   ASSERT_EQ(::stat("/dev/null", &status), 0);
   EXPECT_TRUE(S_ISCHR(status.st_mode));  // not replaced by a renamed file
+  // /dev/full accepts the open and refuses every write, as a full disk does.
   const ProgramRun full = runProgram(quickDesign({{14, "'/dev/full'"}}), "");
   EXPECT_EQ(full.exitStatus, 1);
   EXPECT_EQ(full.errors,
@@ -76,11 +70,10 @@ TEST(ReportSafety, DevicesAsReportNamesAreWrittenDirectlyAndAFailedWriteIsAFailu
 TEST(ReportSafety, AnInterruptedRunRemovesItsTemporaryFileAndKeepsTheOldReport) {
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
-    const fs::path directory = freshDirectory("interrupted");
+    const fs::path directory = freshDirectory("interrupted"), design = directory.string() + ".par";
     writeFile(directory / "haybittle.out", "yesterday's report\n");
     // Many trials, so that the run is still simulating when the signal comes.
-    const fs::path design = directory.string() + ".par";
-    writeFile(design, replaceLines(exampleFile("haybittle.par"), {{37, "1000000"}}));
+    writeFile(design, quickDesign({{37, "1000000"}}));
     const pid_t child = ::fork();
     if (child == 0) {
       const int in = ::open(design.c_str(), O_RDONLY), out = ::open("/dev/null", O_WRONLY);

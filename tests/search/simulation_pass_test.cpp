@@ -6,18 +6,13 @@
 
 #include <bit>
 #include <limits>
-#include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "counted_allocations.h"
 #include "input/parameter_file.h"
 #include "program_runner.h"
 #include "search/simulation_pass.h"
 #include "search/trial_analysis.h"
-#include "sim/simulated_trial.h"
-#include "sim/uniform_generator.h"
 
 namespace survseq::search {
 namespace {
@@ -34,22 +29,20 @@ input::DesignParameters designFrom(const std::string& parameterFile) {
 }
 
 // The delayed-effect example, 60 trials, with a hazard ratio cut where the baseline survival
-// is below 1e-6, so that generation warns "tmpp too small" now and then.
-std::string delayedEffect(std::map<int, std::string> lines = {}) {
+// is below 1e-6, so that generation warns "tmpp too small" now and then; `lines`, then
+// `shape`, replace more.
+std::string delayedEffect(std::map<int, std::string> lines = {},
+                          const std::map<int, std::string>& shape = {}) {
+  lines.insert(shape.begin(), shape.end());
   lines.insert({{37, "60"}, {103, "6 600"}});
   return replaceLines(exampleFile("delayed_effect_two_statistics.par"), lines);
 }
 // Five statistics on trials of about a dozen patients: now and then a statistic has too
-// little information at the last look and falls back ("v0" lines).
-std::string fiveStatistics(std::map<int, std::string> lines = {}) {
-  lines.insert({{26, "5"}, {30, "0 0 1 1 0.5"}, {33, "0 1 0 1 0.5"}, {88, "24 0.4 0.6"}});
-  return delayedEffect(lines);
-}
-// A first look so early that often nobody has entered ("no life enters before").
-std::string earlyFirstLook(std::map<int, std::string> lines = {}) {
-  lines.insert({23, "0.01 42 54"});
-  return delayedEffect(lines);
-}
+// little information at the last look and falls back ("v0" lines); and a first look so
+// early that often nobody has entered ("no life enters before").
+const std::map<int, std::string> kFive = {
+    {26, "5"}, {30, "0 0 1 1 0.5"}, {33, "0 1 0 1 0.5"}, {88, "24 0.4 0.6"}};
+const std::map<int, std::string> kEarly = {{23, "0.01 42 54"}};
 
 std::string bits(float value) { return std::to_string(std::bit_cast<uint32_t>(value)); }
 std::string bits(double value) { return std::to_string(std::bit_cast<uint64_t>(value)); }
@@ -87,36 +80,27 @@ std::vector<std::string> runPasses(input::DesignParameters design, int32_t threa
     sim::UniformGenerator generator;
     generator.nextUniform(design.seed = seed);
     design.accrualRate = rate;
-    const std::string figures = describe(pass.results(), pass.run(design, generator, report), design);
-    passes.push_back(figures + console.str() + file.str());
+    const IterationRecord& record = pass.run(design, generator, report);
+    passes.push_back(describe(pass.results(), record, design) + console.str() + file.str());
   }
   return passes;
 }
 
-// The information floor below which a statistic is not tested, and the planned maximum that
-// turns observed information into fractions, belong to the rate a pass simulates, not to
-// whichever rate the search happened to try first: a pass at the lower rate is the same
-// after one at the upper rate. (The golden runs show the same for a raised Haybittle b.)
+// The information floor below which a statistic is not tested and the planned maximum that
+// makes observed information fractions belong to the pass's rate, not to the rate the search
+// tried first: a pass at the lower rate is the same after one at the upper rate.
 TEST(SimulationPass, EveryThreadCountGivesTheSamePassesAndLinesAndEachRateItsOwnScale) {
-  const struct {
-    const char* name;
-    std::string parameterFile;
-    const char* holds;  // on the console or in the report of one thread
-  } cases[] = {
-      {"v0 lines", fiveStatistics(), "v0 is too large"},
-      {"generation warnings", delayedEffect(), "tmpp too small"},
-      {"notes", earlyFirstLook(), "no life enters before"},
-      {"given values, notes", earlyFirstLook({{11, "4"}, {61, "2.5 2.2 2.0"}}),
-       "no life enters before"}};
-  for (const auto& c : cases) {
-    const input::DesignParameters design = designFrom(c.parameterFile);
+  for (const auto& [parameterFile, holds] :
+       {std::pair{delayedEffect({}, kFive), "v0 is too large"}, {delayedEffect(), "tmpp too small"},
+        {delayedEffect({}, kEarly), "no life enters before"},
+        {delayedEffect({{11, "4"}, {61, "2.5 2.2 2.0"}}, kEarly), "no life enters before"}}) {
+    SCOPED_TRACE(holds);
+    const input::DesignParameters design = designFrom(parameterFile);
     const auto rates = {design.accrualRateUpper, design.accrualRateLower};
     const auto one = runPasses(design, 1, rates);
-    EXPECT_NE((one[0] + one[1]).find(c.holds), std::string::npos) << c.name;
-    for (const int32_t threads : {2, 3, 8}) {
-      EXPECT_EQ(runPasses(design, threads, rates), one) << c.name << ", threads " << threads;
-    }
-    EXPECT_EQ(runPasses(design, 1, {design.accrualRateLower})[0], one[1]) << c.name;
+    EXPECT_NE((one[0] + one[1]).find(holds), std::string::npos);
+    for (const int32_t threads : {2, 3, 8}) EXPECT_EQ(runPasses(design, threads, rates), one);
+    EXPECT_EQ(runPasses(design, 1, {design.accrualRateLower})[0], one[1]);
   }
 }
 
@@ -137,23 +121,20 @@ std::string describe(const TrialOutcome& outcome, int32_t statisticCount) {
 // the previous trial left gives the same outcome and lines as one analysed in a state whose
 // every entry is NaN, for every method and every branch of the update.
 TEST(TrialAnalysis, ATrialReadsNothingThatAnEarlierTrialLeft) {
-  const struct {
-    const char* name;
-    std::string parameterFile;
-  } cases[] = {
-      {"Pocock", fiveStatistics()},
-      {"O'Brien-Fleming", fiveStatistics({{70, "1"}})},
-      {"linear, nearly complete interim", fiveStatistics({{70, "3"}, {23, "30 53.8 54"}})},
-      {"use function with b", fiveStatistics({{70, "4"}})},
-      {"error split", fiveStatistics({{11, "1"}, {49, "0.01 0.015 0.025"}})},
-      {"Haybittle", fiveStatistics({{11, "3"}})},
-      {"given values", fiveStatistics({{11, "4"}, {61, "2.5 2.2 2.0"}})},
-      {"skipped looks", earlyFirstLook()},
-      {"skipped looks, error split", earlyFirstLook({{11, "1"}, {49, "0.01 0.015 0.025"}})},
+  const std::pair<const char*, std::string> cases[] = {
+      {"Pocock", delayedEffect({}, kFive)},
+      {"O'Brien-Fleming", delayedEffect({{70, "1"}}, kFive)},
+      {"linear, nearly complete interim", delayedEffect({{70, "3"}, {23, "30 53.8 54"}}, kFive)},
+      {"use function with b", delayedEffect({{70, "4"}}, kFive)},
+      {"error split", delayedEffect({{11, "1"}, {49, "0.01 0.015 0.025"}}, kFive)},
+      {"Haybittle", delayedEffect({{11, "3"}}, kFive)},
+      {"given values", delayedEffect({{11, "4"}, {61, "2.5 2.2 2.0"}}, kFive)},
+      {"skipped looks", delayedEffect({}, kEarly)},
+      {"skipped looks, error split", delayedEffect({{11, "1"}, {49, "0.01 0.015 0.025"}}, kEarly)},
   };
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  for (const auto& c : cases) {
-    input::DesignParameters design = designFrom(c.parameterFile);
+  for (const auto& [name, parameterFile] : cases) {
+    input::DesignParameters design = designFrom(parameterFile);
     std::ostringstream console, file;
     Report report(console, file);
     sim::UniformGenerator generator;
@@ -182,13 +163,13 @@ TEST(TrialAnalysis, ATrialReadsNothingThatAnEarlierTrialLeft) {
         }
       }
       state.boundaryFailed = 1;
-      ASSERT_EQ(analyse(poisoned, n), carriedText) << c.name << ", trial " << n;
+      ASSERT_EQ(analyse(poisoned, n), carriedText) << name << ", trial " << n;
       for (int32_t i = 0; i < outcome.lookCount; ++i) {
         capped += outcome.looks[size_t(i)].criticalValue == 5.0f;
       }
     }
     if (design.boundaryMethod != input::GivenBoundaries) {
-      EXPECT_GT(capped, 0) << c.name;  // looks untested, skipped or nearly complete were met
+      EXPECT_GT(capped, 0) << name;  // looks untested, skipped or nearly complete were met
     }
   }
 }
