@@ -144,17 +144,17 @@ TEST(TrialAnalysis, ATrialReadsNothingThatAnEarlierTrialLeft) {
     const int32_t subjects = pass.run(design, generator, report).patientCount;
     sim::SimulatedTrial trial(subjects);
     TrialWorkspace carried(subjects), poisoned(subjects);
-    TrialOutcome outcome;
-    const auto analyse = [&](TrialWorkspace& workspace, int32_t n) {
+    TrialOutcome carriedOutcome, outcome;  // each kept from trial to trial, as in a pass
+    const auto analyse = [&](TrialWorkspace& workspace, TrialOutcome& result, int32_t n) {
       std::ostringstream trialConsole, trialFile;
       Report lines(trialConsole, trialFile);
-      analyseTrial(design, trial, subjects, n, workspace, lines, outcome);
-      return describe(outcome, design.statisticCount) + trialConsole.str() + trialFile.str();
+      analyseTrial(design, trial, subjects, n, workspace, lines, result);
+      return describe(result, design.statisticCount) + trialConsole.str() + trialFile.str();
     };
     int32_t capped = 0;
     for (int32_t n = 1; n <= 60; ++n) {
       sim::generateTrial(design, subjects, generator, design.seed, trial, file);
-      const std::string carriedText = analyse(carried, n);
+      const std::string carriedText = analyse(carried, carriedOutcome, n);
       bounds::TrialBoundaryState& state = poisoned.boundaries;
       state.errorSplit.fill(nan);
       for (int32_t k = 1; k <= input::MaxAnalyses; ++k) {
@@ -163,7 +163,7 @@ TEST(TrialAnalysis, ATrialReadsNothingThatAnEarlierTrialLeft) {
         }
       }
       state.boundaryFailed = 1;
-      ASSERT_EQ(analyse(poisoned, n), carriedText) << name << ", trial " << n;
+      ASSERT_EQ(analyse(poisoned, outcome, n), carriedText) << name << ", trial " << n;
       for (int32_t i = 0; i < outcome.lookCount; ++i) {
         capped += outcome.looks[size_t(i)].criticalValue == 5.0f;
       }
