@@ -1,11 +1,9 @@
-// The command line as a user meets it: help, version, template, the parameter file as an
-// argument, standard input on a terminal, progress on a terminal, wrong options, and the
-// JSON and plot files of a run that fails.
+// The program as a user meets it: refusals, standard input and progress on a terminal, the
+// JSON and plot files of a run that fails, and designs at the edges of the input space.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 
 #include "golden_cases.h"
 #include "program_runner.h"
@@ -13,141 +11,124 @@
 namespace survseq::testing {
 namespace {
 
-std::string stepCase() { return caseFile("step_in_power.par"); }
-
-std::string golden(const std::string& name, const char* extension) {
-  return readFile(goldenPath(name, extension));
+std::string golden(const char* extension) {
+  return readFile(goldenPath("iteration_limit", extension));
 }
 
-TEST(CommandLine, HelpListsEveryOptionOnALineOfItsOwnAndTheVersionItsNumber) {
-  const ProgramRun run = runWithArguments({"--help"});
-  EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(run.errors, "");
-  for (const char* text : {"Usage: survseq [OPTIONS] [FILE]", "\n  -h,--help ", "\n  --version ",
-                           "\n  --threads N ", "\n  --quiet ", "\n  --progress ", "\n  --json FILE ",
-                           "\n  --plot FILE ", "\n  --template [toml] ", "\n  --format toml|par ",
-                           "\n  FILE ", "\n  convert ",
-                           "survseq --json results.json --plot search.svg design.toml"})
-    EXPECT_NE(run.console.find(text), std::string::npos) << text << run.console;
-  // "survseq 1.2.3", and " (git <hex>[-dirty])" when built from a checkout.
-  const std::string version = runWithArguments({"--version"}).console;
-  const size_t end = version.find_first_not_of("0123456789.", 8);
-  EXPECT_EQ(version.rfind("survseq ", 0), 0u);
-  EXPECT_EQ(std::count(version.begin() + 8, version.begin() + long(end), '.'), 2) << version;
-  EXPECT_TRUE(version.substr(end) == "\n" || version.substr(end, 6) == " (git ") << version;
-}
-
-// Wrong command lines (status 2), and parameter files that cannot be opened (status 1):
-// one line on standard error, nothing else.
-TEST(CommandLine, WrongCommandLinesAndUnopenableFilesGiveOneLine) {
-  struct Case {
-    std::vector<std::string> arguments;
-    int status;
-    std::string error;  // the whole line, or empty for any line that names the program
-  };
-  const Case cases[] = {
-      {{"--bogus"}, 2, ""}, {{"--threads", "0"}, 2, ""}, {{"--threads", "two"}, 2, ""},
-      {{"--threads", "-1"}, 2, ""}, {{"--json"}, 2, ""}, {{"a.par", "b.par"}, 2, ""}, {{"-x"}, 2, ""},
-      {{"missing.par"}, 1,
+// Wrong command lines (status 2), and parameter files that cannot be opened or read (status
+// 1, with the line given here): one line on standard error, nothing else.
+TEST(CommandLine, RefusalsAreOneLineOnStandardError) {
+  using Arguments = std::vector<std::string>;
+  const std::map<Arguments, std::string> unreadable = {
+      {{"missing.par"},
        "survseq: could not open the parameter file 'missing.par': No such file or directory\n"},
-      {{"."}, 1, "survseq: the parameter file '.' is a directory\n"}};
-  for (const Case& c : cases) {
-    const ProgramRun run = runWithArguments(c.arguments);
-    SCOPED_TRACE(::testing::PrintToString(c.arguments));
-    EXPECT_EQ(run.exitStatus, c.status);
+      {{"."}, "survseq: the parameter file '.' is a directory\n"},
+      {{}, "survseq: line "}};  // without a terminal, empty standard input is a file cut short
+  for (const Arguments& arguments : {Arguments{"--bogus"}, {"--threads", "0"}, {"--threads", "two"},
+                                     {"--threads", "-1"}, {"--json"}, {"a.par", "b.par"}, {"-x"},
+                                     {"missing.par"}, {"."}, {}}) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    const ProgramRun run = runWithArguments(arguments);
+    const bool wrong = !unreadable.contains(arguments);
+    EXPECT_EQ(run.exitStatus, wrong ? 2 : 1);
     EXPECT_EQ(run.console, "");
-    EXPECT_EQ(run.errors.rfind("survseq: ", 0), 0u) << run.errors;
+    EXPECT_EQ(run.errors.rfind(wrong ? "survseq: " : unreadable.at(arguments), 0), 0u)
+        << run.errors;
     EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
-    if (!c.error.empty()) {
-      EXPECT_EQ(run.errors, c.error);
-    }
     EXPECT_TRUE(run.files.empty());
   }
 }
 
-TEST(CommandLine, TemplateIsTheAnnotatedDefaultsFile) {
+TEST(CommandLine, HelpTemplateAndTheUsageForStandardInputOnATerminalInsteadOfAWait) {
+  const ProgramRun help = runWithArguments({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.console.find("Usage: survseq [OPTIONS] [FILE]"), std::string::npos);
   EXPECT_EQ(runWithArguments({"--template"}).console, exampleFile("defaults.par"));
-}
-
-TEST(CommandLine, StandardInputOnATerminalGetsTheUsageInsteadOfAWait) {
   const ProgramRun run = runProgram("", "", {{}, ParameterInput::None, true});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.console, "");
   EXPECT_EQ(run.errors.rfind("usage: survseq [OPTIONS] [FILE]\r\n", 0), 0u) << run.errors;
   EXPECT_NE(run.errors.find("survseq --template toml > design.toml"), std::string::npos);
-
-  // Without a terminal an empty standard input is read as today: a file that ends early.
-  const ProgramRun empty = runProgram("", "", {{}, ParameterInput::None});
-  EXPECT_EQ(empty.exitStatus, 1);
-  EXPECT_EQ(empty.errors.rfind("survseq: line ", 0), 0u) << empty.errors;
 }
 
-// The warnings the step design draws while it is read come first on standard error,
-// whatever the options; a terminal ends their lines with \r\n. Returns what follows them.
-std::string afterWarnings(const std::string& errors, bool terminal) {
+// The warnings the step design draws while it is read come first on standard error, their
+// lines ended with \r\n on a terminal. Returns what follows them.
+std::string afterTerminalWarnings(const std::string& errors) {
   std::string warnings;
-  for (const char c : golden("iteration_limit", ".warnings")) {
-    if (c == '\n' && terminal) warnings += '\r';
-    warnings += c;
-  }
+  for (const char c : golden(".warnings"))
+    warnings += c == '\n' ? std::string("\r\n") : std::string(1, c);
   EXPECT_EQ(errors.substr(0, warnings.size()), warnings);
   return errors.substr(std::min(errors.size(), warnings.size()));
 }
 
+// On a terminal each iteration's line is drawn after a carriage return and redrawn when it
+// ends, then the closing line; --quiet silences them. (Their contents: the display's tests.)
 TEST(CommandLine, ProgressOnATerminalIsRedrawnInPlaceAndQuietSilencesIt) {
-  for (bool quiet : {false, true}) {
+  for (const bool quiet : {false, true}) {
     Invocation invocation{{}, ParameterInput::FileArgument, true};
     if (quiet) invocation.options = {"--quiet"};
-    ProgramRun run = runProgram(stepCase(), "step.out", invocation);
+    const ProgramRun run = runProgram(caseFile("step_in_power.par"), "step.out", invocation);
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
-    run.errors = afterWarnings(run.errors, true);
-    EXPECT_EQ(run.console, golden("iteration_limit", ".console"));
-    EXPECT_EQ(run.report, golden("iteration_limit", ".report"));
-    if (quiet) {
-      EXPECT_EQ(run.errors, "");
-      continue;
-    }
-    // Each iteration's line starts with a carriage return, is redrawn when it ends, and
-    // keeps the power; the closing line follows the twentieth.
-    EXPECT_EQ(run.errors.rfind("\riteration  1  rate 50       trials  0 of 10  ", 0), 0u)
-        << run.errors;
-    EXPECT_NE(run.errors.find("\riteration 20  rate 5.001    trials 10 of 10  power 1.0000 \u00b1 "
-                              "0.0000  "),
-              std::string::npos)
-        << run.errors;
-    EXPECT_NE(run.errors.find("\r\nall 20 iterations used: last rate 5.001 (5 patients), power "
-                              "1.0000 \u00b1 0.0000, analytic rate 6.312, report step.out, "),
-              std::string::npos)
-        << run.errors;
+    EXPECT_EQ(run.console, golden(".console"));
+    const std::string progress = afterTerminalWarnings(run.errors);
+    EXPECT_EQ(progress.empty(), quiet) << progress;
+    if (quiet) continue;
+    EXPECT_TRUE(progress.starts_with("\riteration  1  rate 50       trials  0 of 10  "));
+    EXPECT_NE(progress.find("\riteration 20  rate 5.001    trials 10 of 10  power 1.0000 \u00b1 "
+                            "0.0000  "), std::string::npos);
+    EXPECT_NE(progress.find("\r\nall 20 iterations used: last rate 5.001 (5 patients)"),
+              std::string::npos);
   }
 }
 
 TEST(CommandLine, ViewsThatCannotBeWrittenFailAtOnceAndAFailedRunLeavesNoneAndKeepsEarlierOnes) {
-  const ProgramRun noDirectory =
-      runProgram(stepCase(), "step.out", {{"--json", "missing/results.json"}});
+  const std::string step = caseFile("step_in_power.par");
+  const ProgramRun noDirectory = runProgram(step, "step.out", {{"--json", "missing/results.json"}});
   EXPECT_EQ(noDirectory.exitStatus, 1);
-  EXPECT_EQ(noDirectory.errors,
-            "survseq: cannot open the JSON file 'missing/results.json' for writing: No such file "
-            "or directory\n");
+  EXPECT_EQ(noDirectory.errors, "survseq: cannot open the JSON file 'missing/results.json' for "
+                                "writing: No such file or directory\n");
   EXPECT_TRUE(noDirectory.files.empty());  // not even the report: the search never started
-
-  const ProgramRun full = runProgram(stepCase(), "step.out", {{"--plot", "/dev/full"}});
-  EXPECT_EQ(full.exitStatus, 1);
-  EXPECT_EQ(afterWarnings(full.errors, false),
-            "survseq: could not write the plot '/dev/full': No space left on device\n");
 
   // Results of an earlier run under the same names survive a run that fails.
   const std::filesystem::path directory = freshDirectory("views");
-  writeFile(directory / "results.json", "{\"earlier\": true}\n");
-  writeFile(directory / "search.svg", "<svg/>\n");
-  const ProgramRun again = runProgramIn(directory, replaceLines(stepCase(), {{20, "16"}}),
-                                        "step.out",
+  const std::map<std::string, std::string> earlier = {{"results.json", "{\"earlier\": true}\n"},
+                                                      {"search.svg", "<svg/>\n"}};
+  for (const auto& [name, text] : earlier) writeFile(directory / name, text);
+  const ProgramRun again = runProgramIn(directory, replaceLines(step, {{20, "16"}}), "step.out",
                                         {{"--json", "results.json", "--plot", "search.svg"}});
   EXPECT_EQ(again.exitStatus, 1);
   EXPECT_EQ(again.errors.rfind("survseq: line 20: ", 0), 0u) << again.errors;
-  EXPECT_EQ(again.files, (std::map<std::string, std::string>{
-                             {"results.json", "{\"earlier\": true}\n"}, {"search.svg", "<svg/>\n"}}));
+  EXPECT_EQ(again.files, earlier);
   std::filesystem::remove_all(directory);
+}
+
+TEST(EdgeDesigns, UseFunctionCodesAboveFourAreTheFunctionWithParameterB) {
+  // Two looks, b = 2 spending too much by the planned information: b is raised for code 5
+  // as for 4, and every byte of the run is the same.
+  const auto run = [](const char* code) {
+    return runProgram(replaceLines(exampleFile("four_look_obrien_fleming.par"),
+                                   {{20, "2"}, {23, "5 10"}, {37, "50"}, {54, "2"}, {70, code}}),
+                      "four_look_obf.out");
+  };
+  const ProgramRun four = run("4"), five = run("5");
+  ASSERT_EQ(five.exitStatus, 0) << five.errors;
+  EXPECT_NE(five.console.find("\n  The present b is too small.\n  I will increase b by 0.1.\n"),
+            std::string::npos);
+  EXPECT_EQ(five.console, four.console);
+  EXPECT_EQ(five.report, four.report);
+}
+
+// Haybittle looks with equal null variances have no last value for any b: the search for b
+// used to run for ever and now ends with one error line naming the line to change.
+TEST(EdgeDesigns, AHaybittleBThatNoValueCanMeetEndsTheRun) {
+  const ProgramRun run =
+      runProgram(replaceLines(exampleFile("haybittle.par"),
+                              {{20, "2"}, {23, "30 40"}, {37, "5"}, {88, "5 20 60"}, {121, "10"},
+                               {124, "0"}, {132, "10"}, {135, "0"}}),
+                 "");
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.errors, "survseq: line 54: b was raised past 50 without meeting the type-I error "
+                        "of line 40; the design cannot spend so little error\n");
 }
 
 }  // namespace

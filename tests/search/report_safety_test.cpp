@@ -10,9 +10,7 @@
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <set>
-#include <string>
 #include <thread>
 
 #include "program_runner.h"
@@ -24,86 +22,71 @@ namespace fs = std::filesystem;
 
 std::set<std::string> entries(const fs::path& directory) {
   std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(directory))
-    names.insert(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename());
   return names;
 }
 
-// A small design, quick to run, writing "haybittle.out".
-std::string quickDesign() { return replaceLines(exampleFile("haybittle.par"), {{37, "20"}}); }
+std::string quickDesign(std::map<int, std::string> lines = {}) {
+  lines.insert({37, "20"});
+  return replaceLines(exampleFile("haybittle.par"), lines);
+}
 
 TEST(ReportSafety, AGoodReportSurvivesLaterFailingRunsAndAFailedRunLeavesNothing) {
   const fs::path directory = freshDirectory("survives");
   const ProgramRun good = runProgramIn(directory, quickDesign(), "haybittle.out");
   ASSERT_EQ(good.exitStatus, 0) << good.errors;
   ASSERT_FALSE(good.report.empty());
-
   // A typo after line 14, and a failure only at the very end (standard output lost).
-  const ProgramRun typo =
-      runProgramIn(directory, replaceLines(quickDesign(), {{20, "three"}}), "haybittle.out");
+  const ProgramRun typo = runProgramIn(directory, quickDesign({{20, "three"}}), "haybittle.out");
   EXPECT_EQ(typo.exitStatus, 1);
   EXPECT_EQ(typo.errors, "survseq: line 20: expected a whole number, found 'three'\n");
   EXPECT_EQ(typo.report, good.report);
-
-  writeFile(directory / "../design_for_full.par", replaceLines(quickDesign(), {{37, "30"}}));
+  writeFile(directory / "../design_for_full.par", quickDesign({{37, "30"}}));
   const std::string command = "cd '" + directory.string() + "' && '" SURVSEQ_BINARY
                               "' < ../design_for_full.par > /dev/full 2> /dev/null";
-  const int status = std::system(command.c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
   EXPECT_EQ(readFile(directory / "haybittle.out"), good.report);
   EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
   fs::remove(directory / "../design_for_full.par");
   fs::remove_all(directory);
-
   // In an empty directory a failed run leaves nothing.
-  const ProgramRun failed = runProgram(replaceLines(quickDesign(), {{83, "x"}}), "haybittle.out");
+  const ProgramRun failed = runProgram(quickDesign({{83, "x"}}), "haybittle.out");
   EXPECT_EQ(failed.exitStatus, 1);
   EXPECT_TRUE(failed.files.empty());
 }
 
 TEST(ReportSafety, DevicesAsReportNamesAreWrittenDirectlyAndAFailedWriteIsAFailure) {
-  // /dev/full accepts the open and refuses every write, as a full disk does.
-  const ProgramRun null = runProgram(replaceLines(quickDesign(), {{14, "'/dev/null'"}}), "");
-  EXPECT_EQ(null.exitStatus, 0) << null.errors;
+  EXPECT_EQ(runProgram(quickDesign({{14, "'/dev/null'"}}), "").exitStatus, 0);
   struct stat status {};
   ASSERT_EQ(::stat("/dev/null", &status), 0);
-  EXPECT_TRUE(S_ISCHR(status.st_mode));
-  const ProgramRun full = runProgram(replaceLines(quickDesign(), {{14, "'/dev/full'"}}), "");
+  EXPECT_TRUE(S_ISCHR(status.st_mode));  // not replaced by a renamed file
+  // /dev/full accepts the open and refuses every write, as a full disk does.
+  const ProgramRun full = runProgram(quickDesign({{14, "'/dev/full'"}}), "");
   EXPECT_EQ(full.exitStatus, 1);
   EXPECT_EQ(full.errors,
             "survseq: could not write the output file '/dev/full': No space left on device\n");
 }
 
-// Starts the program on `parameterFile` in `directory`, its output discarded.
-pid_t startProgram(const fs::path& directory, const fs::path& parameterFile) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int in = ::open(parameterFile.c_str(), O_RDONLY);
-    const int out = ::open("/dev/null", O_WRONLY);
-    if (in < 0 || out < 0 || ::chdir(directory.c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(out, 2);
-    // Whatever the test runner ignores, the program meets the signals as a user's shell
-    // would hand them on.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    ::execl(SURVSEQ_BINARY, SURVSEQ_BINARY, static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  return child;
-}
-
 TEST(ReportSafety, AnInterruptedRunRemovesItsTemporaryFileAndKeepsTheOldReport) {
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
-    const fs::path directory = freshDirectory("interrupted");
+    const fs::path directory = freshDirectory("interrupted"), design = directory.string() + ".par";
     writeFile(directory / "haybittle.out", "yesterday's report\n");
     // Many trials, so that the run is still simulating when the signal comes.
-    const fs::path design = directory.string() + ".par";
-    writeFile(design, replaceLines(exampleFile("haybittle.par"), {{37, "1000000"}}));
-
-    const pid_t child = startProgram(directory, design);
+    writeFile(design, quickDesign({{37, "1000000"}}));
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int in = ::open(design.c_str(), O_RDONLY), out = ::open("/dev/null", O_WRONLY);
+      if (in < 0 || out < 0 || ::chdir(directory.c_str()) != 0) ::_exit(127);
+      ::dup2(in, 0);
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      // Whatever the test runner ignores, the program meets the signals as a shell hands them on.
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+      ::execl(SURVSEQ_BINARY, SURVSEQ_BINARY, static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
     ASSERT_GT(child, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (entries(directory).size() < 2 && std::chrono::steady_clock::now() < deadline)
@@ -113,7 +96,6 @@ TEST(ReportSafety, AnInterruptedRunRemovesItsTemporaryFileAndKeepsTheOldReport) 
     ::kill(child, signal);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
     EXPECT_EQ(readFile(directory / "haybittle.out"), "yesterday's report\n");
