@@ -21,9 +21,6 @@ TEST(PlainLine, RealsTakeFifteenColumnsInTheFormOfTheirSevenDigitRounding) {
       {0.0f, "  0.0000000E+00"},        {1.0e-30f, "  0.1000000E-29"},
       {kInfinity, "       Infinity"},   {std::nanf(""), "            NaN"}};
   for (const auto& [value, shown] : cases) EXPECT_EQ(formatPlainReal(value), shown) << value;
-  // Items follow one blank each, without separators.
-  EXPECT_EQ(plainLine({"The", 2, "   th v0 is too large."}),
-            " The           2   th v0 is too large.");
 }
 
 TEST(LaidOutLine, FieldsRoundRightAlignAndOverflowToAsterisks) {
