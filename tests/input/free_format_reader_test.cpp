@@ -46,8 +46,7 @@ TEST(FreeFormatReader, ReadsRealsInEveryConvention) {
 TEST(FreeFormatReader, ReadsTextQuotedOrBareAndTakesANameLiterally) {
   const std::pair<const char*, const char*> cases[] = {
       {"  'my file.out'  rest", "my file.out"}, {"\"a, b/c\"", "a, b/c"}, {"'it''s'", "it's"},
-      {"\"say \"\"hi\"\"\"", "say \"hi\""}, {"bare.out rest", "bare.out"}, {"dir/name", "dir"},
-      {"bare.out,rest", "bare.out"}, {"it's", "it's"}, {"3*x", "3*x"}, {"1* rest", "1*"},
+      {"\"say \"\"hi\"\"\"", "say \"hi\""}, {"it's", "it's"}, {"1* rest", "1*"},
       {"\n2*'twice'", "2*'twice'"}, {"/", "unchanged"}, {",", "unchanged"}};
   for (const auto& [text, expected] : cases) {
     std::istringstream in(text);
@@ -93,10 +92,7 @@ TEST(ValueText, RealsInEveryWritingAreRoundedOnceFromDouble) {
                 "expected a number, found '%'");
   expectRefused(parseReal, {"1e39", "-3.5e38", "1e400", "1e99999999999999999999"},
                 "the number '%' is outside the range of a single-precision real");
-  // Shown cut to 40 characters, with control bytes escaped.
-  EXPECT_EQ(parseReal("100000000000000000000000000000000000000000e-2").problem,
-            "the number '1000000000000000000000000000000000000...' is outside the range of a "
-            "single-precision real");
+  // Shown as echoed values are: cut to 40 characters, control bytes escaped.
   EXPECT_EQ(parseReal("1\x01\x1b[2J").problem, "expected a number, found '1\\x01\\x1B[2J'");
 }
 
