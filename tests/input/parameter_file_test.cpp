@@ -13,9 +13,8 @@
 namespace survseq::input {
 namespace {
 
-// Files of 152 lines: a heading on every line without values, chosen lines replaced. A
-// replacement holding line ends pushes the rest down, as a continued read does; one
-// ending in kEnd ends the file there, without a line end.
+// Files of 152 lines, a heading on each line without values. A replacement holding line ends
+// pushes the rest down, as a continued read does; one ending in kEnd ends the file there.
 using LineTexts = std::map<int, std::string>;
 const std::string kEnd = "<end of input>";
 
@@ -41,8 +40,7 @@ std::string file(LineTexts replaced, bool zeros = false) {
 }
 
 // The console with the warnings (examples/defaults.par's golden run keeps them apart), then
-// "line N: <error>" if any. The report is never created; "results" is refused as the
-// directory it would be.
+// "line N: <error>" if any. No report is created; "results" is refused as a directory.
 std::string outcome(const std::string& text, DesignParameters& design) {
   std::istringstream in(text);
   std::ostringstream console;
@@ -79,8 +77,7 @@ void expectReadings(const std::vector<Case>& cases) {
   }
 }
 
-// The messages written out by hand: text alone as plain lines (one blank before the
-// text's own), the equal spacing and survival repairs laid out, the cut point in 9.3.
+// Messages written out by hand: plain lines, laid-out lines with the cut point in 9.3.
 const std::string kOne = "  The number of intervals is set to 1.\n";
 const std::string kSpaced =
     " The right cutpoints are equally spaced. The largest cutpoint is set to ";
@@ -96,10 +93,8 @@ std::string steepInterval(const char* from, const char* to, const std::string& i
          "low: add cut points inside " + interval + "\n";
 }
 
-// The file of zeros reads as examples/defaults.par does, whose messages, warning and report
-// are a golden run.
+// The file of zeros is examples/defaults.par, whose repairs and warning are a golden run.
 TEST(Readings, TheLayoutAndTheRepairsAtTheEdgesOfTheirConditionsAndSteepIntervals) {
-  const float spent = (0.01f + 0.015f) + 0.025f;  // running sums of the e's, by hand
   const std::string errorSum = "  The sum of the e's is not equal to the type-I error.\n";
   expectReadings({
       // Extra values and trailing text are ignored, and skipped lines may hold anything.
@@ -118,6 +113,11 @@ TEST(Readings, TheLayoutAndTheRepairsAtTheEdgesOfTheirConditionsAndSteepInterval
         {F(boundaryValues[1]), 0.00001f}, {F(boundaryValues[2]), 1.96f},
         {F(boundaryValues[3]), 1.96f}, {F(useFunction), 7}, {F(accrualRateUpper), 50},
         {F(accrualRate), 50}, {F(hazardRatios[1]), 2e-10f}, {F(censoringControl.x[2]), 2e-8f}}},
+      // Curves kept: a first value equal to S(0) = 1, flat stretches, a censoring curve flat at 1.
+      {{{83, "1 0.4"}, {118, "2"}, {121, "10 20"}, {124, "1 1"}, {129, "2"}, {132, "1 2"},
+        {135, "0.9 0.9"}},
+       steepInterval("1", "0.4", "(12, 24]"),
+       {{F(baselineCurve.s[1]), 1}, {F(censoringControl.s[2]), 1}}},
       // Repairs at the edges the file of zeros does not reach, whatever the boundary method.
       {{{11, "3"}, {23, "-1 5 -0.5"}, {40, "1e-10"}, {54, "1"}, {83, "0.5 0.00001"},
         {100, "-1"}, {103, "0"}, {113, "0.5"}, {118, "2"}, {121, "3 5e-9"}, {124, "0.9 0.8"},
@@ -129,8 +129,9 @@ TEST(Readings, TheLayoutAndTheRepairsAtTheEdgesOfTheirConditionsAndSteepInterval
        {{F(analysisTimes[1]), -1}, {F(analysisTimes[3]), 10}, {F(haybittleBInput), 1},
         {F(haybittleB), 3}, {F(baselineCurve.s[2]), 0.00001f}, {F(hazardRatioCuts[1]), 10},
         {F(censoringControl.x[1]), 10}, {F(censoringTreatment.s[1]), 0.00001f}}},
-      {{{11, "1"}, {40, "0.025"}}, errorSum,
-       {{F(errorSplit[0]), 0}, {F(errorSplit[2]), 0.01f + 0.015f}, {F(errorSplit[3]), spent}}},
+      {{{11, "1"}, {40, "0.025"}}, errorSum,  // the e's summed as floats, by hand
+       {{F(errorSplit[0]), 0}, {F(errorSplit[2]), 0.01f + 0.015f},
+        {F(errorSplit[3]), (0.01f + 0.015f) + 0.025f}}},
       {{{11, "1"}, {40, "0.0500005"}}, ""},  // within 1e-6 of the sum as floats
       {{{11, "1"}, {40, "0.0500015"}}, errorSum},
       {{{11, "1"}, {20, "1"}, {23, "10"}, {49, "0.3"}, {61, "2"}},
@@ -153,7 +154,7 @@ TEST(Readings, TheLayoutAndTheRepairsAtTheEdgesOfTheirConditionsAndSteepInterval
 }
 
 TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
-  const std::string end = "unexpected end of input (the parameter file has 152 lines)";
+  const std::string rise = " must not rise: survival value ";
   const std::string longLine(2 << 20, ' '), above = "the lower bound of the accrual rate (60) is "
                                                     "above the upper bound (50)";
   expectReadings({
@@ -171,11 +172,11 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
        {{F(analysisTimes[3]), 30}}},
       {{{17, ""}, {18, "77"}}, "line 21: expected a whole number, found 'Heading'",
        {{F(seed), 77}}},
-      {{{152, "0.03" + kEnd}}, "line 153: " + end},
+      {{{152, "0.03" + kEnd}},
+       "line 153: unexpected end of input (the parameter file has 152 lines)"},
       {{{23, "10 20 -5"}}, "  The last look has been set at 10.\nline 23: the analysis times must "
                            "increase: analysis 3 (10) is not after analysis 2 (20)"},
-      // Up to 10000 the integration grid of the planned information advances; far beyond
-      // it the run would never end.
+      // Up to 10000 the planned information's grid advances; far beyond, a run never ends.
       {{{23, "10 20 10000"}}, "", {{F(analysisTimes[3]), 10000}}},
       {{{23, "10 20 4e18"}},
        "line 23: the last analysis time is 4e+18; at most 10000 time units are supported (the "
@@ -202,34 +203,21 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
        kOne + "line 95: the desired power is 1; it must lie strictly between 0 and 1"},
       {{{95, "0"}}, "line 95: the desired power is 0; it must lie strictly between 0 and 1"},
       {{{20, "two"}, {23, "0"}}, "line 20: expected a whole number, found 'two'",
-       {{F(analysisCount), 0}}}});  // nothing after the failing line runs
-}
-
-// A rising baseline curve is run in tests/search/edge_designs_test.cpp.
-TEST(ErrorPaths, CurvesMustRiseInTimeAndNeverRiseInSurvivalAfterTheirRepairs) {
-  const auto cuts = [](int line, const char* curve, const char* detail) {
-    return "line " + std::to_string(line) + ": the cut points of the " + curve +
-           " must increase from above 0: cut point " + detail;
-  };
-  const auto rises = [](int line, const char* curve, const char* detail) {
-    return "line " + std::to_string(line) + ": the survival values of the " + curve +
-           " must not rise: survival value " + detail;
-  };
-  expectReadings({
-      // Kept: a first value equal to S(0) = 1, flat stretches, a censoring curve flat at 1.
-      {{{83, "1 0.4"}, {118, "2"}, {121, "10 20"}, {124, "1 1"}, {129, "2"}, {132, "1 2"},
-        {135, "0.9 0.9"}},
-       steepInterval("1", "0.4", "(12, 24]"),
-       {{F(baselineCurve.s[1]), 1}, {F(censoringControl.s[2]), 1}}},
-      {{{78, "12 12"}}, cuts(78, "baseline curve", "2 (12) is not above cut point 1 (12)")},
-      {{{83, "1.2 0.4"}}, rises(83, "baseline curve", "1 (1.2) is above 1")},
+       {{F(analysisCount), 0}}},  // nothing after the failing line runs
+      // Curves rise in time and never in survival, after their repairs (a rising baseline
+      // curve is also run in tests/search/edge_designs_test.cpp).
+      {{{78, "12 12"}}, "line 78: the cut points of the baseline curve must increase from above "
+                        "0: cut point 2 (12) is not above cut point 1 (12)"},
+      {{{83, "1.2 0.4"}}, "line 83: the survival values of the baseline curve" + rise +
+                              "1 (1.2) is above 1"},
       // After its repair the last value may lie above an earlier one.
-      {{{83, "0 0"}}, survivalRepair("   24.000") +
-                          rises(83, "baseline curve", "2 (1e-05) is above survival value 1 (0)")},
-      {{{108, "1"}, {113, "0.5 0.6"}},
-       rises(113, "treatment curve", "2 (0.6) is above survival value 1 (0.5)")},
-      {{{129, "2"}, {132, "35 20"}},
-       cuts(132, "treatment censoring curve", "2 (20) is not above cut point 1 (35)")}});
+      {{{83, "0 0"}}, survivalRepair("   24.000") + "line 83: the survival values of the "
+                      "baseline curve" + rise + "2 (1e-05) is above survival value 1 (0)"},
+      {{{108, "1"}, {113, "0.5 0.6"}}, "line 113: the survival values of the treatment curve" +
+                                           rise + "2 (0.6) is above survival value 1 (0.5)"},
+      {{{129, "2"}, {132, "35 20"}}, "line 132: the cut points of the treatment censoring curve "
+                                     "must increase from above 0: cut point 2 (20) is not above "
+                                     "cut point 1 (35)"}});
 }
 
 // Creating and replacing the report, and failing to, are checked in tests/report.

@@ -1,7 +1,6 @@
 // The report file is put in place only when the run finishes; until then an existing file
-// of its name stays as it was, and an abandoned run leaves nothing behind. Names that
-// are not plain files (pipes, links, devices) are written directly: the devices are run in
-// tests/search/report_safety_test.cpp.
+// of its name stays as it was. Names that are not plain files (pipes, links, devices) are
+// written directly: tests/search/report_safety_test.cpp runs the devices.
 
 #include "report/report_file.h"
 
@@ -37,10 +36,6 @@ class ReportFileTest : public ::testing::Test {
     for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename());
     return names;
   }
-  void write(ReportFile& report, const std::string& name, const std::string& text) const {
-    report.open(path(name), 14);
-    report.stream() << text;
-  }
   const fs::path dir_ = fs::temp_directory_path() /
       ("survseq_report_file_" + std::to_string(getpid()) + "_" +
        ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -51,13 +46,15 @@ TEST_F(ReportFileTest, AReportAppearsOrReplacesTheOldOneOnlyWhenFinishedAndKeeps
   // A mask that lets the others' execute bit through: a report never asks for it.
   const mode_t previousMask = ::umask(026);
   ReportFile report;
-  write(report, "r.out", "yesterday\n");
+  report.open(path("r.out"), 14);
+  report.stream() << "yesterday\n";
   EXPECT_EQ(entries().count("r.out"), 0u);  // written aside until the end
   report.finish();
   ::umask(previousMask);
   EXPECT_EQ(fs::status(path("r.out")).permissions(), fs::perms(0640));
   ::chmod(path("r.out").c_str(), 0604);
-  write(report, "r.out", "today\n");
+  report.open(path("r.out"), 14);
+  report.stream() << "today\n";
   EXPECT_EQ(entries().size(), 2u);  // the report and the temporary beside it
   EXPECT_EQ(content("r.out"), "yesterday\n");
   report.finish();

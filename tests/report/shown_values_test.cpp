@@ -1,3 +1,5 @@
+// Values as the report and the messages show them.
+
 #include "report/output_line.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +8,10 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <string>
+#include <utility>
+
+#include "report/message_text.h"
 
 namespace survseq::report {
 namespace {
@@ -23,14 +29,12 @@ TEST(PlainLine, RealsTakeFifteenColumnsInTheFormOfTheirSevenDigitRounding) {
   for (const auto& [value, shown] : cases) EXPECT_EQ(formatPlainReal(value), shown) << value;
 }
 
-TEST(LaidOutLine, FieldsRoundRightAlignAndOverflowToAsterisks) {
-  EXPECT_EQ(formatFixed(-0.5f, 4, 1), "-0.5");
-  EXPECT_EQ(formatFixed(2.0049f, 6, 2), "  2.00");
+// Fields as the golden reports show them; beyond them:
+TEST(LaidOutLine, FieldsOverflowToAsterisksAndShowNonFiniteValuesAsWords) {
   EXPECT_EQ(formatFixed(100.0f, 5, 2), "*****");
   EXPECT_EQ(formatInteger(123, 2), "**");
-  // Non-finite values as words, right-aligned; asterisks when the word does not fit.
+  // Right-aligned; asterisks when the word does not fit.
   EXPECT_EQ(formatFixed(-kInfinity, 9, 2), "-Infinity");
-  EXPECT_EQ(formatFixed(std::nanf(""), 6, 2), "   NaN");
   EXPECT_EQ(formatFixed(kInfinity, 7, 2), "*******");
 }
 
@@ -42,6 +46,25 @@ TEST(LaidOutLine, AGroupThatFillsItsLineOpensNoEmptyOneButASlashDoes) {
   LaidOutLine().blanks(1).repeated(std::span(times).first(2), 5, FixedGroup{0, 7, 2, 1})
       .endLine().text("x").writeTo(out);
   EXPECT_EQ(out.str(), "    1.00    2.00 \nx\n");
+}
+
+// The form of a warning and numberText are checked in the warnings of the parameter file.
+TEST(EchoedValue, ShowsAtMostFortyCharactersWithControlBytesEscaped) {
+  const std::string forty(40, '7');
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {forty, forty},                               // at the limit: whole
+      {forty + "7", std::string(37, '7') + "..."},  // one more: cut to 37 and the mark
+      {"a\tb\x01\x7f", "a\\x09b\\x01\\x7F"},         // control bytes and DEL
+      {std::string(39, 'a') + "\xc3\xa9", std::string(39, 'a') + "\xc3\xa9"},  // one column
+      // A C1 control, a stray byte, a sequence cut short, an overlong form, a surrogate
+      // and a code point beyond U+10FFFF: every byte escaped.
+      {"\xc2\x85|\xff|\xc3|\xe0\x80\x80", "\\xC2\\x85|\\xFF|\\xC3|\\xE0\\x80\\x80"},
+      {"\xed\xa0\x80|\xf4\x90\x80\x80", "\\xED\\xA0\\x80|\\xF4\\x90\\x80\\x80"},
+      {std::string(20, '\0'), "\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00..."},
+      {std::string(35, 'a') + "\x01" "bb", std::string(35, 'a') + "..."},  // an escape is not split
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(echoedValue(text), shown) << text;
 }
 
 }  // namespace
