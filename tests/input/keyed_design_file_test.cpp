@@ -75,7 +75,6 @@ TEST(KeyedDesignFile, EveryFaultIsAnErrorNamingFileLineColumnAndKey) {
       {10, "median = 1e39", "10:10: baseline_survival.median: is beyond single precision"},
       {0, "seed = 1.5", "1:8: seed: must be a whole number, not a real number"},
       {0, "seed = 2147483648", "1:8: seed: is 2147483648; it must lie between"},
-      {0, "statistics = 1", "1:14: statistics: must be an array of tables ([[statistics]]), not"},
       {2, "analysis_times = [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16]",
        "2:18: analysis_times: has 16 values; 1 to 15 are needed"},
       {13, "[futility]\nz = [0.0]", "14:5: futility.z: has 1 value; 2 are needed"},
@@ -155,7 +154,6 @@ TEST(KeyedDesignFile, DefaultsAndTheKeyedOnlyKeysFillTheRecord) {
   EXPECT_EQ(plain.hazardRatioCuts[1], 36.0f);
   EXPECT_EQ(plain.baselineCurve.s[1], 0.5f);
   EXPECT_EQ(plain.censoringControl.s[1], 1.0f);
-  EXPECT_FALSE(usesKeyedOnlyFeatures(plain));
   // The template (survseq --template toml) is a design that runs as it stands.
   std::ifstream templateFile(std::string(SURVSEQ_SOURCE_DIR) + "/examples/defaults.toml");
   EXPECT_EQ(errorOf(std::string(std::istreambuf_iterator<char>(templateFile), {})), "no error");

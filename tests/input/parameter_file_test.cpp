@@ -158,7 +158,6 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
   const std::string longLine(2 << 20, ' '), above = "the lower bound of the accrual rate (60) is "
                                                     "above the upper bound (50)";
   expectReadings({
-      // A seed whose stream leaves [0, 1] is refused right after its line.
       {{{17, "-2147483647"}},
        "line 17: the seed -2147483647 gives random numbers outside [0, 1]; choose a seed "
        "between -161803398 and 161803398"},
@@ -181,7 +180,6 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{23, "10 20 4e18"}},
        "line 23: the last analysis time is 4e+18; at most 10000 time units are supported (the "
        "planned information is integrated in steps of 0.01 up to it)"},
-      // Limits: counts, codes, accrual, and the desired power only after line 152.
       {{{20, "16"}}, "line 20: the number of analyses is 16; at most 15 are supported"},
       {{{26, "-1"}}, "line 26: the number of test statistics is -1; at least 1 is needed"},
       {{{140, "21"}}, "line 140: the number of drop-in points is 21; at most 20 are supported"},
