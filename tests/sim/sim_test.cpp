@@ -1,33 +1,21 @@
+// The generator's stream, the survival curves, and trials as they are drawn: the draws per
+// patient, the entry law, the arms, the analysis data and the looks at event counts.
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <sstream>
 
-#include "counted_allocations.h"
-#include "report/run_error.h"
+#include "build_kind.h"
 #include "input/seed_limits.h"
-#include "sim/analysis_data.h"
+#include "report/run_error.h"
+#include "sim/event_look_times.h"
 #include "sim/reference.h"
 #include "sim/survival_functions.h"
 
 namespace survseq::sim {
 namespace {
-
-input::DesignParameters design(std::initializer_list<float> cuts = {},
-                               std::initializer_list<float> ratios = {}) {  // medians 10, 5, 20, 40
-  input::DesignParameters d;
-  d.baselineCurve = curve({0, 10}, {1, 0.5f});
-  d.alternativeCurve = curve({0, 10}, {1, 0.25f});
-  d.censoringControl = curve({0, 20}, {1, 0.5f});
-  d.censoringTreatment = curve({0, 40}, {1, 0.5f});
-  d.accrualPeriod = 10;
-  d.hazardRatioCount = static_cast<int32_t>(cuts.size());
-  std::copy(cuts.begin(), cuts.end(), d.hazardRatioCuts.begin() + 1);
-  std::copy(ratios.begin(), ratios.end(), d.hazardRatios.begin() + 1);
-  return d;
-}
 
 std::vector<float> draws(int32_t seed, size_t count) {
   UniformGenerator g;
@@ -43,6 +31,11 @@ TEST(UniformGenerator, DocumentedStreamsRestartAndBothEnds) {
             (std::vector{0.150876433f, 0.0923406035f, 0.994098902f}));
   EXPECT_EQ(draws(0, 3), (std::vector{0.533923864f, 0.323008806f, 0.401103973f}));
   EXPECT_EQ(draws(5, 200), draws(-5, 200));
+  // Beyond the seed constant the start is negative and the seed is used unchanged (values
+  // of an independent reading of the algorithm).
+  EXPECT_EQ(draws(999999999, 6), (std::vector{0.769620359f, 0.930898428f, 0.769186854f,
+                                              0.0441254117f, 0.24634476f, 0.206469908f}));
+  EXPECT_EQ(draws(-999999999, 6), draws(999999999, 6));
   UniformGenerator g;  // the seed is rewritten to 1; a positive one continues, a negative restarts
   std::vector<int32_t> seeds{-123457, 777, 777, -123457};
   std::vector<float> stream;
@@ -53,39 +46,26 @@ TEST(UniformGenerator, DocumentedStreamsRestartAndBothEnds) {
   EXPECT_EQ(UniformGenerator::toUnitInterval(999999999), 1.0f);
 }
 
-TEST(UniformGenerator, SeedsBeyondTheSeedConstantStartNegativeAndAreUsedUnchanged) {
-  // Values of an independent reading of the algorithm. 999999999 starts the table at
-  // -838196601 and stays in [0, 1].
-  const std::vector<float> large = draws(999999999, 6);
-  EXPECT_EQ(large, (std::vector{0.769620359f, 0.930898428f, 0.769186854f, 0.0441254117f,
-                                0.24634476f, 0.206469908f}));
-  EXPECT_EQ(draws(-999999999, 6), large);
-}
-
 TEST(UniformGenerator, TheReadersRefuseExactlyTheSeedsWhoseStreamLeavesTheUnitInterval) {
-  // 2^31 - 1 leaves [0, 1] at draws 16 and 40 (of an independent reading of the
-  // algorithm); the check decides on 56 draws, here compared with 3000 of the stream
-  // for seeds around the magnitude at which the start turns negative.
-  const auto leaves = [](int32_t seed) {
-    for (const float u : draws(seed, 3000))
-      if (!(u >= 0.0f && u <= 1.0f)) return true;
-    return false;
-  };
-  int refused = 0;
+  // The check decides on 56 draws; here 3000 of the stream decide, for seeds around the
+  // magnitude at which the start turns negative. 2^31 - 1 leaves [0, 1] at draws 16 and 40
+  // (of an independent reading of the algorithm).
   std::vector<int32_t> seeds{INT32_MAX, INT32_MIN, 999999999, 161803398, 161803399, -161803399};
   for (int32_t i = 0; i < 60; ++i) seeds.push_back(161803398 + i * 33'000'013);
+  int refused = 0;
   for (const int32_t seed : seeds) {
+    const auto stream = draws(seed, 3000);
+    const bool leaves =
+        std::any_of(stream.begin(), stream.end(), [](float u) { return !(u >= 0 && u <= 1); });
     bool thrown = false;
     try {
       input::requireSeedWithinStream(seed, 17);
     } catch (const RunError& error) {
-      thrown = true;
-      EXPECT_EQ(error.line(), 17);
+      thrown = error.line() == 17;
     }
-    EXPECT_EQ(thrown, leaves(seed)) << seed;
-    refused += thrown ? 1 : 0;
+    EXPECT_EQ(thrown, leaves) << seed;
+    refused += thrown;
   }
-  EXPECT_TRUE(leaves(INT32_MAX));
   EXPECT_GT(refused, 3);  // the table holds both kinds of seed
 }
 
@@ -105,6 +85,7 @@ TEST(SurvivalCurves, DocumentedTimesAndNeverReached) {
     EXPECT_NEAR(hazardRatioTimeAtSurvival(half, u, report), t, 1e-4f) << u;
 }
 
+// Draws a trial of n from the stream `ref`; returns the number of uniforms it took.
 long drawsToGenerate(const input::DesignParameters& d, int32_t n, SimulatedTrial& trial) {
   UniformGenerator g;
   int32_t seed = -123457;
@@ -113,7 +94,7 @@ long drawsToGenerate(const input::DesignParameters& d, int32_t n, SimulatedTrial
   return std::find(ref.begin(), ref.end(), g.nextUniform(seed)) - ref.begin();
 }
 
-TEST(GenerateTrial, ControlArmFirstAndDrawsPerPatient) {
+TEST(GenerateTrial, DrawsPerPatientAndTheirOrder) {
   auto d = design();
   SimulatedTrial t(10);
   EXPECT_EQ(drawsToGenerate(d, 1, t), 3);  // the one patient is treated; nothing past it
@@ -123,24 +104,35 @@ TEST(GenerateTrial, ControlArmFirstAndDrawsPerPatient) {
   EXPECT_EQ(t.eventTime[1], 0.0f);
   EXPECT_EQ(drawsToGenerate(d, 0, t), 0);
   EXPECT_EQ(drawsToGenerate(d, 5, t), 15);
-  EXPECT_EQ(t.group, (std::vector<float>{0, 0, 1, 1, 1, 0, 0, 0, 0, 0}));
   // Each switch point passed costs a draw: rate 0 at 0 (no draw is 0) is passed, 1e30 is not.
   d.dropInCount = d.dropOutCount = 2;
   d.dropOutTimes = {0, 0, 1e30f};
   EXPECT_EQ(drawsToGenerate(d, 10, t), 5 * (3 + 2) + 5 * (3 + 1));
 }
 
+TEST(GenerateTrial, TheFirstRoundedShareOfThePatientsAreControls) {
+  // round(N / (1 + r)) with halves rounded down, worked by hand.
+  for (auto [patients, ratio, controls] :
+       {std::tuple{421, 1.0f, 210}, {420, 2.0f, 140}, {422, 2.0f, 141}, {10, 1.5f, 4},
+        {5, 1.0f, 2}, {3, 3.0f, 1}, {7, 0.5f, 5}, {1, 1.0f, 0}}) {
+    auto d = design();
+    d.allocationRatio = ratio;
+    SimulatedTrial trial(patients);
+    drawsToGenerate(d, patients, trial);
+    EXPECT_EQ(std::count(trial.group.begin(), trial.group.end(), 0.0f), controls) << patients;
+    EXPECT_TRUE(std::is_sorted(trial.group.begin(), trial.group.end())) << "controls first";
+  }
+}
+
 TEST(GenerateTrial, ASwitchWithNoChanceBeyondItsTimeGivesUpAfterAMillionDraws) {
   // The curve switched to has S(10) = 1e-50: only a uniform of exactly 0 gets beyond the
   // switch point at 10. The first patient of the arm has its event after 10 and switches.
-  const auto steep = curve({0, 1}, {1, 0.00001f});
   auto dropIn = design(), dropOut = design();
-  dropIn.alternativeCurve = steep;
-  dropOut.baselineCurve = steep;
+  dropIn.alternativeCurve = dropOut.baselineCurve = curve({0, 1}, {1, 0.00001f});
   dropIn.dropInCount = dropOut.dropOutCount = 1;
   dropIn.dropInTimes[1] = dropOut.dropOutTimes[1] = 10;
   dropIn.dropInRates[1] = dropOut.dropOutRates[1] = 1;
-  const std::vector<float> stream = draws(-123457, 1'000'004);
+  const float next = draws(-123457, 1'000'004).back();  // entry, event, switch, a million tries
   for (auto [d, n, line, text] :
        {std::tuple{dropIn, 2, 142, "drop-in"}, {dropOut, 1, 150, "drop-out"}}) {
     SimulatedTrial trial(2);
@@ -151,32 +143,72 @@ TEST(GenerateTrial, ASwitchWithNoChanceBeyondItsTimeGivesUpAfterAMillionDraws) {
       generateTrial(d, n, g, seed, trial, report);
       ADD_FAILURE() << text << " ended";
     } catch (const RunError& error) {
-      EXPECT_EQ(error.line(), line);
-      EXPECT_EQ(std::string(error.what()),
-                "no event time after the " + std::string(text) + " time 10 (point 1) in 1000000 "
-                "draws for one patient: the curve the patient switches to leaves almost no chance "
-                "of an event after that time");
+      EXPECT_EQ(error.line(), line);  // the message: tests/search/edge_designs_test.cpp
     }
-    // Entry, event, the switch draw and a million attempts after the first.
-    EXPECT_EQ(g.nextUniform(seed), stream[3 + 1'000'000]) << text;
+    EXPECT_EQ(g.nextUniform(seed), next) << text;
   }
+}
+
+TEST(AccrualPieces, EntryTimesFollowThePiecewiseUniformLaw) {
+  // Pearson's chi-square over 24 bins of width 1 (23 degrees of freedom: mean 23, standard
+  // deviation 6.8); 60 lies above 5 standard deviations, a chance below 1e-4 under the law.
+  // A wrong piece (say, rates swapped) gives thousands.
+  const int32_t n = testing::kSanitizedBuild ? 4000 : 40000;
+  SimulatedTrial trial(n);
+  using Pieces = std::vector<float>;
+  for (const auto& [durations, rates] : {std::pair<Pieces, Pieces>{{6, 18}, {0.25f, 1}},
+                                         {{4, 4, 16}, {2, 0, 1}}, {{24}, {1}}}) {
+    auto d = design();
+    d.accrualPeriod = 24;
+    d.accrualPieceCount = static_cast<int32_t>(durations.size());
+    std::copy(durations.begin(), durations.end(), d.accrualPieceDurations.begin() + 1);
+    std::copy(rates.begin(), rates.end(), d.accrualRelativeRates.begin() + 1);
+    drawsToGenerate(d, n, trial);
+    const auto share = [&](double t) {  // of the entries by time t, from the pieces directly
+      double start = 0, below = 0, total = 0;
+      for (size_t i = 0; i < durations.size(); start += durations[i++]) {
+        below += rates[i] * std::clamp(t - start, 0.0, double(durations[i]));
+        total += rates[i] * durations[i];
+      }
+      return below / total;
+    };
+    std::vector<int> counts(24);
+    for (const float entry : trial.entryTime) ++counts[std::min(size_t(entry), size_t{23})];
+    double chiSquare = 0;
+    for (size_t b = 0; b < 24; ++b) {
+      const double expected = n * (share(b + 1.0) - share(b));
+      if (expected == 0) EXPECT_EQ(counts[b], 0) << "bin " << b;  // a piece at rate 0
+      else chiSquare += std::pow(counts[b] - expected, 2) / expected;
+    }
+    EXPECT_LT(chiSquare, 60.0) << durations.size() << " pieces";
+  }
+}
+
+TEST(AccrualPieces, OnePieceAtFullRateDrawsTheOriginalTrialBitForBit) {
+  auto onePiece = design();
+  onePiece.accrualPieceCount = 1;
+  onePiece.accrualPieceDurations[1] = 10;
+  onePiece.accrualRelativeRates[1] = 1;
+  SimulatedTrial a(501), b(501);
+  drawsToGenerate(design(), 501, a);
+  drawsToGenerate(onePiece, 501, b);
+  for (auto field : {&SimulatedTrial::entryTime, &SimulatedTrial::eventTime,
+                     &SimulatedTrial::censoringTime, &SimulatedTrial::group})
+    EXPECT_EQ(std::memcmp((a.*field).data(), (b.*field).data(), 4 * 501), 0);
 }
 
 TEST(CollectAnalysisData, EntryAtTheAnalysisIsNotSeenAndAnEventAtTheEndOfFollowUpIs) {
   SimulatedTrial trial(4);
-  trial.entryTime = {10.0f, 4.0f, 4.0f, 1.0f};     // enters at the analysis time 10: left out
-  trial.eventTime = {1.0f, 6.0f, 7.0f, 50.0f};     // follow-up 6: the event at 6 is seen
-  trial.censoringTime = {9.0f, 9.0f, 9.0f, 0.0f};  // lost at time 0: left out
-  trial.group = {0.0f, 1.0f, 0.0f, 1.0f};
+  trial.entryTime = {10, 4, 4, 1};     // enters at the analysis time 10: left out
+  trial.eventTime = {1, 6, 7, 50};     // follow-up 6: the event at 6 is seen
+  trial.censoringTime = {9, 9, 9, 0};  // lost at time 0: left out
+  trial.group = {0, 1, 0, 1};
   AnalysisData data(4);
   collectAnalysisData(trial, 4, 10.0f, data);
   ASSERT_EQ(data.enteredCount, 2);
-  EXPECT_EQ(std::vector(data.observedTime.begin(), data.observedTime.begin() + 2),
-            (std::vector{6.0f, 6.0f}));
-  EXPECT_EQ(std::vector(data.eventIndicator.begin(), data.eventIndicator.begin() + 2),
-            (std::vector{1, 0}));
-  EXPECT_EQ(std::vector(data.observedGroup.begin(), data.observedGroup.begin() + 2),
-            (std::vector{1.0f, 0.0f}));
+  EXPECT_EQ(std::tuple(data.observedTime[0], data.observedTime[1], data.eventIndicator[0],
+                       data.eventIndicator[1], data.observedGroup[0], data.observedGroup[1]),
+            std::tuple(6.0f, 6.0f, 1, 0, 1.0f, 0.0f));
 }
 
 TEST(Sim, RefusesMorePatientsThanTheArraysHold) {
@@ -189,83 +221,50 @@ TEST(Sim, RefusesMorePatientsThanTheArraysHold) {
   }
 }
 
-TEST(ComputeStatistics, WorkedExamples) {
-  // n = 3, nT = 1: d = 2/3, v = 2/9, then n = 1: d = v = 0, so Z = -sqrt(2). The tied
-  // censored record sorted first has left: n = 2, d = 1/2, v = 1/4. One patient: S = 1/2, 0/0.
-  struct Case { const char* what; std::vector<float> time, group; std::vector<int32_t> event;
-                int32_t events; float z, v; };
-  for (const Case& c : {Case{"tie after", {1, 1, 3}, {1, 0, 0}, {1, 0, 1}, 2, -1.4142136f, 2 / 9.f},
-                        Case{"tie before", {1, 1, 3}, {0, 1, 0}, {0, 1, 1}, 2, -1, 0.25f},
-                        Case{"one patient", {1}, {1}, {1}, 1, NAN, 0},
-                        Case{"no events", {1, 2}, {1, 0}, {0, 0}, 0, 0, 0}}) {
-    SCOPED_TRACE(c.what);
-    AnalysisData data(0);
-    std::tie(data.observedTime, data.observedGroup, data.eventIndicator, data.enteredCount) =
-        std::tuple(c.time, c.group, c.event, int32_t(c.time.size()));
-    StatisticResults got{{99, 99, 99, 99, 99, 99}, {99, 99, 99, 99, 99, 99}};  // stale values
-    computeStatistics(data, 1, {}, {}, got);
-    EXPECT_EQ(got.eventCount, c.events);
-    EXPECT_FLOAT_EQ(got.statisticVariance[1], c.v);
-    if (std::isnan(c.z)) EXPECT_TRUE(std::isnan(got.statisticValue[1]));
-    else EXPECT_FLOAT_EQ(got.statisticValue[1], c.z);
-    EXPECT_EQ(got.statisticValue[2], 99.0f);  // nothing past the count
-  }
-}
-
-StatisticResults straightforward(const AnalysisData& data, const input::StatisticValues& rho,
-                                 const input::StatisticValues& tau) {  // every power taken
-  StatisticResults r;
-  float n = float(data.enteredCount), nT = 0, s = 1;
-  for (int32_t j = 0; j < data.enteredCount; ++j) nT += data.observedGroup[j];
-  for (int32_t j = 0; j < data.enteredCount; n -= 1, nT -= data.observedGroup[j], ++j) {
-    if (data.eventIndicator[j] != 1) continue;
-    s = float(double(n) * s / (double(n) + 1.0));
-    ++r.eventCount;
-    const double d = float(data.observedGroup[j] - double(nT) / n);
-    const double v = float((double(n) - nT) * nT / n / n);
-    for (int i = 1; i <= 5; ++i) {
-      r.statisticValue[i] += libraryPow(double(s), rho[i]) * libraryPow(1.0 - s, tau[i]) * d;
-      r.statisticVariance[i] +=
-          libraryPow(double(s), 2.0 * rho[i]) * libraryPow(1.0 - s, 2.0 * tau[i]) * v;
-    }
-  }
-  for (int i = 1; i <= 5 && r.eventCount > 0; ++i)
-    r.statisticValue[i] = float(-r.statisticValue[i] / std::sqrt(double(r.statisticVariance[i])));
-  return r;
-}
-
-TEST(FullTrial, NoAllocationSampleMedianAndTheDefiningSortAndStatistics) {
-  constexpr int32_t n = 7100;  // the largest trial
-  const input::StatisticValues rho{0, 0, 1, 0, 0.5f, -0.5f}, tau{0, 0, 0, 1, 1.5f, 2};
+// Each look at the first calendar time at which the analysis data show its target number of
+// events; a trial whose events run out ends at its last.
+TEST(EventLookTimes, EveryLookAtItsTargetEventAndAShortTrialEndsAtItsLastEvent) {
+  constexpr int32_t n = 300;
+  const input::AnalysisCounts targets{0, 60, 150, 228, 236};  // 233 +- 7 events in all
   SimulatedTrial trial(n);
-  AnalysisData data(n), defining(n);
-  StatisticResults results;
-  const long start = allocations;
-  drawsToGenerate(design(), n, trial);
-  // Within 4 binomial standard errors, 2/sqrt(m), of half of the m controls if the draws are right.
-  for (auto [median, holds] : {std::pair{10.0, true}, {13.0, false}, {7.5, false}}) {  // 25-30% off
-    const auto first = trial.eventTime.begin();
-    const double share = std::count_if(first, first + n / 2, [&](float t) { return t <= median; });
-    EXPECT_EQ(std::abs(share / (n / 2) - 0.5) <= 2 / std::sqrt(n / 2), holds) << median;
+  AnalysisData data(n);
+  const auto eventsAt = [&](float t) {
+    collectAnalysisData(trial, n, t, data);
+    return std::count(data.eventIndicator.begin(), data.eventIndicator.begin() + data.enteredCount, 1);
+  };
+  std::vector<float> scratch;
+  UniformGenerator g;
+  int32_t seed = 20261207;
+  std::ostringstream report;
+  int shortTrials = 0;
+  for (int number = 1; number <= 200; ++number) {
+    generateTrial(design(), n, g, seed, trial, report);
+    const long all = eventsAt(1e30f);  // beyond every event
+    EventLooks looks;
+    eventLookTimes(trial, n, targets, 4, 24.0f, scratch, looks);
+    ASSERT_EQ(looks.eventCount, all);
+    ASSERT_EQ(looks.finalLook, std::find_if(targets.begin() + 1, targets.begin() + 4,
+                                            [&](int32_t k) { return k >= all; }) - targets.begin());
+    for (int32_t k = 1; k <= looks.finalLook; ++k) {  // reached at the look, not before
+      const long target = std::min<long>(targets[k], all);
+      EXPECT_GE(eventsAt(looks.time[k]), target) << "trial " << number;
+      EXPECT_LT(eventsAt(std::nextafter(looks.time[k], -1.0f)), target) << "trial " << number;
+    }
+    shortTrials += looks.finalLook < 4;
   }
-  for (int32_t j = 0; j < n; ++j) {  // whole times give the sort ties; some are NaN
-    trial.entryTime[j] = std::floor(trial.entryTime[j]);
-    trial.eventTime[j] = j % 97 ? std::floor(trial.eventTime[j]) : NAN;
-  }
-  for (float analysisTime : {4.0f, 8.0f, 12.0f}) {
-    collectAnalysisData(trial, n, analysisTime, data);
-    defining = data;  // same sizes: no allocation
-    sortAnalysisData(data);
-    computeStatistics(data, 5, rho, tau, results);
-    exchangePassSort(defining);
-    EXPECT_EQ(std::tie(data.observedGroup, data.eventIndicator),
-              std::tie(defining.observedGroup, defining.eventIndicator));
-    EXPECT_EQ(std::memcmp(data.observedTime.data(), defining.observedTime.data(), 4 * n), 0);
-    const auto want = straightforward(data, rho, tau);  // values, variances and events, bitwise
-    EXPECT_EQ(std::memcmp(&results, &want, sizeof results), 0) << analysisTime;
-  }
-  EXPECT_EQ(allocations.load(), start);  // nothing above allocates, the references included
-  EXPECT_GT(start, 0);  // the counter does count
+  EXPECT_GT(shortTrials, 20);  // the table reaches both kinds of trial
+  EXPECT_LT(shortTrials, 180);
+}
+
+TEST(EventLookTimes, ATrialWithoutEventsLooksOnceAtTheEndOfAccrual) {
+  SimulatedTrial trial(3);
+  trial.entryTime = {1, 2, 3};
+  trial.eventTime = {5, 5, INFINITY};
+  trial.censoringTime = {4, 4, INFINITY};  // lost before
+  std::vector<float> scratch;
+  EventLooks looks;
+  eventLookTimes(trial, 3, {0, 1, 2}, 2, 24.0f, scratch, looks);
+  EXPECT_EQ(std::tuple(looks.finalLook, looks.eventCount, looks.time[1]), std::tuple(1, 0, 24.0f));
 }
 
 }  // namespace
