@@ -1,26 +1,24 @@
-// The grid: the order of its scenarios, the grids refused before anything runs, and the
-// program's runs of a grid in one process, in shards and after being killed, which must
-// leave the same folders and table byte for byte.
+// The grid: its values as text, the grids refused before anything runs (naming scenarios in
+// their order), and the program's runs of a grid in one process, in shards and after being
+// killed, which must leave the same folders and table byte for byte, each scenario's as if
+// run alone; folders of another grid and a failing scenario stop it.
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <thread>
 
 #include "grid/grid_file.h"
 #include "grid/scenarios.h"
 #include "report/run_error.h"
 #include "search/program_runner.h"
-
-extern char** environ;
 
 namespace survseq::grid {
 namespace {
@@ -31,14 +29,11 @@ constexpr const char* kBase = R"(report_file = "scenario.out"
 seed = 4711
 analysis_times = [12.0, 24.0]
 simulations_per_iteration = 300
-[accrual]
-period = 12.0
-rate_lower = 2.0
-rate_upper = 80.0
-[baseline_survival]
-median = 9.0
-[alternative]
-hazard_ratio = 0.6
+accrual.period = 12.0
+accrual.rate_lower = 2.0
+accrual.rate_upper = 80.0
+baseline_survival.median = 9.0
+alternative.hazard_ratio = 0.6
 )";
 
 // A new folder holding `grid` as grid.toml beside kBase as base.toml, removed at the end.
@@ -51,54 +46,28 @@ struct GridFolder {
   const fs::path path;
 };
 
-// Every file under `folder` by relative path, with its bytes.
 std::map<std::string, std::string> tree(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder)] = testing::readFile(entry);
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), folder)] = testing::readFile(entry);
   return files;
 }
 
-// Runs `survseq grid ARGUMENTS` in `folder`; returns the exit status, standard error in `errors`.
-int runGridProgram(const fs::path& folder, const std::string& arguments, std::string* errors = nullptr) {
-  const std::string command = "cd '" + folder.string() + "' && '" SURVSEQ_BINARY "' grid " +
-                              arguments + " </dev/null 2>errors.txt";
+// Runs `survseq ARGUMENTS` in `folder`; returns the exit status, standard error in `errors`.
+int run(const fs::path& folder, const std::string& arguments, std::string* errors = nullptr) {
+  const std::string command = "cd '" + folder.string() + "' && '" SURVSEQ_BINARY "' " +
+                              arguments + " </dev/null >/dev/null 2>errors.txt";
   const int status = std::system(command.c_str());
   if (errors != nullptr) *errors = testing::readFile(folder / "errors.txt");
   fs::remove(folder / "errors.txt");
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(GridTest, ScenariosTakeTheAxesInFileOrderWithTheLastFastest) {
-  const GridFolder folder("base = \"base.toml\"\n[axes]\n\"simulations_per_iteration\" = [100, 200]\n"
-                          "alternative.hazard_ratio = [0.6, 0.7, 0.8]\n");
-  const GridFile grid = readGridFile((folder.path / "grid.toml").string());
-  ASSERT_EQ(scenarioCount(grid), 6);
-  std::vector<input::DesignParameters> designs;
-  checkScenarios(grid, [&](int32_t n, const input::DesignParameters& design) {
-    EXPECT_EQ(n, static_cast<int32_t>(designs.size()) + 1);
-    designs.push_back(design);
-  });
-  ASSERT_EQ(designs.size(), 6u);
-  for (const auto& [n, trials, ratio] : {std::tuple{1, 100, "0.6"}, {3, 100, "0.8"}, {5, 200, "0.7"}}) {
-    EXPECT_EQ(scenarioLabel(grid, n), "simulations_per_iteration = " + std::to_string(trials) +
-                                          ", alternative.hazard_ratio = " + ratio);
-    EXPECT_EQ(designs[n - 1].simulationCount, trials);
-    EXPECT_EQ(designs[n - 1].seed, 4711);  // the base seed in every scenario
-  }
-  EXPECT_EQ(scenarioDesign(grid, 5)["alternative"]["hazard_ratio"].value<double>(), 0.7);
-}
-
-TEST(GridTest, ValuesAreWrittenAsAPersonWritesThemAndReadBackTheSame) {
-  for (const auto& [toml, text] : std::initializer_list<std::pair<const char*, const char*>>{
-           {"0.1", "0.1"}, {"12.0", "12.0"}, {"0.025", "0.025"}, {"1e-10", "1e-10"},
-           {"123456789.123", "123456789.123"}, {"7", "7"}, {"'name'", "'name'"},
-           {"[0.7, 2, [1.5]]", "[0.7, 2, [1.5]]"},
-           {"{ times = [12.0], rates = [0.1], 'a b' = 1 }", "{ 'a b' = 1, rates = [0.1], times = [12.0] }"}}) {
-    const toml::table parsed = toml::parse(std::string("x = ") + toml);
-    EXPECT_EQ(valueText(*parsed.get("x")), text);
-    EXPECT_EQ(toml::parse(std::string("x = ") + text), parsed) << text;
-  }
+TEST(GridTest, ValuesAreWrittenAsAPersonWritesThem) {
+  for (const std::string text : {"0.1", "12.0", "0.025", "1e-10", "123456789.123", "7", "'name'",
+                                 "[0.7, 2, [1.5]]", "{ 'a b' = 1, rates = [0.1], times = [12.0] }"})
+    EXPECT_EQ(valueText(*toml::parse("x = " + text).get("x")), text);
 }
 
 TEST(GridTest, BadGridsAndBadScenariosAreRefusedNamingThem) {
@@ -116,8 +85,7 @@ TEST(GridTest, BadGridsAndBadScenariosAreRefusedNamingThem) {
       {"base = \"base.toml\"\n[axes]\n\"alternative.hazard_rate\" = [0.7]\n",
        {"scenario 1 of 1 (alternative.hazard_rate = 0.7): ",
         "grid.toml:3:30: alternative.hazard_rate: unknown key"}},
-      {"base = \"base.toml\"\n[axes]\nseed = [1 2]\n", {"grid.toml:3:"}},
-  };
+      {"base = \"base.toml\"\n[axes]\nseed = [1 2]\n", {"grid.toml:3:"}}};
   for (const auto& [text, said] : cases) {
     const GridFolder folder(text);
     try {
@@ -131,19 +99,22 @@ TEST(GridTest, BadGridsAndBadScenariosAreRefusedNamingThem) {
   }
 }
 
-TEST(GridTest, ShardsMergedAndAKilledRunResumedGiveTheOneProcessFoldersAndTable) {
-  const GridFolder scratch("base = \"base.toml\"\n[axes]\n\"alternative.hazard_ratio\" = [0.6, 0.7]\n"
-                           "\"baseline_survival.median\" = [9.0, 12.0, 15.0]\n");
+TEST(GridTest, RunsInShardsAndAfterAKillGiveTheOneProcessFoldersAndTable) {
+  const GridFolder scratch("base = \"base.toml\"\n[axes]\n\"alternative.hazard_ratio\" = "
+                           "[0.6, 0.7]\n\"baseline_survival.median\" = [9.0, 12.0, 15.0]\n");
   const fs::path& folder = scratch.path;
-  ASSERT_EQ(runGridProgram(folder, "grid.toml --out whole --quiet"), 0);
+  ASSERT_EQ(run(folder, "grid grid.toml --out whole --quiet"), 0);
   const auto whole = tree(folder / "whole");
   EXPECT_EQ(whole.size(), 6u * 6u + 2u);  // six files per scenario, the table and the picture
 
   // Killed when its first scenario is in place, with the others not finished.
   const std::string grid = (folder / "grid.toml").string(), out = (folder / "killed").string();
-  const char* arguments[] = {SURVSEQ_BINARY, "grid", grid.c_str(), "--out", out.c_str(), "--quiet", nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, SURVSEQ_BINARY, nullptr, nullptr, const_cast<char**>(arguments), environ), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(SURVSEQ_BINARY, SURVSEQ_BINARY, "grid", grid.c_str(), "--out", out.c_str(), "--quiet",
+          nullptr);
+    _exit(127);
+  }
   const auto finished = [&] {
     int count = 0;
     for (int n = 1; n <= 6; ++n) count += fs::exists(out + "/scenario-000" + std::to_string(n));
@@ -155,18 +126,18 @@ TEST(GridTest, ShardsMergedAndAKilledRunResumedGiveTheOneProcessFoldersAndTable)
   ::waitpid(pid, nullptr, 0);
   ASSERT_GE(finished(), 1);
   ASSERT_LT(finished(), 6) << "the run ended before it could be killed";
-  ASSERT_EQ(runGridProgram(folder, "grid.toml --out killed --quiet"), 0);
+  ASSERT_EQ(run(folder, "grid grid.toml --out killed --quiet"), 0);
   EXPECT_EQ(tree(folder / "killed"), whole);  // no partial folder left
 
   for (const char* shard : {"0/4", "1/4", "3/4"})
-    ASSERT_EQ(runGridProgram(folder, "grid.toml --out parts --quiet --shard " + std::string(shard)), 0);
+    ASSERT_EQ(run(folder, "grid grid.toml --out parts --quiet --shard " + std::string(shard)), 0);
   EXPECT_FALSE(fs::exists(folder / "parts/results.csv"));  // a shard writes no table
   std::string errors;
-  EXPECT_EQ(runGridProgram(folder, "grid.toml --merge parts", &errors), 1);
+  EXPECT_EQ(run(folder, "grid grid.toml --merge parts", &errors), 1);
   EXPECT_NE(errors.find("2 of 6 scenarios are not finished: scenario-0002, scenario-0006"),
             std::string::npos) << errors;
-  ASSERT_EQ(runGridProgram(folder, "grid.toml --out parts --shard 2/4 --threads 2 --quiet"), 0);
-  ASSERT_EQ(runGridProgram(folder, "grid.toml --merge parts"), 0);
+  ASSERT_EQ(run(folder, "grid grid.toml --out parts --shard 2/4 --threads 2 --quiet"), 0);
+  ASSERT_EQ(run(folder, "grid grid.toml --merge parts"), 0);
   EXPECT_EQ(tree(folder / "parts"), whole);
   EXPECT_EQ(whole.at("results.csv").rfind(
                 "scenario,alternative.hazard_ratio,baseline_survival.median,outcome,accrual_rate,"
@@ -179,24 +150,31 @@ TEST(GridTest, ShardsMergedAndAKilledRunResumedGiveTheOneProcessFoldersAndTable)
   edited.replace(edited.find("median = 9.0"), 12, "median = 12.0");
   edited.replace(edited.find("hazard_ratio = 0.6"), 18, "hazard_ratio = 0.7");
   testing::writeFile(folder / "alone.toml", edited);
-  ASSERT_EQ(std::system(("cd '" + folder.string() + "' && '" SURVSEQ_BINARY "' --quiet alone.toml >/dev/null").c_str()), 0);
+  ASSERT_EQ(run(folder, "--quiet alone.toml"), 0);
   EXPECT_EQ(testing::readFile(folder / "scenario.out"), whole.at("scenario-0005/scenario.out"));
-  const nlohmann::json outcome = nlohmann::json::parse(whole.at("scenario-0005/results.json")).at("outcome");
-  std::istringstream table(whole.at("results.csv"));
-  std::string row;
-  for (int line = 0; line <= 5; ++line) std::getline(table, row);
-  std::string want = "5,0.7,12.0," + outcome.at("kind").get<std::string>();
-  for (const char* key : {"accrual_rate", "patients", "analytic_accrual_rate", "analytic_power", "power", "standard_error"})
-    want += "," + outcome.at(key).dump();
-  EXPECT_EQ(row, want + row.substr(row.rfind(',')));
+  const auto outcome = nlohmann::json::parse(whole.at("scenario-0005/results.json"))["outcome"];
+  std::string row = "\n5,0.7,12.0," + outcome.at("kind").get<std::string>();
+  for (const char* key : {"accrual_rate", "patients", "analytic_accrual_rate", "analytic_power",
+                          "power", "standard_error"})
+    row += "," + outcome.at(key).dump();
+  EXPECT_NE(whole.at("results.csv").find(row + ","), std::string::npos) << row;
 
   // A folder of another grid is named, by merge and by a run alike.
   testing::writeFile(folder / "parts/scenario-0003/grid.digest", "0123456789abcdef\n");
   fs::create_directory(folder / "parts/scenario-0007");
-  for (const char* command : {"grid.toml --merge parts", "grid.toml --out parts"}) {
-    EXPECT_EQ(runGridProgram(folder, command, &errors), 1);
-    EXPECT_NE(errors.find("another grid: scenario-0003, scenario-0007"), std::string::npos) << errors;
+  for (const char* command : {"grid grid.toml --merge parts", "grid grid.toml --out parts"}) {
+    EXPECT_EQ(run(folder, command, &errors), 1);
+    EXPECT_NE(errors.find("another grid: scenario-0003, scenario-0007"), std::string::npos)
+        << errors;
   }
+
+  // A scenario that fails as it runs stops the grid, named once.
+  testing::writeFile(folder / "failing.toml",
+                     "base = \"base.toml\"\n[axes]\ndrop_in = [{ times = [10.0], rates = [1.0] }]\n"
+                     "alternative = [{ times = [1.0], survival = [0.00002] }]\n");
+  EXPECT_EQ(run(folder, "grid failing.toml --out failing", &errors), 1);
+  EXPECT_EQ(errors.rfind("survseq: scenario 1 failed: ", 0), 0u) << errors;
+  EXPECT_EQ(errors.find("survseq", 1), std::string::npos) << errors;
 }
 
 }  // namespace
