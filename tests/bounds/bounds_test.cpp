@@ -1,4 +1,4 @@
-// The normal distribution, use functions, critical values and null variances of src/bounds.
+// The normal law, use functions, critical values and null variances of src/bounds.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,39 +9,31 @@
 #include "bounds/boundary_computation.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
+#include "bounds/reference_recursion.h"
 #include "bounds/trial_boundaries.h"
 
 namespace survseq::bounds {
 namespace {
 
 using Floats = std::vector<float>;
+using testing::phi;
+using testing::upperTail;
 
-double phi(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI); }
-double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
-
-TEST(NormalDistribution, Density) {
-  EXPECT_NEAR(normalDensity(0.0f), 0.3989423, 5e-8);
+// Against erfc across the branches, and the cut-offs, far tails and faults.
+TEST(NormalDistribution, DensityTailAreaAndQuantile) {
   EXPECT_NEAR(normalDensity(-1.96f), phi(1.96f), 4e-7 * phi(1.96f));
   EXPECT_GT(normalDensity(13.0f), 0.0f);  // the exponent passes -87 at |x| ~ 13.121
   for (float x : {13.2f, -13.2f, INFINITY, NAN}) EXPECT_EQ(normalDensity(x), 0.0f) << x;
-}
-
-TEST(NormalDistribution, TailArea) {
-  struct Case { float x; bool upper; double expected, tol = 0; };
-  const Case cases[] = {{1.96f, true, 0.0249979, 1e-7}, {-1.96f, false, 0.0249979, 1e-7},
-                        {0, true, 0.5}, {0, false, 0.5}, {8, true, 6.22e-16, 1e-18}, {8, false, 1},
-                        {-8, true, 1}, {19, true, 0}, {-19, false, 0}};
-  for (const Case& c : cases) EXPECT_NEAR(normalTailArea(c.x, c.upper), c.expected, c.tol) << c.x;
-  const float aboveSeam = std::nextafter(1.28f, 2.0f);  // both branches against erfc
-  for (float x : {-3.5f, -1.0f, 0.3f, 1.0f, 1.28f, aboveSeam, 1.5f, 2.5f, 4.0f, 6.0f}) {
+  const float aboveSeam = std::nextafter(1.28f, 2.0f);
+  for (float x : {-3.5f, -1.0f, 0.0f, 0.3f, 1.0f, 1.28f, aboveSeam, 1.5f, 2.5f, 4.0f, 6.0f}) {
     EXPECT_NEAR(normalTailArea(x, true), upperTail(x), 2e-7) << x;
     EXPECT_NEAR(normalTailArea(x, false), 1.0 - upperTail(x), 2e-7) << x;
   }
-  EXPECT_LE(normalTailArea(aboveSeam, true), normalTailArea(1.28f, true));
-  EXPECT_LT(normalTailArea(1.28f, true) - normalTailArea(aboveSeam, true), 4e-8f);  // true: 2e-8
-}
-
-TEST(NormalDistribution, QuantileAndFaults) {
+  struct Tail { float x; bool upper; double expected, tol = 0; };
+  for (const Tail& c : {Tail{8, true, 6.22e-16, 1e-18}, Tail{8, false, 1}, Tail{-8, true, 1},
+                        Tail{19, true, 0}, Tail{-19, false, 0}}) {
+    EXPECT_NEAR(normalTailArea(c.x, c.upper), c.expected, c.tol) << c.x;
+  }
   struct Case { float p; double z, tolerance = 0; int32_t fault = 0; };
   for (const Case& c : {Case{0.975f, 1.959964, 1e-6}, Case{0.025f, -1.959964, 1e-6}, Case{0.5f, 0},
                         Case{1e-19f, -9.0, 0.05}, Case{1e-21f, 0, 0, 1}, Case{0, 0, 0, 1},
@@ -52,36 +44,24 @@ TEST(NormalDistribution, QuantileAndFaults) {
   }
 }
 
-TEST(UseFunctions, ShapesAndHaybittleType) {
-  for (float f : {0.1f, 0.25f, 0.5f, 0.8f, 1.0f}) {  // all of alpha at the end
-    const double obrienFleming = 2.0 * upperTail(1.959963985 / std::sqrt(double(f)));
-    EXPECT_NEAR(spentError(input::OBrienFleming, 0.05f, f, 0, 0, 0), obrienFleming,
-                1e-7 + 1e-5 * obrienFleming) << f;
-    EXPECT_NEAR(spentError(input::Pocock, 0.05f, f, 0, 0, 0),
-                0.05 * std::log(1.0 + (M_E - 1.0) * f), 1e-7) << f;
-  }
-  // Haybittle type, b = 3, floor 20: log growth in I / floor, whatever the fraction or code.
+// The coded shapes are checked through the boundaries they give (published values);
+// here the Haybittle type, b = 3, floor 20: log growth in I / floor, whatever the
+// fraction or code; and the families, at their edges too.
+TEST(UseFunctions, HaybittleTypeAndSpendingFamilies) {
   const double atFloor = 4.0 * phi(3.0) / 3.0;
   const double doubled = atFloor + (3.0 - 1.0 / 3.0) * phi(3.0) * std::log(2.0);
   EXPECT_NEAR(spentError(input::HaybittleType, 0.05f, 0.3f, 20, 20, 3), atFloor, 3e-7 * atFloor);
   EXPECT_NEAR(spentError(input::HaybittleType, 0.05f, 0.5f, 40, 20, 3), doubled, 3e-7 * doubled);
   EXPECT_NEAR(spentError(7, 0.05f, 0.9f, 40, 20, 3), doubled, 3e-7 * doubled);
-}
-
-TEST(UseFunctions, SpendingFamilies) {
-  using input::SpendingFamily;
-  struct Case { SpendingFamily family; float parameter, fraction; double expected; };
-  const double hsdMinus4 = 0.025 * (1 - std::exp(2.0)) / (1 - std::exp(4.0));
-  const double hsd1 = 0.025 * (1 - std::exp(-0.5)) / (1 - std::exp(-1.0));
-  for (const Case& c : {Case{SpendingFamily::HwangShihDeCani, -4, 0.5f, hsdMinus4},
-                        Case{SpendingFamily::HwangShihDeCani, 1, 0.5f, hsd1},
-                        Case{SpendingFamily::HwangShihDeCani, 0, 0.3f, 0.025 * 0.3},
-                        Case{SpendingFamily::HwangShihDeCani, 1e-7f, 0.3f, 0.025 * 0.3},
-                        Case{SpendingFamily::HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
-                        Case{SpendingFamily::HwangShihDeCani, -1000, 1, 0.025},
-                        Case{SpendingFamily::HwangShihDeCani, 1000, 0.1f, 0.025},
-                        Case{SpendingFamily::KimDeMets, 3, 0.5f, 0.025 / 8},
-                        Case{SpendingFamily::KimDeMets, 0.5f, 0.25f, 0.025 / 2}}) {
+  using enum input::SpendingFamily;
+  struct Case { input::SpendingFamily family; float parameter, fraction; double expected; };
+  for (const Case& c : {Case{HwangShihDeCani, -4, 0.5f, 0.025 * std::expm1(2) / std::expm1(4)},
+                        Case{HwangShihDeCani, 0, 0.3f, 0.025 * 0.3},
+                        Case{HwangShihDeCani, 1e-7f, 0.3f, 0.025 * 0.3},
+                        Case{HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
+                        Case{HwangShihDeCani, -1000, 1, 0.025},
+                        Case{HwangShihDeCani, 1000, 0.1f, 0.025}, Case{KimDeMets, 3, 0.5f, 0.025 / 8},
+                        Case{KimDeMets, 0.5f, 0.25f, 0.025 / 2}}) {
     input::DesignParameters d;
     d.typeIError = 0.025f;
     d.spendingFamily = c.family;
@@ -144,34 +124,6 @@ TEST(BindingBoundary, NothingToSpendOrNoNewInformationIsTheCapAndAFailure) {
   }
 }
 
-// Independent reference in double precision: the probability of crossing c(1..k), from the
-// sub-densities of the score on a fine grid by Simpson's rule and the last step through erfc.
-double referenceCrossing(const Floats& t, const Floats& c, int sides) {
-  std::vector<double> x{0.0}, w{1.0};  // points; Simpson weight times density (at first: 0)
-  double previous = 0.0;
-  for (size_t i = 0; i + 1 < t.size(); ++i) {
-    const double f = double(t[i]) / t.back(), sigma = std::sqrt(f - previous);
-    const double E = std::sqrt(f) * c[i];
-    std::vector<double> y(401), g(401);  // 400 intervals over (-E, E)
-    for (int j = 0; j <= 400; ++j) {
-      y[j] = E * (j / 200.0 - 1.0);
-      for (size_t m = 0; m < x.size(); ++m) g[j] += w[m] * phi((y[j] - x[m]) / sigma) / sigma;
-      g[j] *= E / 600.0 * (j == 0 || j == 400 ? 1 : j % 2 ? 4 : 2);
-    }
-    x.swap(y);
-    w.swap(g);
-    previous = f;
-  }
-  double inside = 0.0, above = 0.0;
-  for (size_t m = 0; m < x.size(); ++m) {
-    inside += w[m];
-    above += w[m] * upperTail((c.back() - x[m]) / std::sqrt(1.0 - previous));
-  }
-  // Half the earlier crossings are upward; a path that crossed below has stopped. By symmetry
-  // the two-sided probability is twice the one-sided.
-  return sides * (0.5 * (1.0 - inside) + above);
-}
-
 // One trial's boundaries: planned information 100, floor 1 for statistic 1 and 10 for 2.
 class TrialBoundaries : public ::testing::Test {
  protected:
@@ -195,9 +147,10 @@ class TrialBoundaries : public ::testing::Test {
   std::ostringstream console;
 };
 
+// The cumulative error each look spends, against the published values and the reference
+// (a one-sided test stops below -c(k) as well). One-sided, c(1) is 4.3319: 1 - 7.4e-6 in
+// single precision leaves ~1 % of the tail. The last design has 15 uneven looks.
 TEST_F(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference) {
-  // One-sided, the first value is 4.3319: 1 - 7.4e-6 in single precision leaves ~1 % of the
-  // tail. The last design has all 15 looks, unevenly spaced.
   struct Case { int32_t useFunction, K; float alpha; std::vector<double> published; };
   for (const Case& p : {Case{input::OBrienFleming, 4, 0.025f, {4.333, 2.963, 2.359, 2.014}},
                         Case{input::OBrienFleming, 4, 0.05f, {3.920, 2.774, 2.298, 2.043}},
@@ -205,14 +158,21 @@ TEST_F(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference
                         Case{input::Pocock, input::MaxAnalyses, 0.05f, {}}}) {
     use(input::LanDeMets, p.K, p.alpha);
     d.useFunction = p.useFunction;
-    Floats t, c;
+    std::vector<testing::ReferenceLook> looks;
     for (int32_t i = 1; i <= p.K; ++i) {
-      t.push_back(p.K == 4 ? 25.0f * i : 100.0f * i * (15 + i) / 450.0f);
-      analyse(i, {t.back()});
-      c.push_back(critical(i));
-      EXPECT_NEAR(referenceCrossing(t, c, d.sides), state.errorSplit[i], 5e-6) << p.useFunction << i;
+      const float t = p.K == 4 ? 25.0f * i : 100.0f * i * (15 + i) / 450.0f;
+      analyse(i, {t});
+      const double bound = std::sqrt(t / 100.0) * critical(i);
+      looks.push_back({0, t / 100.0, bound, -bound});
+      if (i <= int32_t(p.published.size())) {
+        EXPECT_NEAR(critical(i), p.published[i - 1], 0.0015) << i;
+      }
     }
-    for (size_t i = 0; i < p.published.size(); ++i) EXPECT_NEAR(c[i], p.published[i], 0.0015) << i;
+    double spent = 0.0;
+    const std::vector<double> up = testing::referenceCrossings(looks);
+    for (int32_t i = 1; i <= p.K; ++i) {
+      EXPECT_NEAR(d.sides * (spent += up[i - 1]), state.errorSplit[i], 5e-6) << p.useFunction << i;
+    }
   }
 }
 
@@ -276,73 +236,34 @@ TEST_F(TrialBoundaries, ASkippedAnalysisReadsNothingFromAnEarlierTrial) {
   EXPECT_NEAR(critical(2), 1.959964, 1e-6);  // an analysis without information spends nothing
 }
 
-TEST(NullVariance, EntryWindowRateAndPieces) {
-  // No loss to follow-up and rho = tau = 0: integrand 1/2. Event density 0.05 on two pieces, so
-  // V = rate/2 * 0.05 * 1/2 * integral of min(D, T - u) over [0, T] for T up to the last cut.
-  input::DesignParameters d;
-  d.baselineCurve = {2, {0, 5, 10}, {1, 0.75f, 0.5f}};
-  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
-  d.analysisCount = 3;
-  d.analysisTimes = {0, 10, 5, 7.5f};
-  struct Case { float accrual; double integral[3]; };
-  for (const Case& c : {Case{10, {50, 12.5, 28.125}}, Case{1, {9.5, 4.5, 7}}}) {
-    d.accrualPeriod = c.accrual;
-    input::AnalysisValues v{}, doubled{};
-    nullVariances(d, 8.0f, 0, 0, v);
-    nullVariances(d, 16.0f, 0, 0, doubled);
-    for (int32_t i = 1; i <= 3; ++i) {
-      EXPECT_NEAR(v[i], 8.0 * 0.0125 * c.integral[i - 1], 1e-3 * v[i]) << c.accrual << " " << i;
-      EXPECT_EQ(doubled[i], 2.0f * v[i]) << c.accrual << " " << i;
-    }
-  }
-  // T = 0.025, D = 0.013 (window 0.013 up to u = 0.012, then T - u): from 0 the midpoints are
-  // 0.005, 0.015 and the remainder's 0.0225; from 0.003 they are 0.008, 0.018 and 0.024.
-  struct Piece { float a, b; double expected; };
-  for (const Piece& p : {Piece{0, 0.025f, 0.5 * (0.01 * 0.013 + 0.01 * 0.01 + 0.005 * 0.0025)},
-                         Piece{0.003f, 0.025f, 0.5 * (0.01 * 0.013 + 0.01 * 0.007 + 0.002 * 0.001)},
-                         Piece{0.02f, 0.02f, 0}})
-    EXPECT_NEAR(integrateNullVariancePiece(d, p.a, p.b, 0.025f, 0.013f, 0, 0), p.expected, 2e-10);
-}
-
+// Under the null, without loss to follow-up, each event adds 1/4 to the variance of the
+// score: V(T) = E(T) / 4 = r (D - integral of S over [T - D, T]) / 4. Beyond its last cut
+// x(n) a curve keeps the hazard h of its last interval; every T here has T - D >= x(n).
 TEST(NullVariance, IsAQuarterOfTheExpectedEventsAlsoAfterTheLastCutPoint) {
-  // Under the null, without loss to follow-up, each event adds 1/4 to the variance of the
-  // log-rank score: V(T) = E(T) / 4, where the patients entered at rate r over [0, D] have
-  // E(T) = r (D - integral of S over [T - D, T]) events by T. Beyond its last cut point
-  // x(n) the curve keeps the hazard h of its last interval, S(u) = S(x(n)) e^(-h (u - x(n))).
-  // Every T here has T - D >= x(n), where the truth is exactly that integral; the old rule,
-  // which stopped at x(n), gave r D (1 - S(x(n))) / 4: a quarter to a half too little.
   struct Case { input::SurvivalCurve curve; float accrualPeriod; float times[3]; };
   const Case cases[] = {
       {{1, {0, 12}, {1, 0.5f}}, 24, {36, 48, 60}},        // exponential, median 12
       {{2, {0, 4, 10}, {1, 0.8f, 0.6f}}, 12, {22, 30, 50}}};  // piecewise, 0.6 at 10
-  constexpr double kRate = 19.0;
+  input::DesignParameters d;
+  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
+  d.analysisCount = 3;
   for (const Case& c : cases) {
-    input::DesignParameters d;
     d.baselineCurve = c.curve;
-    d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
     d.accrualPeriod = c.accrualPeriod;
-    d.analysisCount = 3;
     d.analysisTimes = {0, c.times[0], c.times[1], c.times[2]};
     input::AnalysisValues v{};
-    nullVariances(d, static_cast<float>(kRate), 0, 0, v);
-
+    nullVariances(d, 19.0f, 0, 0, v);
     const int32_t n = c.curve.count;
-    const double lastCut = c.curve.x[n], lastSurvival = c.curve.s[n];
-    const double hazard = std::log(double(c.curve.s[n - 1]) / lastSurvival) /
-                          (lastCut - double(c.curve.x[n - 1]));
-    const auto survival = [&](double u) {
-      return lastSurvival * std::exp(-hazard * (u - lastCut));
-    };
+    const double x = c.curve.x[n], s = c.curve.s[n];
+    const double h = std::log(double(c.curve.s[n - 1]) / s) / (x - double(c.curve.x[n - 1]));
+    const auto survival = [&](double u) { return s * std::exp(-h * (u - x)); };
     for (int32_t i = 1; i <= 3; ++i) {
       const double T = c.times[i - 1], D = c.accrualPeriod;
-      const double events = kRate * (D - (survival(T - D) - survival(T)) / hazard);
-      EXPECT_NEAR(v[i], events / 4.0, 1e-4 * events / 4.0) << "T = " << T;
+      const double quarter = 19.0 * (D - (survival(T - D) - survival(T)) / h) / 4.0;
+      EXPECT_NEAR(v[i], quarter, 1e-4 * quarter) << "T = " << T;
     }
   }
-  // Up to the last cut point nothing comes from beyond it.
-  input::DesignParameters d;
-  d.baselineCurve = cases[0].curve;
-  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
+  d.baselineCurve = cases[0].curve;  // up to the last cut nothing comes from beyond it
   EXPECT_EQ(integrateNullVarianceTail(d, 12.0f, 24.0f, 0, 0), 0.0f);
   EXPECT_GT(integrateNullVarianceTail(d, 12.5f, 24.0f, 0, 0), 0.0f);
 }
