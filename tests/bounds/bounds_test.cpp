@@ -1,16 +1,23 @@
-// The normal law, use functions, critical values and null variances of src/bounds.
+// The normal law, use functions, critical values, null variances, planned boundaries and
+// look schedules of src/bounds.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <sstream>
 #include <vector>
 
 #include "bounds/binding_futility.h"
 #include "bounds/boundary_computation.h"
+#include "bounds/look_schedule.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
+#include "bounds/planned_boundaries.h"
 #include "bounds/reference_recursion.h"
 #include "bounds/trial_boundaries.h"
+#include "input/accrual_profile.h"
+#include "plan/plan_designs.h"
+#include "report/run_error.h"
 
 namespace survseq::bounds {
 namespace {
@@ -56,12 +63,10 @@ TEST(UseFunctions, HaybittleTypeAndSpendingFamilies) {
   using enum input::SpendingFamily;
   struct Case { input::SpendingFamily family; float parameter, fraction; double expected; };
   for (const Case& c : {Case{HwangShihDeCani, -4, 0.5f, 0.025 * std::expm1(2) / std::expm1(4)},
-                        Case{HwangShihDeCani, 0, 0.3f, 0.025 * 0.3},
-                        Case{HwangShihDeCani, 1e-7f, 0.3f, 0.025 * 0.3},
+                        Case{HwangShihDeCani, 0, 0.3f, 0.0075}, Case{HwangShihDeCani, 1e-7f, 0.3f, 0.0075},
                         Case{HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
-                        Case{HwangShihDeCani, -1000, 1, 0.025},
-                        Case{HwangShihDeCani, 1000, 0.1f, 0.025}, Case{KimDeMets, 3, 0.5f, 0.025 / 8},
-                        Case{KimDeMets, 0.5f, 0.25f, 0.025 / 2}}) {
+                        Case{HwangShihDeCani, -1000, 1, 0.025}, Case{HwangShihDeCani, 1000, 0.1f, 0.025},
+                        Case{KimDeMets, 3, 0.5f, 0.025 / 8}, Case{KimDeMets, 0.5f, 0.25f, 0.0125}}) {
     input::DesignParameters d;
     d.typeIError = 0.025f;
     d.spendingFamily = c.family;
@@ -147,9 +152,8 @@ class TrialBoundaries : public ::testing::Test {
   std::ostringstream console;
 };
 
-// The cumulative error each look spends, against the published values and the reference
-// (a one-sided test stops below -c(k) as well). One-sided, c(1) is 4.3319: 1 - 7.4e-6 in
-// single precision leaves ~1 % of the tail. The last design has 15 uneven looks.
+// The error spent by each look against the reference (one-sided tests also stop below
+// -c(k)). One-sided, c(1) is 4.3319: 1 - 7.4e-6 in single precision leaves ~1 % of the tail.
 TEST_F(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference) {
   struct Case { int32_t useFunction, K; float alpha; std::vector<double> published; };
   for (const Case& p : {Case{input::OBrienFleming, 4, 0.025f, {4.333, 2.963, 2.359, 2.014}},
@@ -198,33 +202,6 @@ TEST_F(TrialBoundaries, FallingAndNearlyCompleteInformation) {
   EXPECT_EQ(critical(3), boundaryAt({40, 69.5f, 100}, {critical(1), 5}));
 }
 
-TEST_F(TrialBoundaries, BelowTheFloorAndFailuresPerStatistic) {
-  use(input::ErrorSplit, 1, 0.05f, 2);
-  analyse(1, {50.0f, 5.0f});  // a single analysis: not tested, and nothing said
-  EXPECT_EQ(critical(1, 2), kBoundaryCap);
-  // Statistic 2: untested at the interim analysis; fixed-sample value and message at the last.
-  use(input::ErrorSplit, 3, 0.05f, 2);
-  d.errorSplit = {0, 0.01f, 0.02f, 0.015f};
-  analyse(1, {50.0f, 50.0f});
-  EXPECT_NEAR(critical(1, 2), 2.575829, 2e-6);  // the given split: two-sided 1 %
-  analyse(2, {60.0f, 5.0f});
-  EXPECT_EQ(critical(2, 2), kBoundaryCap);
-  EXPECT_TRUE(console.str().empty());
-  analyse(3, {100.0f, 5.0f});
-  EXPECT_EQ(critical(3, 1), kBoundaryCap);  // less than already spent: fails, for itself only
-  EXPECT_NEAR(critical(3, 2), 1.959964, 1e-6);
-  EXPECT_EQ(console.str(), " The           2   th v0 is too large.\n");
-}
-
-TEST_F(TrialBoundaries, HaybittleFixesTheInterimValues) {
-  use(input::Haybittle, 3, 0.05f);
-  d.haybittleB = 3.0f;
-  state.boundaryFailed = 1;  // left over from earlier: never caps a fixed value
-  for (int32_t i = 1; i <= 3; ++i) analyse(i, {30.0f * static_cast<float>(i)});
-  for (int32_t i = 1; i <= 2; ++i) EXPECT_EQ(critical(i), 3.0f) << i;
-  EXPECT_EQ(critical(3), boundaryAt({30, 60, 90}, {3, 3}));  // all of alpha at the last
-}
-
 TEST_F(TrialBoundaries, ASkippedAnalysisReadsNothingFromAnEarlierTrial) {
   state.boundaries.criticalValue(1, 1) = 1.2f;  // left by an earlier trial
   observed(1, 1) = 70.0f;
@@ -266,6 +243,72 @@ TEST(NullVariance, IsAQuarterOfTheExpectedEventsAlsoAfterTheLastCutPoint) {
   d.baselineCurve = cases[0].curve;  // up to the last cut nothing comes from beyond it
   EXPECT_EQ(integrateNullVarianceTail(d, 12.0f, 24.0f, 0, 0), 0.0f);
   EXPECT_GT(integrateNullVarianceTail(d, 12.5f, 24.0f, 0, 0), 0.0f);
+}
+
+// One-sided; the other boundary methods are covered by the golden runs.
+TEST(PlannedBoundaries, MatchTheReferenceRecursion) {
+  const double alpha = 0.025, zHalfAlpha = 2.241402727604947;  // Phi^-1(1 - alpha/2)
+  using Spending = std::function<double(double)>;
+  const Spending obrienFleming = [&](double f) { return 2 * upperTail(zHalfAlpha / sqrt(f)); };
+  const Spending hsd1 = [&](double f) { return alpha * std::expm1(-f) / std::expm1(-1.0); };
+  using enum input::SpendingFamily;
+  struct Case { const char* what; input::SpendingFamily family; Spending spent;
+                bool futility, binding; };
+  for (const Case& c : {Case{"O'Brien-Fleming", Coded, obrienFleming, false, false},
+                        Case{"non-binding futility", Coded, obrienFleming, true, false},
+                        Case{"binding futility", Coded, obrienFleming, true, true},
+                        Case{"binding, Hwang-Shih-DeCani 1", HwangShihDeCani, hsd1, true, true}}) {
+    SCOPED_TRACE(c.what);
+    input::DesignParameters d;
+    d.boundaryMethod = input::LanDeMets;
+    d.analysisCount = 3;
+    d.typeIError = static_cast<float>(alpha);
+    d.sides = 1;
+    d.useFunction = input::OBrienFleming;
+    d.spendingFamily = c.family;
+    d.spendingGamma = 1;
+    d.futility = c.futility;
+    d.futilityBinding = c.binding;
+    d.futilityZ = {0, 0.0f, 0.5f};
+    const PlannedLooks looks = plannedBoundaries(d, {0, 40, 60, 80}, 0.0f);
+    // The reference's bounds at the fractions 0.5, 0.75 and 1, the paths below the binding
+    // futility bounds stopping.
+    std::vector<testing::ReferenceLook> reference;
+    for (int32_t k = 1; k <= 3; ++k) {
+      const double t = 0.25 + 0.25 * k, lower = c.binding && k < 3 ? d.futilityZ[k] : -INFINITY;
+      reference.push_back({0, t, NAN, std::sqrt(t) * lower, k < 3 ? c.spent(t) : alpha});
+    }
+    testing::referenceCrossings(reference);
+    for (int32_t k = 1; k <= 3; ++k) {
+      const PlannedLook& look = looks[static_cast<size_t>(k)];
+      const double t = 0.25 + 0.25 * k;
+      EXPECT_NEAR(look.informationFraction, t, 1e-7) << k;
+      EXPECT_NEAR(look.efficacyZ, reference[k - 1].upper / std::sqrt(t), 1e-3) << k;
+      EXPECT_NEAR(look.nominalP, upperTail(look.efficacyZ), 1e-7) << k;
+      EXPECT_EQ(look.hasFutilityBound ? look.futilityZ : -1,
+                c.futility && k < 3 ? d.futilityZ[k] : -1) << k;
+    }
+  }
+}
+
+// Event targets out of reach, or that round to 0 or to the same count (targets that do
+// not increase as given are refused by the readers already).
+TEST(LookSchedule, TargetsThatCannotBePlannedAreRefused) {
+  struct Refused {
+    input::AnalysisTiming timing;
+    input::AnalysisCounts events;  // 420 patients: 310 events at most
+    input::AnalysisValues times;
+  };
+  using enum input::AnalysisTiming;
+  for (const Refused& r : {Refused{FixedEvents, {0, 100, 400}, {}},
+                           Refused{PlannedEvents, {}, {0, 0.01f, 20}},
+                           Refused{PlannedEvents, {}, {0, 20, 20.001f}}}) {
+    auto d = plan::testing::exponentialDesign(0.7f, 0.0f, 40.0f, {0, 0});
+    d.analysisTiming = r.timing;
+    d.analysisEvents = r.events;
+    d.analysisTimes = r.times;
+    EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError) << r.times[1];
+  }
 }
 
 }  // namespace

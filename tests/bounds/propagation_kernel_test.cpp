@@ -83,11 +83,7 @@ ScoreSubDensity randomSubDensity(std::mt19937& random, float boundary) {
   return g;
 }
 
-struct SumsCase {
-  ScoreSubDensity g;
-  float sigma;
-  std::vector<double> y;
-};
+struct SumsCase { ScoreSubDensity g; float sigma; std::vector<double> y; };
 
 // Points y at which the quotient (node - y) / sigma, if it were taken as the product
 // with 1 / sigma, would round to another float: the sums must notice and divide. They
@@ -189,11 +185,11 @@ TEST(PropagationKernel, SearchFindsTheScalarCriticalValue) {
   cases.push_back({cases[0].g, 0.3f, 0.0f});
   cases.push_back({cases[0].g, 0.3f, 0.6f});
   onEveryTarget([&](const char* target) {
-    for (size_t c = 0; c < cases.size(); ++c) {
-      const BoundarySearchResult found = searchCriticalValue(cases[c].g, cases[c].sigma, cases[c].target);
-      const BoundarySearchResult expected = scalarSearch(cases[c].g, cases[c].sigma, cases[c].target);
-      EXPECT_PRED2(sameBits, found.criticalValue, expected.criticalValue) << target << " case " << c;
-      EXPECT_EQ(found.reached, expected.reached) << target << " case " << c;
+    for (const Case& c : cases) {
+      const BoundarySearchResult found = searchCriticalValue(c.g, c.sigma, c.target);
+      const BoundarySearchResult expected = scalarSearch(c.g, c.sigma, c.target);
+      EXPECT_PRED2(sameBits, found.criticalValue, expected.criticalValue) << target << c.sigma;
+      EXPECT_EQ(found.reached, expected.reached) << target << " " << c.sigma;
     }
   });
 }

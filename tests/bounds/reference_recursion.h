@@ -2,8 +2,7 @@
 
 // An independent recursion for the crossing probabilities of a group-sequential test, in
 // double precision: the sub-density of the score on 1200 Simpson intervals of each look's
-// continuation region, the crossings through erfc. The trials' boundaries, the planned
-// ones and the analytic power are all checked against it.
+// continuation region, the crossings through erfc.
 
 #include <cmath>
 #include <vector>
@@ -13,9 +12,8 @@ namespace survseq::testing {
 inline double phi(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI); }
 inline double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
 
-// A look at the score: its mean and variance, and its bounds on the score scale (lower
-// -infinity: none). A NaN upper bound is solved for, so that the upward crossings up to
-// this look add up to `spent`.
+// A look at the score: its mean and variance, its bounds (lower -infinity: none). A NaN
+// upper bound is solved for, so that the upward crossings so far add up to `spent`.
 struct ReferenceLook {
   double mean, variance, upper, lower, spent = 0;
 };
@@ -36,22 +34,19 @@ inline std::vector<double> referenceCrossings(std::vector<ReferenceLook>& looks)
     if (std::isnan(look.upper)) {  // the crossing falls as the bound rises
       double lo = look.mean - 2 * sd, hi = look.mean + 8 * sd;
       for (int i = 0; i < 60; ++i) {
-        const double b = 0.5 * (lo + hi);
+        const double b = (lo + hi) / 2;
         (crossing(b) > look.spent - spent ? lo : hi) = b;
       }
-      look.upper = 0.5 * (lo + hi);
+      look.upper = (lo + hi) / 2;
     }
-    up.push_back(crossing(look.upper));
-    spent += up.back();
+    spent += up.emplace_back(crossing(look.upper));
     if (&look == &looks.back()) break;
     const double a = std::isinf(look.lower) ? look.mean - 12 * sd : look.lower;
     const double h = (look.upper - a) / N;
     std::vector<double> y(N + 1), g(N + 1);
     for (int j = 0; j <= N; ++j) {
       y[j] = a + j * h;
-      for (size_t m = 0; m < x.size(); ++m) {
-        g[j] += w[m] * phi((y[j] - x[m] - shift) / s) / s;
-      }
+      for (size_t m = 0; m < x.size(); ++m) g[j] += w[m] * phi((y[j] - x[m] - shift) / s) / s;
       g[j] *= h / 3.0 * (j == 0 || j == N ? 1 : j % 2 ? 4 : 2);
     }
     x.swap(y);
