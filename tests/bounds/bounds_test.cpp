@@ -38,9 +38,8 @@ TEST(NormalDistribution, DensityTailAreaAndQuantile) {
   }
   struct Tail { float x; bool upper; double expected, tol = 0; };
   for (const Tail& c : {Tail{8, true, 6.22e-16, 1e-18}, Tail{8, false, 1}, Tail{-8, true, 1},
-                        Tail{19, true, 0}, Tail{-19, false, 0}}) {
+                        Tail{19, true, 0}, Tail{-19, false, 0}})
     EXPECT_NEAR(normalTailArea(c.x, c.upper), c.expected, c.tol) << c.x;
-  }
   struct Case { float p; double z, tolerance = 0; int32_t fault = 0; };
   for (const Case& c : {Case{0.975f, 1.959964, 1e-6}, Case{0.025f, -1.959964, 1e-6}, Case{0.5f, 0},
                         Case{1e-19f, -9.0, 0.05}, Case{1e-21f, 0, 0, 1}, Case{0, 0, 0, 1},
@@ -62,11 +61,13 @@ TEST(UseFunctions, HaybittleTypeAndSpendingFamilies) {
   EXPECT_NEAR(spentError(7, 0.05f, 0.9f, 40, 20, 3), doubled, 3e-7 * doubled);
   using enum input::SpendingFamily;
   struct Case { input::SpendingFamily family; float parameter, fraction; double expected; };
-  for (const Case& c : {Case{HwangShihDeCani, -4, 0.5f, 0.025 * std::expm1(2) / std::expm1(4)},
-                        Case{HwangShihDeCani, 0, 0.3f, 0.0075}, Case{HwangShihDeCani, 1e-7f, 0.3f, 0.0075},
-                        Case{HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
-                        Case{HwangShihDeCani, -1000, 1, 0.025}, Case{HwangShihDeCani, 1000, 0.1f, 0.025},
-                        Case{KimDeMets, 3, 0.5f, 0.025 / 8}, Case{KimDeMets, 0.5f, 0.25f, 0.0125}}) {
+  const Case cases[] = {
+      {HwangShihDeCani, -4, 0.5f, 0.025 * std::expm1(2) / std::expm1(4)},
+      {HwangShihDeCani, 0, 0.3f, 0.0075}, {HwangShihDeCani, 1e-7f, 0.3f, 0.0075},
+      {HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
+      {HwangShihDeCani, -1000, 1, 0.025}, {HwangShihDeCani, 1000, 0.1f, 0.025},
+      {KimDeMets, 3, 0.5f, 0.025 / 8}, {KimDeMets, 0.5f, 0.25f, 0.0125}};
+  for (const Case& c : cases) {
     input::DesignParameters d;
     d.typeIError = 0.025f;
     d.spendingFamily = c.family;
@@ -129,120 +130,94 @@ TEST(BindingBoundary, NothingToSpendOrNoNewInformationIsTheCapAndAFailure) {
   }
 }
 
-// One trial's boundaries: planned information 100, floor 1 for statistic 1 and 10 for 2.
-class TrialBoundaries : public ::testing::Test {
- protected:
-  void use(int32_t method, int32_t K, float alpha, int32_t statistics = 1) {
-    d.boundaryMethod = method;
+// One trial's boundaries of a single statistic: planned information 100, floor 1.
+struct OneTrial {
+  OneTrial(int32_t K, float alpha, int32_t useFunction) {
+    d.boundaryMethod = input::LanDeMets;
     d.analysisCount = K;
     d.typeIError = alpha;
     d.sides = alpha < 0.03f ? 1 : 2;  // one-sided at 2.5 %
-    d.statisticCount = statistics;
-    d.informationFloor = {0, 1, 10};
-    d.informationCeiling = {0, 100, 100};
+    d.useFunction = useFunction;
+    d.statisticCount = 1;
+    d.informationFloor[1] = 1;
+    d.informationCeiling[1] = 100;
   }
-  void analyse(int32_t analysis, std::initializer_list<float> information) {
-    for (int32_t j = 1; float value : information) observed(j++, analysis) = value;
+  float analyse(int32_t analysis, float information) {  // c(analysis)
+    std::ostringstream console;
+    state.observedInformation(1, analysis) = information;
     updateTrialBoundaries(analysis, d, state, console);
+    return state.boundaries.criticalValue(1, analysis);
   }
-  float critical(int32_t i, int32_t j = 1) const { return state.boundaries.criticalValue(j, i); }
   input::DesignParameters d;
   TrialBoundaryState state;
-  StatisticAnalysisTable& observed = state.observedInformation;
-  std::ostringstream console;
 };
 
 // The error spent by each look against the reference (one-sided tests also stop below
 // -c(k)). One-sided, c(1) is 4.3319: 1 - 7.4e-6 in single precision leaves ~1 % of the tail.
-TEST_F(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference) {
+TEST(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference) {
   struct Case { int32_t useFunction, K; float alpha; std::vector<double> published; };
   for (const Case& p : {Case{input::OBrienFleming, 4, 0.025f, {4.333, 2.963, 2.359, 2.014}},
                         Case{input::OBrienFleming, 4, 0.05f, {3.920, 2.774, 2.298, 2.043}},
                         Case{input::Pocock, 4, 0.05f, {2.368, 2.368, 2.358, 2.350}},
                         Case{input::Pocock, input::MaxAnalyses, 0.05f, {}}}) {
-    use(input::LanDeMets, p.K, p.alpha);
-    d.useFunction = p.useFunction;
+    OneTrial trial(p.K, p.alpha, p.useFunction);
     std::vector<testing::ReferenceLook> looks;
     for (int32_t i = 1; i <= p.K; ++i) {
       const float t = p.K == 4 ? 25.0f * i : 100.0f * i * (15 + i) / 450.0f;
-      analyse(i, {t});
-      const double bound = std::sqrt(t / 100.0) * critical(i);
-      looks.push_back({0, t / 100.0, bound, -bound});
+      const float c = trial.analyse(i, t);
+      looks.push_back({0, t / 100.0, std::sqrt(t / 100.0) * c, -std::sqrt(t / 100.0) * c});
       if (i <= int32_t(p.published.size())) {
-        EXPECT_NEAR(critical(i), p.published[i - 1], 0.0015) << i;
+        EXPECT_NEAR(c, p.published[i - 1], 0.0015) << i;
       }
     }
     double spent = 0.0;
     const std::vector<double> up = testing::referenceCrossings(looks);
     for (int32_t i = 1; i <= p.K; ++i) {
-      EXPECT_NEAR(d.sides * (spent += up[i - 1]), state.errorSplit[i], 5e-6) << p.useFunction << i;
+      EXPECT_NEAR(trial.d.sides * (spent += up[i - 1]), trial.state.errorSplit[i], 5e-6) << i;
     }
   }
 }
 
-TEST_F(TrialBoundaries, FallingAndNearlyCompleteInformation) {
-  use(input::LanDeMets, 2, 0.05f);
-  analyse(1, {99.5f});  // a first analysis with 99 % keeps its information and spends nothing
-  EXPECT_EQ(critical(1), kBoundaryCap);
-  EXPECT_EQ(observed(1, 1), 99.5f);
-  use(input::LanDeMets, 3, 0.05f);
-  d.useFunction = input::Linear;
-  analyse(1, {40.0f});
+TEST(TrialBoundaries, FallingAndNearlyCompleteInformation) {
+  OneTrial nearlyComplete(2, 0.05f, input::OBrienFleming);
+  // A first analysis with 99 % keeps its information and spends nothing.
+  EXPECT_EQ(nearlyComplete.analyse(1, 99.5f), kBoundaryCap);
+  EXPECT_EQ(nearlyComplete.state.observedInformation(1, 1), 99.5f);
+  OneTrial trial(3, 0.05f, input::Linear);
+  const float first = trial.analyse(1, 40.0f);
   // Falling: raised in the working copy only. Capped: drawn back to the midpoint with 40.
   struct Case { float information, kept, split; };  // split 0.123: untouched, capped
   for (const Case& c : {Case{30, 30, 0.05f * 0.400001f}, Case{98.9f, 98.9f, 0.05f * 0.989f},
                         Case{120, 80, 0.123f}, Case{99, 69.5f, 0.123f}}) {
-    state.errorSplit[2] = 0.123f;
-    analyse(2, {c.information});
-    EXPECT_EQ(critical(2) == kBoundaryCap, c.split == 0.123f) << c.information;
-    EXPECT_EQ(observed(1, 2), c.kept) << c.information;
-    EXPECT_FLOAT_EQ(state.errorSplit[2], c.split) << c.information;
+    trial.state.errorSplit[2] = 0.123f;
+    EXPECT_EQ(trial.analyse(2, c.information) == kBoundaryCap, c.split == 0.123f) << c.information;
+    EXPECT_EQ(trial.state.observedInformation(1, 2), c.kept) << c.information;
+    EXPECT_FLOAT_EQ(trial.state.errorSplit[2], c.split) << c.information;
   }
-  analyse(3, {100.0f});
-  EXPECT_EQ(critical(3), boundaryAt({40, 69.5f, 100}, {critical(1), 5}));
-}
-
-TEST_F(TrialBoundaries, ASkippedAnalysisReadsNothingFromAnEarlierTrial) {
-  state.boundaries.criticalValue(1, 1) = 1.2f;  // left by an earlier trial
-  observed(1, 1) = 70.0f;
-  recordSkippedAnalysis(1, 1, state);
-  EXPECT_EQ(critical(1), kBoundaryCap);
-  EXPECT_EQ(observed(1, 1), 0.0f);
-  use(input::LanDeMets, 2, 0.05f);
-  analyse(2, {100.0f});
-  EXPECT_NEAR(critical(2), 1.959964, 1e-6);  // an analysis without information spends nothing
+  EXPECT_EQ(trial.analyse(3, 100.0f), boundaryAt({40, 69.5f, 100}, {first, 5}));
 }
 
 // Under the null, without loss to follow-up, each event adds 1/4 to the variance of the
 // score: V(T) = E(T) / 4 = r (D - integral of S over [T - D, T]) / 4. Beyond its last cut
 // x(n) a curve keeps the hazard h of its last interval; every T here has T - D >= x(n).
 TEST(NullVariance, IsAQuarterOfTheExpectedEventsAlsoAfterTheLastCutPoint) {
-  struct Case { input::SurvivalCurve curve; float accrualPeriod; float times[3]; };
-  const Case cases[] = {
-      {{1, {0, 12}, {1, 0.5f}}, 24, {36, 48, 60}},        // exponential, median 12
-      {{2, {0, 4, 10}, {1, 0.8f, 0.6f}}, 12, {22, 30, 50}}};  // piecewise, 0.6 at 10
   input::DesignParameters d;
+  d.baselineCurve = {2, {0, 4, 10}, {1, 0.8f, 0.6f}};
   d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
+  d.accrualPeriod = 12;
   d.analysisCount = 3;
-  for (const Case& c : cases) {
-    d.baselineCurve = c.curve;
-    d.accrualPeriod = c.accrualPeriod;
-    d.analysisTimes = {0, c.times[0], c.times[1], c.times[2]};
-    input::AnalysisValues v{};
-    nullVariances(d, 19.0f, 0, 0, v);
-    const int32_t n = c.curve.count;
-    const double x = c.curve.x[n], s = c.curve.s[n];
-    const double h = std::log(double(c.curve.s[n - 1]) / s) / (x - double(c.curve.x[n - 1]));
-    const auto survival = [&](double u) { return s * std::exp(-h * (u - x)); };
-    for (int32_t i = 1; i <= 3; ++i) {
-      const double T = c.times[i - 1], D = c.accrualPeriod;
-      const double quarter = 19.0 * (D - (survival(T - D) - survival(T)) / h) / 4.0;
-      EXPECT_NEAR(v[i], quarter, 1e-4 * quarter) << "T = " << T;
-    }
+  d.analysisTimes = {0, 22, 30, 50};
+  input::AnalysisValues v{};
+  nullVariances(d, 19.0f, 0, 0, v);
+  const double h = std::log(double(0.8f) / double(0.6f)) / 6.0;
+  const auto survival = [&](double u) { return double(0.6f) * std::exp(-h * (u - 10)); };
+  for (int32_t i = 1; i <= 3; ++i) {
+    const double T = d.analysisTimes[i];
+    const double quarter = 19.0 * (12 - (survival(T - 12) - survival(T)) / h) / 4.0;
+    EXPECT_NEAR(v[i], quarter, 1e-4 * quarter) << "T = " << T;
   }
-  d.baselineCurve = cases[0].curve;  // up to the last cut nothing comes from beyond it
-  EXPECT_EQ(integrateNullVarianceTail(d, 12.0f, 24.0f, 0, 0), 0.0f);
-  EXPECT_GT(integrateNullVarianceTail(d, 12.5f, 24.0f, 0, 0), 0.0f);
+  EXPECT_EQ(integrateNullVarianceTail(d, 10.0f, 12.0f, 0, 0), 0.0f);  // up to x(n): nothing
+  EXPECT_GT(integrateNullVarianceTail(d, 10.5f, 12.0f, 0, 0), 0.0f);
 }
 
 // One-sided; the other boundary methods are covered by the golden runs.
@@ -291,24 +266,17 @@ TEST(PlannedBoundaries, MatchTheReferenceRecursion) {
   }
 }
 
-// Event targets out of reach, or that round to 0 or to the same count (targets that do
-// not increase as given are refused by the readers already).
+// Event targets that round to 0 or to the same count, or out of reach (targets that do not
+// increase as given are refused by the readers already).
 TEST(LookSchedule, TargetsThatCannotBePlannedAreRefused) {
-  struct Refused {
-    input::AnalysisTiming timing;
-    input::AnalysisCounts events;  // 420 patients: 310 events at most
-    input::AnalysisValues times;
-  };
-  using enum input::AnalysisTiming;
-  for (const Refused& r : {Refused{FixedEvents, {0, 100, 400}, {}},
-                           Refused{PlannedEvents, {}, {0, 0.01f, 20}},
-                           Refused{PlannedEvents, {}, {0, 20, 20.001f}}}) {
-    auto d = plan::testing::exponentialDesign(0.7f, 0.0f, 40.0f, {0, 0});
-    d.analysisTiming = r.timing;
-    d.analysisEvents = r.events;
-    d.analysisTimes = r.times;
-    EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError) << r.times[1];
-  }
+  auto d = plan::testing::exponentialDesign(0.7f, 0.0f, 40.0f, {0.01f, 20});
+  d.analysisTiming = input::AnalysisTiming::PlannedEvents;
+  EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
+  d.analysisTimes = {0, 20, 20.001f};
+  EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
+  d.analysisTiming = input::AnalysisTiming::FixedEvents;
+  d.analysisEvents = {0, 100, 400};  // 420 patients: 310 events at most
+  EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
 }
 
 }  // namespace

@@ -14,9 +14,7 @@ inline double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); 
 
 // A look at the score: its mean and variance, its bounds (lower -infinity: none). A NaN
 // upper bound is solved for, so that the upward crossings so far add up to `spent`.
-struct ReferenceLook {
-  double mean, variance, upper, lower, spent = 0;
-};
+struct ReferenceLook { double mean, variance, upper, lower, spent = 0; };
 
 // The probability of crossing upward at each look; the solved bounds are written back.
 inline std::vector<double> referenceCrossings(std::vector<ReferenceLook>& looks) {

@@ -38,7 +38,6 @@ inline input::DesignParameters exponentialDesign(float ratio, float delay = 0.0f
   d.boundaryMethod = input::LanDeMets;
   d.useFunction = input::OBrienFleming;
   d.haybittleB = 3.0f;
-  d.simulationCount = 1000;
   return d;
 }
 

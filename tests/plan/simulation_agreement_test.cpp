@@ -4,7 +4,7 @@
 #include <numeric>
 #include <sstream>
 
-#include "bounds/null_variance.h"
+#include "bounds/look_schedule.h"
 #include "bounds/trial_boundaries.h"
 #include "build_kind.h"
 #include "input/accrual_profile.h"
@@ -64,7 +64,7 @@ TEST(SimulationAgreement, MomentsCrossingsAndEventsOfSimulatedTrials) {
     const MomentIntegrator moments(d, false, d.analysisTimes[K]);
     for (int32_t s = 1; s <= d.statisticCount; ++s) {
       input::AnalysisValues planned{};
-      bounds::nullVariances(d, d.accrualRate, d.rho[s], d.tau[s], planned);
+      bounds::plannedNullVariances(d, d.accrualRate, d.rho[s], d.tau[s], d.analysisTimes, planned);
       d.informationFloor[s] = bounds::kInformationFloorShare * planned[1];
       d.informationCeiling[s] = planned[K];
     }

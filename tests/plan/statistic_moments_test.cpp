@@ -17,11 +17,10 @@ namespace {
 using testing::exponentialDesign;
 using testing::hazardOfMedian;
 
-// Both integrals of the expected events, the boundaries' (420 patients) and the moments'
-// (per patient), and the times at which they reach a target, against the exponential
-// closed form. A patient entering uniformly over [a, b] with event hazard l and loss
-// hazard m has an event seen by T with probability
-//   l / k ((s2 - s1) - (exp(-k s1) - exp(-k s2)) / k) / (b - a),  k = l + m,
+// The boundaries' and the moments' expected events, and the times at which they reach a
+// target, against the exponential closed form: a patient entering uniformly over [a, b]
+// with event hazard l and loss hazard m has an event seen by T with probability
+// l / k ((s2 - s1) - (exp(-k s1) - exp(-k s2)) / k) / (b - a), k = l + m,
 // s1 = max(0, T - b), s2 = max(0, T - a).
 TEST(ExpectedEvents, MatchTheExponentialClosedFormAndReachTheirTargets) {
   struct Case {
@@ -72,10 +71,10 @@ TEST(ExpectedEvents, MatchTheExponentialClosedFormAndReachTheirTargets) {
 }
 
 // Independent integrals of the same quantity: the planned information's midpoint rule in
-// single precision (nullVariances; at 1:1 only), the general one over the accrual pieces
-// and arm shares, and the moments' trapezoid in double. The first takes the event density
-// as constant between the curve's points, so the baseline curve is given at 20 points,
-// where that costs it up to about 5e-3.
+// single precision (nullVariances: 1:1 and no pieces only), the general one over accrual
+// pieces and arm shares, and the moments' trapezoid in double. The first two take the event
+// density as constant between the curve's points, so the baseline curve is given at 20
+// points, where that costs them up to about 5e-3.
 TEST(StatisticMoments, NullInformationAgreesWithThePlannedNullVariance) {
   struct Case { float rho, tau, time; };
   input::DesignParameters d = exponentialDesign(0.7f, 0.0f, 40.0f);
@@ -85,19 +84,18 @@ TEST(StatisticMoments, NullInformationAgreesWithThePlannedNullVariance) {
     d.baselineCurve.s[i] = static_cast<float>(std::exp(-hazardOfMedian(12.0) * 2.4 * i));
   }
   d.censoringTreatment = testing::exponentialCurve(25.0f);
-  input::DesignParameters onePiece = d;
-  onePiece.accrualPieceCount = 1;
-  onePiece.accrualPieceDurations[1] = 24;
-  onePiece.accrualRelativeRates[1] = 1;
+  d.accrualPieceCount = 1;  // the whole 24 at the full rate, as a piece
+  d.accrualPieceDurations[1] = 24;
+  d.accrualRelativeRates[1] = 1;
   for (float allocation : {1.0f, 2.0f}) {
-    d.allocationRatio = onePiece.allocationRatio = allocation;
+    d.allocationRatio = allocation;
     const MomentIntegrator integrator(d, true, 48.0);
     for (const Case& c :
          {Case{0, 0, 48}, Case{0, 0, 12}, Case{1, 0, 36}, Case{0, 1, 48}, Case{0.5f, 2, 30}}) {
       d.analysisTimes[1] = c.time;
       input::AnalysisValues planned{}, general{};
       bounds::nullVariances(d, 10.0f, c.rho, c.tau, planned);
-      bounds::plannedNullVariances(onePiece, 10.0f, c.rho, c.tau, d.analysisTimes, general);
+      bounds::plannedNullVariances(d, 10.0f, c.rho, c.tau, d.analysisTimes, general);
       const PatientMoments m = integrator.at(c.time, c.rho, c.tau);
       EXPECT_NEAR(m.information * 240.0, general[1], 6e-3 * general[1]) << c.rho << " " << c.tau;
       EXPECT_NEAR(planned[1], allocation == 1 ? general[1] : planned[1], 2e-3 * planned[1]);
