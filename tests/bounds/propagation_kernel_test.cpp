@@ -21,8 +21,7 @@ namespace {
 
 using survseq::testing::kSanitizedBuild;
 
-// Runs check(target name) with each instruction set forced in turn; the processor's own
-// choice is restored after.
+// check(target name) under each instruction set in turn; then the processor's own again.
 template <typename Check>
 void onEveryTarget(const Check& check) {
   const std::vector<int64_t> targets = hwy::SupportedAndGeneratedTargets();
@@ -113,9 +112,8 @@ SumsCase awkwardPoints(const ScoreSubDensity& g, int m, std::mt19937& random) {
   return found;
 }
 
-// Random sub-densities, increments and points, in numbers that fill vectors in part,
-// and the degenerate cases: no boundary, a point at a node, quotients that round
-// awkwardly, huge and non-finite values.
+// Random sub-densities, increments and points, in numbers that fill vectors in part; no
+// boundary, a point at a node, awkward quotients, huge and non-finite values.
 TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   std::mt19937 random(20240611);
   std::uniform_real_distribution<float> boundary(0.0f, 6.0f), sigma(0.003f, 1.0f), y(-8.0f, 8.0f);

@@ -1,8 +1,7 @@
 #pragma once
 
-// An independent recursion for the crossing probabilities of a group-sequential test, in
-// double precision: the sub-density of the score on 1200 Simpson intervals of each look's
-// continuation region, the crossings through erfc.
+// Independent crossing probabilities of a group-sequential test, in double precision: the
+// score's sub-density on 1200 Simpson intervals of each continuation region, then erfc.
 
 #include <cmath>
 #include <vector>

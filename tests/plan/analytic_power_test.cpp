@@ -29,9 +29,8 @@ TEST(AnalyticPower, FixedLogRankDesignNeedsSchoenfeldsEvents) {
     d.desiredPower = c.power;
     const double rate = analyticAccrualRate(d), patients = patientsOf(d, rate);
     const AnalyticPlan plan = AnalyticModel(d, patients).plan(float(rate), patients);
-    const double p = c.allocation / (1.0 + c.allocation);
-    const double zb = c.power > 0.85f ? 1.2815516 : 0.8416212, logRatio = std::log(double(c.ratio));
-    const double events = std::pow(1.9599640 + zb, 2) / (p * (1 - p) * logRatio * logRatio);
+    const double p = c.allocation / (1 + c.allocation), zb = c.power > 0.85 ? 1.2815516 : 0.8416212;
+    const double events = std::pow((1.9599640 + zb) / std::log(double(c.ratio)), 2) / (p * (1 - p));
     EXPECT_NEAR(plan.statistics[1].looks[1].expectedEvents, events, c.tolerance * events);
     EXPECT_NEAR(plan.statistics[1].power, c.power, 1e-6);
     EXPECT_NEAR(plan.statistics[1].looks[1].cumulativeTypeOneError, 0.025, 1e-4);

@@ -12,10 +12,9 @@ inline input::SurvivalCurve exponentialCurve(float median) { return {1, {0, medi
 
 inline double hazardOfMedian(double median) { return std::log(2.0) / median; }
 
-// Median 12 in control, hazard ratio `ratio` after `delay` (1 before it), censoring with
-// median `censoringMedian` in both arms, accrual over 24, looks at `times`; one-sided
-// O'Brien-Fleming at 2.5 % for a power of 90 %. (Far beyond the last cut, 1000, the
-// baseline survival underflows.)
+// Median 12 in control, hazard ratio `ratio` after `delay` (1 before it; the last cut at
+// 1000, as far beyond the baseline survival underflows), censoring with median
+// `censoringMedian`, accrual over 24, looks at `times`; one-sided O'Brien-Fleming at 2.5 %.
 inline input::DesignParameters exponentialDesign(float ratio, float delay = 0.0f,
                                                  float censoringMedian = 1.0e6f,
                                                  std::initializer_list<float> times = {48}) {

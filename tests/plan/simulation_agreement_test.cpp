@@ -15,12 +15,11 @@
 #include "sim/simulated_trial.h"
 
 // The analytic moments, crossing probabilities and expected events against simulated
-// trials, each with the boundaries of its own observed information as the simulation pass
-// computes them. 3000 trials per design: the standard error of a mean is about 0.018, of
-// a variance about sqrt(2/3000) = 0.026, of a crossing share at most 0.009. A moment may
-// be three of them off plus 0.02, a crossing share three plus 0.01, for what the
-// asymptotics leave out at a few hundred events (at 20,000 trials the shares agreed within
-// 0.005); the mean events three standard errors from the trials' own spread.
+// trials, each with the boundaries of its own observed information as the pass computes
+// them. 3000 trials per design: the standard error of a mean is about 0.018, of a variance
+// about sqrt(2/3000) = 0.026, of a crossing share at most 0.009. A moment may be three off
+// plus 0.02, a share three plus 0.01, for what the asymptotics leave out at a few hundred
+// events (at 20,000 trials the shares agreed within 0.005); the mean events three.
 
 namespace survseq::plan {
 namespace {

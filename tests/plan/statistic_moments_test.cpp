@@ -70,11 +70,9 @@ TEST(ExpectedEvents, MatchTheExponentialClosedFormAndReachTheirTargets) {
   }
 }
 
-// Independent integrals of the same quantity: the planned information's midpoint rule in
-// single precision (nullVariances: 1:1 and no pieces only), the general one over accrual
-// pieces and arm shares, and the moments' trapezoid in double. The first two take the event
-// density as constant between the curve's points, so the baseline curve is given at 20
-// points, where that costs them up to about 5e-3.
+// Independent integrals of the null information: nullVariances (1:1, no pieces), the one
+// over accrual pieces and arm shares, and the moments' trapezoid. The first two take the
+// event density as constant between the curve's points: 20 points cost them up to 5e-3.
 TEST(StatisticMoments, NullInformationAgreesWithThePlannedNullVariance) {
   struct Case { float rho, tau, time; };
   input::DesignParameters d = exponentialDesign(0.7f, 0.0f, 40.0f);
