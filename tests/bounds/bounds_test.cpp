@@ -1,47 +1,44 @@
-// The normal distribution, use functions, critical values and null variances of src/bounds.
+// src/bounds: normal law, use functions, critical values, null variances and the plan.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <sstream>
 #include <vector>
 
 #include "bounds/binding_futility.h"
 #include "bounds/boundary_computation.h"
+#include "bounds/look_schedule.h"
 #include "bounds/normal_distribution.h"
 #include "bounds/null_variance.h"
+#include "bounds/planned_boundaries.h"
+#include "bounds/reference_recursion.h"
 #include "bounds/trial_boundaries.h"
+#include "input/accrual_profile.h"
+#include "plan/plan_designs.h"
+#include "report/run_error.h"
 
 namespace survseq::bounds {
 namespace {
 
 using Floats = std::vector<float>;
+using testing::phi;
+using testing::upperTail;
 
-double phi(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI); }
-double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
-
-TEST(NormalDistribution, Density) {
-  EXPECT_NEAR(normalDensity(0.0f), 0.3989423, 5e-8);
+// Against erfc across the branches, and the cut-offs, far tails and faults.
+TEST(NormalDistribution, DensityTailAreaAndQuantile) {
   EXPECT_NEAR(normalDensity(-1.96f), phi(1.96f), 4e-7 * phi(1.96f));
   EXPECT_GT(normalDensity(13.0f), 0.0f);  // the exponent passes -87 at |x| ~ 13.121
   for (float x : {13.2f, -13.2f, INFINITY, NAN}) EXPECT_EQ(normalDensity(x), 0.0f) << x;
-}
-
-TEST(NormalDistribution, TailArea) {
-  struct Case { float x; bool upper; double expected, tol = 0; };
-  const Case cases[] = {{1.96f, true, 0.0249979, 1e-7}, {-1.96f, false, 0.0249979, 1e-7},
-                        {0, true, 0.5}, {0, false, 0.5}, {8, true, 6.22e-16, 1e-18}, {8, false, 1},
-                        {-8, true, 1}, {19, true, 0}, {-19, false, 0}};
-  for (const Case& c : cases) EXPECT_NEAR(normalTailArea(c.x, c.upper), c.expected, c.tol) << c.x;
-  const float aboveSeam = std::nextafter(1.28f, 2.0f);  // both branches against erfc
-  for (float x : {-3.5f, -1.0f, 0.3f, 1.0f, 1.28f, aboveSeam, 1.5f, 2.5f, 4.0f, 6.0f}) {
+  const float aboveSeam = std::nextafter(1.28f, 2.0f);
+  for (float x : {-3.5f, -1.0f, 0.0f, 0.3f, 1.0f, 1.28f, aboveSeam, 1.5f, 2.5f, 4.0f, 6.0f}) {
     EXPECT_NEAR(normalTailArea(x, true), upperTail(x), 2e-7) << x;
     EXPECT_NEAR(normalTailArea(x, false), 1.0 - upperTail(x), 2e-7) << x;
   }
-  EXPECT_LE(normalTailArea(aboveSeam, true), normalTailArea(1.28f, true));
-  EXPECT_LT(normalTailArea(1.28f, true) - normalTailArea(aboveSeam, true), 4e-8f);  // true: 2e-8
-}
-
-TEST(NormalDistribution, QuantileAndFaults) {
+  struct Tail { float x; bool upper; double expected, tol = 0; };
+  for (const Tail& c : {Tail{8, true, 6.22e-16, 1e-18}, Tail{8, false, 1}, Tail{-8, true, 1},
+                        Tail{19, true, 0}, Tail{-19, false, 0}})
+    EXPECT_NEAR(normalTailArea(c.x, c.upper), c.expected, c.tol) << c.x;
   struct Case { float p; double z, tolerance = 0; int32_t fault = 0; };
   for (const Case& c : {Case{0.975f, 1.959964, 1e-6}, Case{0.025f, -1.959964, 1e-6}, Case{0.5f, 0},
                         Case{1e-19f, -9.0, 0.05}, Case{1e-21f, 0, 0, 1}, Case{0, 0, 0, 1},
@@ -52,36 +49,23 @@ TEST(NormalDistribution, QuantileAndFaults) {
   }
 }
 
-TEST(UseFunctions, ShapesAndHaybittleType) {
-  for (float f : {0.1f, 0.25f, 0.5f, 0.8f, 1.0f}) {  // all of alpha at the end
-    const double obrienFleming = 2.0 * upperTail(1.959963985 / std::sqrt(double(f)));
-    EXPECT_NEAR(spentError(input::OBrienFleming, 0.05f, f, 0, 0, 0), obrienFleming,
-                1e-7 + 1e-5 * obrienFleming) << f;
-    EXPECT_NEAR(spentError(input::Pocock, 0.05f, f, 0, 0, 0),
-                0.05 * std::log(1.0 + (M_E - 1.0) * f), 1e-7) << f;
-  }
-  // Haybittle type, b = 3, floor 20: log growth in I / floor, whatever the fraction or code.
+// The coded shapes give the published boundaries below. The Haybittle type (b 3, floor 20)
+// grows with log(I / floor) whatever the fraction or code; the families, at their edges too.
+TEST(UseFunctions, HaybittleTypeAndSpendingFamilies) {
   const double atFloor = 4.0 * phi(3.0) / 3.0;
   const double doubled = atFloor + (3.0 - 1.0 / 3.0) * phi(3.0) * std::log(2.0);
   EXPECT_NEAR(spentError(input::HaybittleType, 0.05f, 0.3f, 20, 20, 3), atFloor, 3e-7 * atFloor);
   EXPECT_NEAR(spentError(input::HaybittleType, 0.05f, 0.5f, 40, 20, 3), doubled, 3e-7 * doubled);
   EXPECT_NEAR(spentError(7, 0.05f, 0.9f, 40, 20, 3), doubled, 3e-7 * doubled);
-}
-
-TEST(UseFunctions, SpendingFamilies) {
-  using input::SpendingFamily;
-  struct Case { SpendingFamily family; float parameter, fraction; double expected; };
-  const double hsdMinus4 = 0.025 * (1 - std::exp(2.0)) / (1 - std::exp(4.0));
-  const double hsd1 = 0.025 * (1 - std::exp(-0.5)) / (1 - std::exp(-1.0));
-  for (const Case& c : {Case{SpendingFamily::HwangShihDeCani, -4, 0.5f, hsdMinus4},
-                        Case{SpendingFamily::HwangShihDeCani, 1, 0.5f, hsd1},
-                        Case{SpendingFamily::HwangShihDeCani, 0, 0.3f, 0.025 * 0.3},
-                        Case{SpendingFamily::HwangShihDeCani, 1e-7f, 0.3f, 0.025 * 0.3},
-                        Case{SpendingFamily::HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
-                        Case{SpendingFamily::HwangShihDeCani, -1000, 1, 0.025},
-                        Case{SpendingFamily::HwangShihDeCani, 1000, 0.1f, 0.025},
-                        Case{SpendingFamily::KimDeMets, 3, 0.5f, 0.025 / 8},
-                        Case{SpendingFamily::KimDeMets, 0.5f, 0.25f, 0.025 / 2}}) {
+  using enum input::SpendingFamily;
+  struct Case { input::SpendingFamily family; float parameter, fraction; double expected; };
+  const Case cases[] = {
+      {HwangShihDeCani, -4, 0.5f, 0.025 * std::expm1(2) / std::expm1(4)},
+      {HwangShihDeCani, 0, 0.3f, 0.0075}, {HwangShihDeCani, 1e-7f, 0.3f, 0.0075},
+      {HwangShihDeCani, -1000, 0.999f, 0.025 * std::exp(-1.0)},
+      {HwangShihDeCani, -1000, 1, 0.025}, {HwangShihDeCani, 1000, 0.1f, 0.025},
+      {KimDeMets, 3, 0.5f, 0.025 / 8}, {KimDeMets, 0.5f, 0.25f, 0.0125}};
+  for (const Case& c : cases) {
     input::DesignParameters d;
     d.typeIError = 0.025f;
     d.spendingFamily = c.family;
@@ -109,10 +93,8 @@ TEST(BoundaryComputation, ValuesFailuresAndEquivalentInformation) {
   struct Case { const char* what; Floats t, c; double expected, tol = 0;
                 int32_t failed = 0, sides = 2; float alpha = 0.05f; };
   for (const Case& c : {
-           Case{"interim values 3.0", equal, {3, 3, 3}, 1.983, 0.0015},
            Case{"interim values 1.5 spend too much", equal, {1.5f, 1.5f, 1.5f}, 5, 0, 1},
            Case{"first analysis", {10}, {}, 1.959964, 1e-6},
-           Case{"first analysis, one-sided", {10}, {}, 1.644854, 1e-6, 0, 1},
            Case{"nothing to spend: no quantile", {10}, {}, 5, 0, 0, 2, 0},
            Case{"no earlier information", {0, 0, 0, 1}, c3, 1.959964, 1e-6},
            Case{"infinite information: fractions not a number", {INFINITY, INFINITY, INFINITY},
@@ -144,207 +126,151 @@ TEST(BindingBoundary, NothingToSpendOrNoNewInformationIsTheCapAndAFailure) {
   }
 }
 
-// Independent reference in double precision: the probability of crossing c(1..k), from the
-// sub-densities of the score on a fine grid by Simpson's rule and the last step through erfc.
-double referenceCrossing(const Floats& t, const Floats& c, int sides) {
-  std::vector<double> x{0.0}, w{1.0};  // points; Simpson weight times density (at first: 0)
-  double previous = 0.0;
-  for (size_t i = 0; i + 1 < t.size(); ++i) {
-    const double f = double(t[i]) / t.back(), sigma = std::sqrt(f - previous);
-    const double E = std::sqrt(f) * c[i];
-    std::vector<double> y(401), g(401);  // 400 intervals over (-E, E)
-    for (int j = 0; j <= 400; ++j) {
-      y[j] = E * (j / 200.0 - 1.0);
-      for (size_t m = 0; m < x.size(); ++m) g[j] += w[m] * phi((y[j] - x[m]) / sigma) / sigma;
-      g[j] *= E / 600.0 * (j == 0 || j == 400 ? 1 : j % 2 ? 4 : 2);
-    }
-    x.swap(y);
-    w.swap(g);
-    previous = f;
-  }
-  double inside = 0.0, above = 0.0;
-  for (size_t m = 0; m < x.size(); ++m) {
-    inside += w[m];
-    above += w[m] * upperTail((c.back() - x[m]) / std::sqrt(1.0 - previous));
-  }
-  // Half the earlier crossings are upward; a path that crossed below has stopped. By symmetry
-  // the two-sided probability is twice the one-sided.
-  return sides * (0.5 * (1.0 - inside) + above);
-}
-
-// One trial's boundaries: planned information 100, floor 1 for statistic 1 and 10 for 2.
-class TrialBoundaries : public ::testing::Test {
- protected:
-  void use(int32_t method, int32_t K, float alpha, int32_t statistics = 1) {
-    d.boundaryMethod = method;
+// One trial's boundaries of a single statistic: planned information 100, floor 1.
+struct OneTrial {
+  OneTrial(int32_t K, float alpha, int32_t useFunction) {
+    d.boundaryMethod = input::LanDeMets;
     d.analysisCount = K;
     d.typeIError = alpha;
     d.sides = alpha < 0.03f ? 1 : 2;  // one-sided at 2.5 %
-    d.statisticCount = statistics;
-    d.informationFloor = {0, 1, 10};
-    d.informationCeiling = {0, 100, 100};
+    d.useFunction = useFunction;
+    d.statisticCount = 1;
+    d.informationFloor[1] = 1;
+    d.informationCeiling[1] = 100;
   }
-  void analyse(int32_t analysis, std::initializer_list<float> information) {
-    for (int32_t j = 1; float value : information) observed(j++, analysis) = value;
+  float analyse(int32_t analysis, float information) {  // c(analysis)
+    std::ostringstream console;
+    state.observedInformation(1, analysis) = information;
     updateTrialBoundaries(analysis, d, state, console);
+    return state.boundaries.criticalValue(1, analysis);
   }
-  float critical(int32_t i, int32_t j = 1) const { return state.boundaries.criticalValue(j, i); }
   input::DesignParameters d;
   TrialBoundaryState state;
-  StatisticAnalysisTable& observed = state.observedInformation;
-  std::ostringstream console;
 };
 
-TEST_F(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference) {
-  // One-sided, the first value is 4.3319: 1 - 7.4e-6 in single precision leaves ~1 % of the
-  // tail. The last design has all 15 looks, unevenly spaced.
+// The error spent by each look against the reference (one-sided tests also stop below
+// -c(k)). One-sided, c(1) is 4.3319: 1 - 7.4e-6 in single precision leaves ~1 % of the tail.
+TEST(TrialBoundaries, UseFunctionDesignsMatchThePublishedValuesAndTheReference) {
   struct Case { int32_t useFunction, K; float alpha; std::vector<double> published; };
   for (const Case& p : {Case{input::OBrienFleming, 4, 0.025f, {4.333, 2.963, 2.359, 2.014}},
                         Case{input::OBrienFleming, 4, 0.05f, {3.920, 2.774, 2.298, 2.043}},
                         Case{input::Pocock, 4, 0.05f, {2.368, 2.368, 2.358, 2.350}},
                         Case{input::Pocock, input::MaxAnalyses, 0.05f, {}}}) {
-    use(input::LanDeMets, p.K, p.alpha);
-    d.useFunction = p.useFunction;
-    Floats t, c;
+    OneTrial trial(p.K, p.alpha, p.useFunction);
+    std::vector<testing::ReferenceLook> looks;
     for (int32_t i = 1; i <= p.K; ++i) {
-      t.push_back(p.K == 4 ? 25.0f * i : 100.0f * i * (15 + i) / 450.0f);
-      analyse(i, {t.back()});
-      c.push_back(critical(i));
-      EXPECT_NEAR(referenceCrossing(t, c, d.sides), state.errorSplit[i], 5e-6) << p.useFunction << i;
+      const float t = p.K == 4 ? 25.0f * i : 100.0f * i * (15 + i) / 450.0f;
+      const float c = trial.analyse(i, t);
+      looks.push_back({0, t / 100.0, std::sqrt(t / 100.0) * c, -std::sqrt(t / 100.0) * c});
+      EXPECT_NEAR(c, size_t(i) <= p.published.size() ? p.published[i - 1] : c, 0.0015) << i;
     }
-    for (size_t i = 0; i < p.published.size(); ++i) EXPECT_NEAR(c[i], p.published[i], 0.0015) << i;
+    double spent = 0.0;
+    const std::vector<double> up = testing::referenceCrossings(looks);
+    for (int32_t i = 1; i <= p.K; ++i) {
+      EXPECT_NEAR(trial.d.sides * (spent += up[i - 1]), trial.state.errorSplit[i], 5e-6) << i;
+    }
   }
 }
 
-TEST_F(TrialBoundaries, FallingAndNearlyCompleteInformation) {
-  use(input::LanDeMets, 2, 0.05f);
-  analyse(1, {99.5f});  // a first analysis with 99 % keeps its information and spends nothing
-  EXPECT_EQ(critical(1), kBoundaryCap);
-  EXPECT_EQ(observed(1, 1), 99.5f);
-  use(input::LanDeMets, 3, 0.05f);
-  d.useFunction = input::Linear;
-  analyse(1, {40.0f});
+TEST(TrialBoundaries, FallingAndNearlyCompleteInformation) {
+  OneTrial nearlyComplete(2, 0.05f, input::OBrienFleming);
+  // A first analysis with 99 % keeps its information and spends nothing.
+  EXPECT_EQ(nearlyComplete.analyse(1, 99.5f), kBoundaryCap);
+  EXPECT_EQ(nearlyComplete.state.observedInformation(1, 1), 99.5f);
+  OneTrial trial(3, 0.05f, input::Linear);
+  const float first = trial.analyse(1, 40.0f);
   // Falling: raised in the working copy only. Capped: drawn back to the midpoint with 40.
   struct Case { float information, kept, split; };  // split 0.123: untouched, capped
   for (const Case& c : {Case{30, 30, 0.05f * 0.400001f}, Case{98.9f, 98.9f, 0.05f * 0.989f},
                         Case{120, 80, 0.123f}, Case{99, 69.5f, 0.123f}}) {
-    state.errorSplit[2] = 0.123f;
-    analyse(2, {c.information});
-    EXPECT_EQ(critical(2) == kBoundaryCap, c.split == 0.123f) << c.information;
-    EXPECT_EQ(observed(1, 2), c.kept) << c.information;
-    EXPECT_FLOAT_EQ(state.errorSplit[2], c.split) << c.information;
+    trial.state.errorSplit[2] = 0.123f;
+    EXPECT_EQ(trial.analyse(2, c.information) == kBoundaryCap, c.split == 0.123f) << c.information;
+    EXPECT_EQ(trial.state.observedInformation(1, 2), c.kept) << c.information;
+    EXPECT_FLOAT_EQ(trial.state.errorSplit[2], c.split) << c.information;
   }
-  analyse(3, {100.0f});
-  EXPECT_EQ(critical(3), boundaryAt({40, 69.5f, 100}, {critical(1), 5}));
+  EXPECT_EQ(trial.analyse(3, 100.0f), boundaryAt({40, 69.5f, 100}, {first, 5}));
 }
 
-TEST_F(TrialBoundaries, BelowTheFloorAndFailuresPerStatistic) {
-  use(input::ErrorSplit, 1, 0.05f, 2);
-  analyse(1, {50.0f, 5.0f});  // a single analysis: not tested, and nothing said
-  EXPECT_EQ(critical(1, 2), kBoundaryCap);
-  // Statistic 2: untested at the interim analysis; fixed-sample value and message at the last.
-  use(input::ErrorSplit, 3, 0.05f, 2);
-  d.errorSplit = {0, 0.01f, 0.02f, 0.015f};
-  analyse(1, {50.0f, 50.0f});
-  EXPECT_NEAR(critical(1, 2), 2.575829, 2e-6);  // the given split: two-sided 1 %
-  analyse(2, {60.0f, 5.0f});
-  EXPECT_EQ(critical(2, 2), kBoundaryCap);
-  EXPECT_TRUE(console.str().empty());
-  analyse(3, {100.0f, 5.0f});
-  EXPECT_EQ(critical(3, 1), kBoundaryCap);  // less than already spent: fails, for itself only
-  EXPECT_NEAR(critical(3, 2), 1.959964, 1e-6);
-  EXPECT_EQ(console.str(), " The           2   th v0 is too large.\n");
-}
-
-TEST_F(TrialBoundaries, HaybittleFixesTheInterimValues) {
-  use(input::Haybittle, 3, 0.05f);
-  d.haybittleB = 3.0f;
-  state.boundaryFailed = 1;  // left over from earlier: never caps a fixed value
-  for (int32_t i = 1; i <= 3; ++i) analyse(i, {30.0f * static_cast<float>(i)});
-  for (int32_t i = 1; i <= 2; ++i) EXPECT_EQ(critical(i), 3.0f) << i;
-  EXPECT_EQ(critical(3), boundaryAt({30, 60, 90}, {3, 3}));  // all of alpha at the last
-}
-
-TEST_F(TrialBoundaries, ASkippedAnalysisReadsNothingFromAnEarlierTrial) {
-  state.boundaries.criticalValue(1, 1) = 1.2f;  // left by an earlier trial
-  observed(1, 1) = 70.0f;
-  recordSkippedAnalysis(1, 1, state);
-  EXPECT_EQ(critical(1), kBoundaryCap);
-  EXPECT_EQ(observed(1, 1), 0.0f);
-  use(input::LanDeMets, 2, 0.05f);
-  analyse(2, {100.0f});
-  EXPECT_NEAR(critical(2), 1.959964, 1e-6);  // an analysis without information spends nothing
-}
-
-TEST(NullVariance, EntryWindowRateAndPieces) {
-  // No loss to follow-up and rho = tau = 0: integrand 1/2. Event density 0.05 on two pieces, so
-  // V = rate/2 * 0.05 * 1/2 * integral of min(D, T - u) over [0, T] for T up to the last cut.
-  input::DesignParameters d;
-  d.baselineCurve = {2, {0, 5, 10}, {1, 0.75f, 0.5f}};
-  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
-  d.analysisCount = 3;
-  d.analysisTimes = {0, 10, 5, 7.5f};
-  struct Case { float accrual; double integral[3]; };
-  for (const Case& c : {Case{10, {50, 12.5, 28.125}}, Case{1, {9.5, 4.5, 7}}}) {
-    d.accrualPeriod = c.accrual;
-    input::AnalysisValues v{}, doubled{};
-    nullVariances(d, 8.0f, 0, 0, v);
-    nullVariances(d, 16.0f, 0, 0, doubled);
-    for (int32_t i = 1; i <= 3; ++i) {
-      EXPECT_NEAR(v[i], 8.0 * 0.0125 * c.integral[i - 1], 1e-3 * v[i]) << c.accrual << " " << i;
-      EXPECT_EQ(doubled[i], 2.0f * v[i]) << c.accrual << " " << i;
-    }
-  }
-  // T = 0.025, D = 0.013 (window 0.013 up to u = 0.012, then T - u): from 0 the midpoints are
-  // 0.005, 0.015 and the remainder's 0.0225; from 0.003 they are 0.008, 0.018 and 0.024.
-  struct Piece { float a, b; double expected; };
-  for (const Piece& p : {Piece{0, 0.025f, 0.5 * (0.01 * 0.013 + 0.01 * 0.01 + 0.005 * 0.0025)},
-                         Piece{0.003f, 0.025f, 0.5 * (0.01 * 0.013 + 0.01 * 0.007 + 0.002 * 0.001)},
-                         Piece{0.02f, 0.02f, 0}})
-    EXPECT_NEAR(integrateNullVariancePiece(d, p.a, p.b, 0.025f, 0.013f, 0, 0), p.expected, 2e-10);
-}
-
+// Under the null, without loss to follow-up, each event adds 1/4 to the variance of the
+// score: V(T) = E(T) / 4 = r (D - integral of S over [T - D, T]) / 4. Beyond its last cut
+// x(n) a curve keeps the hazard h of its last interval; every T here has T - D >= x(n).
 TEST(NullVariance, IsAQuarterOfTheExpectedEventsAlsoAfterTheLastCutPoint) {
-  // Under the null, without loss to follow-up, each event adds 1/4 to the variance of the
-  // log-rank score: V(T) = E(T) / 4, where the patients entered at rate r over [0, D] have
-  // E(T) = r (D - integral of S over [T - D, T]) events by T. Beyond its last cut point
-  // x(n) the curve keeps the hazard h of its last interval, S(u) = S(x(n)) e^(-h (u - x(n))).
-  // Every T here has T - D >= x(n), where the truth is exactly that integral; the old rule,
-  // which stopped at x(n), gave r D (1 - S(x(n))) / 4: a quarter to a half too little.
-  struct Case { input::SurvivalCurve curve; float accrualPeriod; float times[3]; };
-  const Case cases[] = {
-      {{1, {0, 12}, {1, 0.5f}}, 24, {36, 48, 60}},        // exponential, median 12
-      {{2, {0, 4, 10}, {1, 0.8f, 0.6f}}, 12, {22, 30, 50}}};  // piecewise, 0.6 at 10
-  constexpr double kRate = 19.0;
-  for (const Case& c : cases) {
-    input::DesignParameters d;
-    d.baselineCurve = c.curve;
-    d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
-    d.accrualPeriod = c.accrualPeriod;
-    d.analysisCount = 3;
-    d.analysisTimes = {0, c.times[0], c.times[1], c.times[2]};
-    input::AnalysisValues v{};
-    nullVariances(d, static_cast<float>(kRate), 0, 0, v);
+  input::DesignParameters d;
+  d.baselineCurve = {2, {0, 4, 10}, {1, 0.8f, 0.6f}};
+  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
+  d.accrualPeriod = 12;
+  d.analysisCount = 3;
+  d.analysisTimes = {0, 22, 30, 50};
+  input::AnalysisValues v{};
+  nullVariances(d, 19.0f, 0, 0, v);
+  const double h = std::log(double(0.8f) / double(0.6f)) / 6.0;
+  const auto survival = [&](double u) { return double(0.6f) * std::exp(-h * (u - 10)); };
+  for (int32_t i = 1; i <= 3; ++i) {
+    const double T = d.analysisTimes[i];
+    const double quarter = 19.0 * (12 - (survival(T - 12) - survival(T)) / h) / 4.0;
+    EXPECT_NEAR(v[i], quarter, 1e-4 * quarter) << "T = " << T;
+  }
+  EXPECT_EQ(integrateNullVarianceTail(d, 10.0f, 12.0f, 0, 0), 0.0f);  // up to x(n): nothing
+  EXPECT_GT(integrateNullVarianceTail(d, 10.5f, 12.0f, 0, 0), 0.0f);
+}
 
-    const int32_t n = c.curve.count;
-    const double lastCut = c.curve.x[n], lastSurvival = c.curve.s[n];
-    const double hazard = std::log(double(c.curve.s[n - 1]) / lastSurvival) /
-                          (lastCut - double(c.curve.x[n - 1]));
-    const auto survival = [&](double u) {
-      return lastSurvival * std::exp(-hazard * (u - lastCut));
-    };
-    for (int32_t i = 1; i <= 3; ++i) {
-      const double T = c.times[i - 1], D = c.accrualPeriod;
-      const double events = kRate * (D - (survival(T - D) - survival(T)) / hazard);
-      EXPECT_NEAR(v[i], events / 4.0, 1e-4 * events / 4.0) << "T = " << T;
+// One-sided; the other boundary methods are covered by the golden runs.
+TEST(PlannedBoundaries, MatchTheReferenceRecursion) {
+  const double alpha = 0.025, zHalfAlpha = 2.241402727604947;  // Phi^-1(1 - alpha/2)
+  using Spending = std::function<double(double)>;
+  const Spending obrienFleming = [&](double f) { return 2 * upperTail(zHalfAlpha / sqrt(f)); };
+  const Spending hsd1 = [&](double f) { return alpha * std::expm1(-f) / std::expm1(-1.0); };
+  using enum input::SpendingFamily;
+  struct Case { const char* what; input::SpendingFamily family; Spending spent;
+                bool futility, binding; };
+  for (const Case& c : {Case{"O'Brien-Fleming", Coded, obrienFleming, false, false},
+                        Case{"non-binding futility", Coded, obrienFleming, true, false},
+                        Case{"binding futility", Coded, obrienFleming, true, true},
+                        Case{"binding, Hwang-Shih-DeCani 1", HwangShihDeCani, hsd1, true, true}}) {
+    SCOPED_TRACE(c.what);
+    input::DesignParameters d;
+    d.boundaryMethod = input::LanDeMets;
+    d.analysisCount = 3;
+    d.typeIError = static_cast<float>(alpha);
+    d.sides = 1;
+    d.useFunction = input::OBrienFleming;
+    d.spendingFamily = c.family;
+    d.spendingGamma = 1;
+    d.futility = c.futility;
+    d.futilityBinding = c.binding;
+    d.futilityZ = {0, 0.0f, 0.5f};
+    const PlannedLooks looks = plannedBoundaries(d, {0, 40, 60, 80}, 0.0f);
+    // The reference's bounds at the fractions 0.5, 0.75 and 1, the paths below the binding
+    // futility bounds stopping.
+    std::vector<testing::ReferenceLook> reference;
+    for (int32_t k = 1; k <= 3; ++k) {
+      const double t = 0.25 + 0.25 * k, lower = c.binding && k < 3 ? d.futilityZ[k] : -INFINITY;
+      reference.push_back({0, t, NAN, std::sqrt(t) * lower, k < 3 ? c.spent(t) : alpha});
+    }
+    testing::referenceCrossings(reference);
+    for (int32_t k = 1; k <= 3; ++k) {
+      const PlannedLook& look = looks[static_cast<size_t>(k)];
+      const double t = 0.25 + 0.25 * k;
+      EXPECT_NEAR(look.informationFraction, t, 1e-7) << k;
+      EXPECT_NEAR(look.efficacyZ, reference[k - 1].upper / std::sqrt(t), 1e-3) << k;
+      EXPECT_NEAR(look.nominalP, upperTail(look.efficacyZ), 1e-7) << k;
+      EXPECT_EQ(look.hasFutilityBound ? look.futilityZ : -1,
+                c.futility && k < 3 ? d.futilityZ[k] : -1) << k;
     }
   }
-  // Up to the last cut point nothing comes from beyond it.
-  input::DesignParameters d;
-  d.baselineCurve = cases[0].curve;
-  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
-  EXPECT_EQ(integrateNullVarianceTail(d, 12.0f, 24.0f, 0, 0), 0.0f);
-  EXPECT_GT(integrateNullVarianceTail(d, 12.5f, 24.0f, 0, 0), 0.0f);
+}
+
+// Event targets that round to 0 or to the same count, or out of reach (targets that do not
+// increase as given are refused by the readers already).
+TEST(LookSchedule, TargetsThatCannotBePlannedAreRefused) {
+  auto d = plan::testing::exponentialDesign(0.7f, 0.0f, 40.0f, {0.01f, 20});
+  d.analysisTiming = input::AnalysisTiming::PlannedEvents;
+  EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
+  d.analysisTimes = {0, 20, 20.001f};
+  EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
+  d.analysisTiming = input::AnalysisTiming::FixedEvents;
+  d.analysisEvents = {0, 100, 400};  // 420 patients: 310 events at most
+  EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
 }
 
 }  // namespace

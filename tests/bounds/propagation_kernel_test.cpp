@@ -7,7 +7,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -22,82 +21,56 @@ namespace {
 
 using survseq::testing::kSanitizedBuild;
 
-// The instruction sets to check, each forced in turn; the processor's own choice is
-// restored on leaving.
-class EveryTarget {
- public:
-  EveryTarget() : targets_(hwy::SupportedAndGeneratedTargets()) {}
-  ~EveryTarget() { hwy::SetSupportedTargetsForTest(0); }
-  const std::vector<int64_t>& targets() const { return targets_; }
-  static void force(int64_t target) { hwy::SetSupportedTargetsForTest(target); }
-
- private:
-  std::vector<int64_t> targets_;
-};
+// check(target name) under each instruction set in turn; then the processor's own again.
+template <typename Check>
+void onEveryTarget(const Check& check) {
+  const std::vector<int64_t> targets = hwy::SupportedAndGeneratedTargets();
+  ASSERT_FALSE(targets.empty());
+  for (int64_t target : targets) {
+    hwy::SetSupportedTargetsForTest(target);
+    EXPECT_STREQ(propagationKernelTarget(), hwy::TargetName(target));
+    check(hwy::TargetName(target));
+  }
+  hwy::SetSupportedTargetsForTest(0);
+}
 
 bool sameBits(float a, float b) {
   return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b) || (a != a && b != b);
 }
 
-TEST(PropagationKernel, EachInstructionSetCanBeForced) {
-  EveryTarget every;
-  ASSERT_FALSE(every.targets().empty());
-  for (int64_t target : every.targets()) {
-    EveryTarget::force(target);
-    EXPECT_STREQ(propagationKernelTarget(), hwy::TargetName(target));
-  }
-}
-
 // Every single-precision exponent the density can meet, from just above the cut-off -87
-// to -ln sqrt(2 pi) (x = 0), and the 2^17 values from -87 down to -88 that are cut off.
-// The sanitised build checks every 4099th.
+// to -ln sqrt(2 pi) (x = 0), and the 2^17 values from -87 down to -88 that are cut off
+// (the sanitised build checks every 4099th); then exponents without a density.
 TEST(PropagationKernel, DensityOfEveryExponentEqualsTheScalarOne) {
   const uint32_t first = std::bit_cast<uint32_t>(-kLogRootTwoPi);
   const uint32_t last = std::bit_cast<uint32_t>(-88.0f);  // negative floats: bits grow with |e|
-  const uint32_t stride = kSanitizedBuild ? 4099 : 1;
-  constexpr size_t kChunk = 1 << 16;
-  std::vector<float> exponent, expected(kChunk), density(kChunk);
-  EveryTarget every;
-  std::vector<uint64_t> checked(every.targets().size()), differ(checked), fallbacks(checked);
-
+  std::vector<float> exponent, expected, density;
+  int differ = 0;
   for (uint64_t bits = first; bits <= last;) {
     exponent.clear();
-    for (; bits <= last && exponent.size() < kChunk; bits += stride) {
+    for (; bits <= last && exponent.size() < 65536; bits += kSanitizedBuild ? 4099 : 1) {
       exponent.push_back(std::bit_cast<float>(static_cast<uint32_t>(bits)));
     }
+    expected.resize(exponent.size());
+    density.resize(exponent.size());
     for (size_t i = 0; i < exponent.size(); ++i) expected[i] = densityOfExponent(exponent[i]);
-    for (size_t t = 0; t < every.targets().size(); ++t) {
-      EveryTarget::force(every.targets()[t]);
-      fallbacks[t] += densitiesOfExponents(exponent.data(), density.data(), exponent.size());
-      checked[t] += exponent.size();
+    onEveryTarget([&](const char* target) {
+      densitiesOfExponents(exponent.data(), density.data(), exponent.size());
       for (size_t i = 0; i < exponent.size(); ++i) {
-        if (sameBits(density[i], expected[i])) continue;
-        if (++differ[t] <= 5) {
-          ADD_FAILURE() << hwy::TargetName(every.targets()[t]) << ": exp(" << exponent[i]
-                        << ") gives " << density[i] << ", the scalar path " << expected[i];
+        if (!sameBits(density[i], expected[i]) && ++differ <= 5) {
+          ADD_FAILURE() << target << ": exp(" << exponent[i] << ") gives " << density[i]
+                        << ", the scalar path " << expected[i];
         }
       }
-    }
+    });
   }
-  for (size_t t = 0; t < every.targets().size(); ++t) {
-    std::printf("%-8s %llu exponents, %llu differ, %llu lanes took the exact exponential\n",
-                hwy::TargetName(every.targets()[t]), (unsigned long long)checked[t],
-                (unsigned long long)differ[t], (unsigned long long)fallbacks[t]);
-    EXPECT_EQ(differ[t], 0u) << hwy::TargetName(every.targets()[t]);
-  }
-}
-
-TEST(PropagationKernel, ExponentsWithoutADensity) {
-  const std::vector<float> exponent = {-87.0f, -INFINITY, NAN, -NAN, -1e30f, -87.00001f};
-  std::vector<float> density(exponent.size(), 1.0f);
-  EveryTarget every;
-  for (int64_t target : every.targets()) {
-    EveryTarget::force(target);
-    densitiesOfExponents(exponent.data(), density.data(), exponent.size());
-    for (size_t i = 0; i < exponent.size(); ++i) {
-      EXPECT_EQ(std::bit_cast<uint32_t>(density[i]), 0u) << hwy::TargetName(target) << " " << i;
-    }
-  }
+  EXPECT_EQ(differ, 0);
+  const std::vector<float> cut = {-87.0f, -INFINITY, NAN, -NAN, -1e30f, -87.00001f};
+  onEveryTarget([&](const char* target) {
+    density.assign(cut.size(), 1.0f);
+    densitiesOfExponents(cut.data(), density.data(), cut.size());
+    for (float d : density) EXPECT_EQ(std::bit_cast<uint32_t>(d), 0u) << target;
+  });
 }
 
 // A previous sub-density with random values and boundary, as the recursion may leave it.
@@ -109,11 +82,7 @@ ScoreSubDensity randomSubDensity(std::mt19937& random, float boundary) {
   return g;
 }
 
-struct SumsCase {
-  ScoreSubDensity g;
-  float sigma;
-  std::vector<double> y;
-};
+struct SumsCase { ScoreSubDensity g; float sigma; std::vector<double> y; };
 
 // Points y at which the quotient (node - y) / sigma, if it were taken as the product
 // with 1 / sigma, would round to another float: the sums must notice and divide. They
@@ -143,9 +112,8 @@ SumsCase awkwardPoints(const ScoreSubDensity& g, int m, std::mt19937& random) {
   return found;
 }
 
-// Random sub-densities, increments and points, in numbers that fill vectors in part,
-// and the degenerate cases: no boundary, a point at a node, quotients that round
-// awkwardly, huge and non-finite values.
+// Random sub-densities, increments and points, in numbers that fill vectors in part; no
+// boundary, a point at a node, awkward quotients, huge and non-finite values.
 TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   std::mt19937 random(20240611);
   std::uniform_real_distribution<float> boundary(0.0f, 6.0f), sigma(0.003f, 1.0f), y(-8.0f, 8.0f);
@@ -167,21 +135,18 @@ TEST(PropagationKernel, SumsEqualTheScalarOnes) {
   g.atNode[5] = INFINITY;
   cases.push_back({g, 0.3f, {0.0, 1.0, 2.0, 25.0}});
 
-  EveryTarget every;
-  for (int64_t target : every.targets()) {
-    EveryTarget::force(target);
+  onEveryTarget([&](const char* target) {
     for (size_t c = 0; c < cases.size(); ++c) {
       const SumsCase& one = cases[c];
       std::vector<float> density(one.y.size());
       propagatedDensities(propagationTerms(one.g, one.sigma), one.y.data(), density.data(),
                           one.y.size());
       for (size_t i = 0; i < one.y.size(); ++i) {
-        const float expected = propagatedDensity(one.g, one.sigma, one.y[i]);
-        EXPECT_PRED2(sameBits, density[i], expected)
-            << hwy::TargetName(target) << " case " << c << " point " << i;
+        EXPECT_PRED2(sameBits, density[i], propagatedDensity(one.g, one.sigma, one.y[i]))
+            << target << " case " << c << " point " << i;
       }
     }
-  }
+  });
 }
 
 // The search as it stepped before its densities were batched: one scalar sum per point.
@@ -204,7 +169,7 @@ BoundarySearchResult scalarSearch(const ScoreSubDensity& previous, float sigma, 
   return {static_cast<float>(lower + 2.0 * missing / (f(guess) + below)), true};
 }
 
-// Targets that are met early, late (after many batches) and never.
+// Targets that are met early, late (after many batches) and never (0.6: beyond the cap).
 TEST(PropagationKernel, SearchFindsTheScalarCriticalValue) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> target(0.0f, 0.5f);
@@ -216,20 +181,15 @@ TEST(PropagationKernel, SearchFindsTheScalarCriticalValue) {
     cases.push_back({g, 0.1f + 0.015f * float(c), target(random)});
   }
   cases.push_back({cases[0].g, 0.3f, 0.0f});
-  cases.push_back({cases[0].g, 0.3f, 0.6f});  // beyond the cap
-
-  EveryTarget every;
-  for (int64_t target : every.targets()) {
-    EveryTarget::force(target);
-    for (size_t c = 0; c < cases.size(); ++c) {
-      const Case& one = cases[c];
-      const BoundarySearchResult found = searchCriticalValue(one.g, one.sigma, one.target);
-      const BoundarySearchResult expected = scalarSearch(one.g, one.sigma, one.target);
-      EXPECT_PRED2(sameBits, found.criticalValue, expected.criticalValue)
-          << hwy::TargetName(target) << " case " << c;
-      EXPECT_EQ(found.reached, expected.reached) << hwy::TargetName(target) << " case " << c;
+  cases.push_back({cases[0].g, 0.3f, 0.6f});
+  onEveryTarget([&](const char* target) {
+    for (const Case& c : cases) {
+      const BoundarySearchResult found = searchCriticalValue(c.g, c.sigma, c.target);
+      const BoundarySearchResult expected = scalarSearch(c.g, c.sigma, c.target);
+      EXPECT_PRED2(sameBits, found.criticalValue, expected.criticalValue) << target << c.sigma;
+      EXPECT_EQ(found.reached, expected.reached) << target << " " << c.sigma;
     }
-  }
+  });
 }
 
 }  // namespace
