@@ -80,6 +80,12 @@ TEST(KeyedDesignFile, EveryFaultIsAnErrorNamingFileLineColumnAndKey) {
       {13, "[futility]\nz = [0.0]", "14:5: futility.z: has 1 value; 2 are needed"},
       // The positional reader's limits, as errors (those of shared checks in positional files).
       {2, "analysis_times = [12.0, 0.0]", "2:18: analysis_times: the last analysis time must be"},
+      {2, "analysis_times = [12.0, 36.0, 24.0]", "2:18: analysis_times: the analysis times must"},
+      {3, "sides = 3", "3:9: sides: the number of sides is 3; it must be 1 or 2"},
+      {0, "desired_power = 1.0", "1:17: desired_power: the desired power is 1; it must lie st"},
+      {0, "seed = 2147483647", "1:8: seed: the seed 2147483647 gives random numbers outside"},
+      {8, "rate_upper = 5e5", "8:14: accrual.rate_upper: the upper bound of the accrual rate (5e"},
+      {12, "times = [6.0]\nsurvival = [1.1]", "13:12: alternative.survival: the survival values"},
       {8, "rate_upper = 3", "8:14: accrual.rate_upper: must not be below accrual.rate_lower (got"},
       {8, "rate_upper = -1", "8:14: accrual.rate_upper: must be above 0 (got -1)"},
       {6, "period = 0", "6:10: accrual.period: must be above 0 (got 0)"},
