@@ -59,4 +59,13 @@ std::vector<GoldenCase> purposeBuiltGoldenCases() {
                  "given_boundaries.out"}};
 }
 
+std::vector<GoldenCase> keyedGoldenCases() {
+  std::vector<GoldenCase> cases;
+  for (const std::string name : {"power_at_given_size", "event_driven_looks",
+                                 "planned_event_looks", "unequal_allocation", "ramp_up_accrual"}) {
+    cases.push_back({name, exampleFile(name + ".toml"), name + ".out", {}, true});
+  }
+  return cases;
+}
+
 }  // namespace survseq::testing
