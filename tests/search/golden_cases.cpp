@@ -68,4 +68,12 @@ std::vector<GoldenCase> keyedGoldenCases() {
   return cases;
 }
 
+std::vector<GoldenCase> allGoldenCases() {
+  std::vector<GoldenCase> cases = exampleGoldenCases();
+  for (const auto& more : {purposeBuiltGoldenCases(), keyedGoldenCases()}) {
+    cases.insert(cases.end(), more.begin(), more.end());
+  }
+  return cases;
+}
+
 }  // namespace survseq::testing

@@ -30,5 +30,6 @@ std::vector<GoldenCase> exampleGoldenCases();
 std::vector<GoldenCase> purposeBuiltGoldenCases();
 // The keyed examples of the features only the keyed file has.
 std::vector<GoldenCase> keyedGoldenCases();
+std::vector<GoldenCase> allGoldenCases();  // the three above
 
 }  // namespace survseq::testing
