@@ -185,16 +185,5 @@ TEST(EndToEnd, EveryMixOfOptionsLeavesConsoleAndReportAlone) {
   }
 }
 
-TEST(EndToEnd, OneSidedTestIgnoresTheNegativeSide) {
-  // The design of the negative_side case, tested one-sided: the harmful effect no
-  // longer counts, the power at the upper bound is 0 and the search ends at once.
-  const ProgramRun run = runProgram(
-      replaceLines(exampleFile("given_boundaries.par"), {{37, "200"}, {43, "1"}, {113, "1.6"}}),
-      "given_boundaries.out");
-  ASSERT_EQ(run.exitStatus, 0) << run.errors;
-  EXPECT_NE(run.report.find("power =0.0000"), std::string::npos);
-  EXPECT_NE(run.report.find(" The upper bound on the accrual rate is too small for"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace survseq::testing

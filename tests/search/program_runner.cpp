@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 namespace survseq::testing {
 
@@ -21,17 +20,17 @@ std::string readFile(const fs::path& path) {
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 std::string replaceLines(const std::string& parameterFile, const std::map<int, std::string>& lines) {
-  std::vector<std::string> all;
   std::istringstream in(parameterFile);
-  for (std::string line; std::getline(in, line);) all.push_back(line);
-  for (const auto& [number, text] : lines) all.at(static_cast<size_t>(number - 1)) = text;
   std::string joined;
-  for (const std::string& line : all) joined += line + '\n';
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    const auto replaced = lines.find(++number);
+    joined += (replaced == lines.end() ? line : replaced->second) + '\n';
+  }
   return joined;
 }
 
@@ -53,14 +52,10 @@ std::string commandLine(const Invocation& invocation, const fs::path& design) {
   std::string command = quoted(SURVSEQ_BINARY);
   for (const std::string& option : invocation.options) command += " " + quoted(option);
   switch (invocation.input) {
-    case ParameterInput::StandardInput:
-      return command + " < " + quoted(design.string());
-    case ParameterInput::FileArgument:
-      return command + " " + quoted(design.string());
-    case ParameterInput::DashArgument:
-      return command + " - < " + quoted(design.string());
-    case ParameterInput::None:
-      break;
+    case ParameterInput::StandardInput: return command + " < " + quoted(design.string());
+    case ParameterInput::FileArgument: return command + " " + quoted(design.string());
+    case ParameterInput::DashArgument: return command + " - < " + quoted(design.string());
+    case ParameterInput::None: return command;
   }
   return command;
 }
@@ -69,12 +64,11 @@ std::string commandLine(const Invocation& invocation, const fs::path& design) {
 
 ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterFile,
                         const std::string& reportName, const Invocation& invocation) {
-  const fs::path io = freshDirectory("io");
+  const fs::path io = freshDirectory("io");  // the design, console and errors, kept apart
   writeFile(io / "design.par", parameterFile);
   const std::string program = commandLine(invocation, io / "design.par");
   const std::string console = quoted((io / "console.txt").string());
   const std::string errors = quoted((io / "errors.txt").string());
-
   std::string command = "cd " + quoted(directory.string()) + " && ";
   if (invocation.terminal) {
     // script gives the program a terminal of its own and copies what it shows.
@@ -86,16 +80,12 @@ ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterF
   }
   const int status = std::system(command.c_str());
 
-  ProgramRun run;
-  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.console = readFile(io / "console.txt");
-  run.errors = readFile(io / "errors.txt");
-  if (!reportName.empty() && fs::exists(directory / reportName)) {
-    run.report = readFile(directory / reportName);
-  }
+  ProgramRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(io / "console.txt"),
+                 readFile(io / "errors.txt"), "", {}};
   for (const auto& entry : fs::directory_iterator(directory)) {
     run.files[entry.path().filename().string()] = readFile(entry.path());
   }
+  if (run.files.count(reportName) != 0) run.report = run.files[reportName];
   fs::remove_all(io);
   return run;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Runs the survseq program on a parameter file in a fresh directory and collects
-// everything it produced.
+// Runs the survseq program on a design file in a fresh directory and collects everything
+// it produced.
 
 #include <filesystem>
 #include <map>
@@ -18,16 +18,12 @@ struct ProgramRun {
   std::map<std::string, std::string> files;  // every file the run left, by name
 };
 
-// How the parameter file reaches the program.
-enum class ParameterInput {
-  StandardInput,  // survseq [OPTIONS] < design.par
-  FileArgument,   // survseq [OPTIONS] design.par
-  DashArgument,   // survseq [OPTIONS] - < design.par
-  None,           // survseq [OPTIONS], standard input left as it is
-};
+// How the design file reaches the program: survseq [OPTIONS] < design, survseq [OPTIONS]
+// design, survseq [OPTIONS] - < design, or not at all (standard input left as it is).
+enum class ParameterInput { StandardInput, FileArgument, DashArgument, None };
 
 struct Invocation {
-  std::vector<std::string> options;  // before the parameter file; paths are relative to the run
+  std::vector<std::string> options;  // before the design file; paths are relative to the run
   ParameterInput input = ParameterInput::StandardInput;
   // Standard error (and standard input, with ParameterInput::None) on a pseudo-terminal,
   // by script(1); standard output still goes to a file.
@@ -40,22 +36,18 @@ void writeFile(const std::filesystem::path& path, const std::string& text);
 // The parameter file text with the given lines (numbered from 1) replaced.
 std::string replaceLines(const std::string& parameterFile, const std::map<int, std::string>& lines);
 
-// Runs the program on `parameterFile` (on standard input unless `invocation` says
-// otherwise), in a new directory, and reads back the report file `reportName` and every
-// other file written there.
-ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
-                      const Invocation& invocation = {});
-
-// The same in `directory`, which must exist; the parameter file, console and errors are
-// kept elsewhere, so that the directory holds only what the program left there.
+// Runs the program on `parameterFile` as `invocation` says, in `directory` (which must
+// exist and holds only what the program leaves there), and reads back the report file
+// `reportName` and every other file written there.
 ProgramRun runProgramIn(const std::filesystem::path& directory, const std::string& parameterFile,
                         const std::string& reportName, const Invocation& invocation = {});
-
-// A new empty directory for one run.
-std::filesystem::path freshDirectory(const std::string& purpose);
-
-// Runs the program with `arguments` alone, no parameter file, standard input empty.
+// The same in a new directory, removed afterwards.
+ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
+                      const Invocation& invocation = {});
+// The program with `arguments` alone, no design file, standard input empty.
 ProgramRun runWithArguments(const std::vector<std::string>& arguments);
+
+std::filesystem::path freshDirectory(const std::string& purpose);  // new and empty
 
 // examples/<name> and tests/search/cases/<name>.
 std::string exampleFile(const std::string& name);
