@@ -7,10 +7,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,50 +18,10 @@
 namespace survseq::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
 size_t countOf(const std::string& text, const std::string& part) {
   size_t count = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
-}
-
-bool has(const Invocation& invocation, const std::string& option) {
-  return std::find(invocation.options.begin(), invocation.options.end(), option) !=
-         invocation.options.end();
-}
-
-// Standard error: nothing, or with --progress (not a terminal) one line per iteration and
-// the closing line. The other files: the ones asked for, and nothing else.
-void expectOnlyWhatWasAskedFor(const Invocation& invocation, const ProgramRun& run,
-                               const std::string& reportName) {
-  if (has(invocation, "--progress") && !has(invocation, "--quiet")) {
-    const size_t iterations = countOf(run.report, "This is the result of iteration:");
-    EXPECT_EQ(countOf(run.errors, "\n"), iterations + 1) << run.errors;
-    EXPECT_EQ(countOf(run.errors, "\niteration "), iterations - 1) << run.errors;
-    EXPECT_EQ(run.errors.rfind("iteration  1  rate ", 0), 0u) << run.errors;
-    EXPECT_NE(run.errors.find(", report " + reportName + ", "), std::string::npos) << run.errors;
-    EXPECT_EQ(run.errors.find('\r'), std::string::npos);
-  } else {
-    EXPECT_EQ(run.errors, "");
-  }
-  std::set<std::string> expected{reportName};
-  if (has(invocation, "--json")) expected.insert("results.json");
-  if (has(invocation, "--plot")) expected.insert("search.svg");
-  std::set<std::string> written;
-  for (const auto& [name, text] : run.files) written.insert(name);
-  EXPECT_EQ(written, expected);
-}
-
-// Warnings, the only lines a successful run writes on standard error by itself, come
-// first; the designs that draw any keep them in a golden file of their own.
-std::string warningLines(const std::string& errors) {
-  std::string warnings;
-  std::istringstream lines(errors);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("survseq: warning: ", 0) == 0) warnings += line + '\n';
-  }
-  return warnings;
 }
 
 // The version, which names the build, is the one thing in the outputs that may differ
@@ -77,53 +35,53 @@ std::string withoutVersion(std::string json) {
   return json;
 }
 
+// The run leaves the files asked for and nothing else. Standard error holds the warnings
+// first, kept in a golden file of their own, then nothing, or with --progress (not a
+// terminal) one line per iteration and the closing line.
 void expectMatchesGolden(GoldenCase golden) {
-  if (golden.keyed) golden.invocation.options.insert(golden.invocation.options.begin(),
-                                                     {"--format", "toml"});
+  std::vector<std::string>& options = golden.invocation.options;
+  if (golden.keyed) options.insert(options.begin(), {"--format", "toml"});
+  const auto has = [&](const char* option) {
+    return std::find(options.begin(), options.end(), option) != options.end();
+  };
   ProgramRun run = runProgram(golden.parameterFile, golden.reportName, golden.invocation);
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
-  std::map<std::string, std::string> outputs{{".console", run.console}, {".report", run.report}};
-  if (run.files.count("results.json") != 0) {
-    outputs[".json"] = withoutVersion(run.files.at("results.json"));
+  std::set<std::string> written, asked{golden.reportName};
+  for (const auto& [name, text] : run.files) written.insert(name);
+  size_t warningsEnd = 0;
+  while (run.errors.compare(warningsEnd, 18, "survseq: warning: ") == 0) {
+    warningsEnd = run.errors.find('\n', warningsEnd) + 1;
   }
-  if (run.files.count("search.svg") != 0) outputs[".svg"] = run.files.at("search.svg");
-  const fs::path warnings = goldenPath(golden.name, ".warnings");
-  if (std::getenv("SURVSEQ_UPDATE_GOLDEN") != nullptr) {
-    for (const auto& [extension, text] : outputs) {
-      writeFile(goldenPath(golden.name, extension.c_str()), text);
+  std::map<std::string, std::string> outputs{{".console", run.console},
+                                             {".report", run.report},
+                                             {".warnings", run.errors.substr(0, warningsEnd)}};
+  if (has("--json")) asked.insert("results.json");
+  if (has("--json")) outputs[".json"] = withoutVersion(run.files["results.json"]);
+  if (has("--plot")) asked.insert("search.svg");
+  if (has("--plot")) outputs[".svg"] = run.files["search.svg"];
+  for (const auto& [extension, text] : outputs) {
+    const auto path = goldenPath(golden.name, extension.c_str());
+    if (std::getenv("SURVSEQ_UPDATE_GOLDEN") == nullptr) {
+      EXPECT_EQ(text, readFile(path)) << extension;  // no .warnings file: none
+    } else if (!text.empty() || extension != ".warnings") {
+      writeFile(path, text);
     }
-    if (const std::string drawn = warningLines(run.errors); !drawn.empty()) {
-      writeFile(warnings, drawn);
-    }
+  }
+  EXPECT_EQ(written, asked);
+  const std::string progress = run.errors.substr(warningsEnd);
+  if (!has("--progress") || has("--quiet")) {
+    EXPECT_EQ(progress, "");
     return;
   }
-  const std::string expectedWarnings = fs::exists(warnings) ? readFile(warnings) : "";
-  ASSERT_EQ(run.errors.substr(0, expectedWarnings.size()), expectedWarnings);
-  run.errors.erase(0, expectedWarnings.size());
-  expectOnlyWhatWasAskedFor(golden.invocation, run, golden.reportName);
-  for (const auto& [extension, text] : outputs) {
-    EXPECT_EQ(text, readFile(goldenPath(golden.name, extension.c_str()))) << extension;
-  }
+  EXPECT_EQ(countOf(progress, "\n"), countOf(run.report, "This is the result of iteration:") + 1);
+  EXPECT_EQ(progress.rfind("iteration  1  rate ", 0), 0u) << progress;
+  EXPECT_NE(progress.find(", report " + golden.reportName + ", "), std::string::npos) << progress;
+  EXPECT_EQ(progress.find('\r'), std::string::npos);
 }
 
-// A golden case on a number of threads, with one of the option mixes below.
-struct ThreadedGolden {
-  GoldenCase golden;
-  std::string threads;
-};
+class Golden : public ::testing::TestWithParam<GoldenCase> {};
 
-void PrintTo(const ThreadedGolden& c, std::ostream* out) {
-  *out << c.golden.name << " on " << c.threads << " threads";
-}
-
-class Golden : public ::testing::TestWithParam<ThreadedGolden> {};
-
-TEST_P(Golden, OutputsMatchTheReviewedOnesOnEveryThreadCount) {
-  GoldenCase golden = GetParam().golden;
-  golden.invocation.options.insert(golden.invocation.options.end(),
-                                   {"--threads", GetParam().threads});
-  expectMatchesGolden(golden);
-}
+TEST_P(Golden, OutputsMatchTheReviewedOnes) { expectMatchesGolden(GetParam()); }
 
 // The options that must leave the console and the report alone, and the three ways of
 // passing the design file. The runs of the golden cases take these in turn, so that every
@@ -140,50 +98,47 @@ const std::vector<Invocation> kOptionMixes = {
 };
 
 // Every golden case on 1, 2, 3 and 8 threads: the same bytes whatever the thread count.
-std::vector<ThreadedGolden> onEveryThreadCount(const std::vector<GoldenCase>& cases,
-                                               size_t firstMix) {
-  std::vector<ThreadedGolden> runs;
-  for (GoldenCase golden : cases) {
+std::vector<GoldenCase> onEveryThreadCount(std::vector<GoldenCase> cases, size_t mix) {
+  std::vector<GoldenCase> runs;
+  for (GoldenCase& golden : cases) {
     for (const char* threads : {"1", "2", "3", "8"}) {
-      golden.invocation = kOptionMixes[(firstMix + runs.size()) % kOptionMixes.size()];
-      runs.push_back({golden, threads});
+      golden.invocation = kOptionMixes[mix++ % kOptionMixes.size()];
+      golden.invocation.options.insert(golden.invocation.options.end(), {"--threads", threads});
+      runs.push_back(golden);
+    }
+  }
+  return runs;
+}
+
+// The step case is quick: every subset of the options, with each way of passing the file.
+std::vector<GoldenCase> everyMixOfOptions() {
+  const std::vector<std::vector<std::string>> options = {
+      {"--quiet"}, {"--progress"}, {"--json", "results.json"}, {"--plot", "search.svg"}};
+  std::vector<GoldenCase> runs;
+  for (unsigned subset = 0; subset < (1u << options.size()); ++subset) {
+    for (ParameterInput input : {ParameterInput::StandardInput, ParameterInput::FileArgument,
+                                 ParameterInput::DashArgument}) {
+      runs.push_back({"iteration_limit", caseFile("step_in_power.par"), "step.out", {{}, input}});
+      for (size_t i = 0; i < options.size(); ++i) {
+        if ((subset >> i & 1u) == 0) continue;
+        runs.back().invocation.options.insert(runs.back().invocation.options.end(),
+                                              options[i].begin(), options[i].end());
+      }
     }
   }
   return runs;
 }
 
 const auto kRunName = [](const auto& info) {
-  return info.param.golden.name + "_" + info.param.threads;
+  return info.param.name + "_" + std::to_string(info.index);
 };
-INSTANTIATE_TEST_SUITE_P(Examples, Golden,
-                         ::testing::ValuesIn(onEveryThreadCount(exampleGoldenCases(), 0)),
-                         kRunName);
-INSTANTIATE_TEST_SUITE_P(PurposeBuilt, Golden,
-                         ::testing::ValuesIn(onEveryThreadCount(purposeBuiltGoldenCases(), 3)),
-                         kRunName);
+INSTANTIATE_TEST_SUITE_P(Examples, Golden, ::testing::ValuesIn(onEveryThreadCount(
+                                               exampleGoldenCases(), 0)), kRunName);
+INSTANTIATE_TEST_SUITE_P(PurposeBuilt, Golden, ::testing::ValuesIn(onEveryThreadCount(
+                                                   purposeBuiltGoldenCases(), 3)), kRunName);
 INSTANTIATE_TEST_SUITE_P(Keyed, Golden,
                          ::testing::ValuesIn(onEveryThreadCount(keyedGoldenCases(), 5)), kRunName);
-
-TEST(EndToEnd, EveryMixOfOptionsLeavesConsoleAndReportAlone) {
-  // The step case is quick: every subset of the options, with each way of passing the file.
-  const std::vector<std::vector<std::string>> options = {
-      {"--quiet"}, {"--progress"}, {"--json", "results.json"}, {"--plot", "search.svg"}};
-  for (unsigned subset = 0; subset < (1u << options.size()); ++subset) {
-    for (ParameterInput input : {ParameterInput::StandardInput, ParameterInput::FileArgument,
-                                 ParameterInput::DashArgument}) {
-      GoldenCase golden{"iteration_limit", caseFile("step_in_power.par"), "step.out", {{}, input}};
-      for (size_t i = 0; i < options.size(); ++i) {
-        if ((subset >> i & 1u) != 0) {
-          golden.invocation.options.insert(golden.invocation.options.end(), options[i].begin(),
-                                           options[i].end());
-        }
-      }
-      SCOPED_TRACE(::testing::PrintToString(golden.invocation.options) + " input " +
-                   std::to_string(static_cast<int>(input)));
-      expectMatchesGolden(golden);
-    }
-  }
-}
+INSTANTIATE_TEST_SUITE_P(Options, Golden, ::testing::ValuesIn(everyMixOfOptions()), kRunName);
 
 }  // namespace
 }  // namespace survseq::testing

@@ -20,7 +20,10 @@ struct GoldenCase {
   bool keyed = false;          // a keyed (TOML) design file, passed with --format toml
 };
 
-inline void PrintTo(const GoldenCase& golden, std::ostream* out) { *out << golden.name; }
+inline void PrintTo(const GoldenCase& golden, std::ostream* out) {
+  *out << golden.name << ", input " << static_cast<int>(golden.invocation.input) << ',';
+  for (const std::string& option : golden.invocation.options) *out << ' ' << option;
+}
 
 // tests/search/golden/<name><extension>: ".console", ".report", ".json", ".svg", and
 // ".warnings" for the designs that draw warnings.
