@@ -1,5 +1,5 @@
-// One vocabulary: the JSON results' design object, written as TOML, is a keyed design file
-// of the same design, for every golden design and the keyed-only boundaries and futility.
+// One vocabulary: the design object of the JSON results, written as TOML, is a keyed design
+// file of the same design, for every golden run and for the keyed-only boundaries and futility.
 
 #include "run/json_design.h"
 
@@ -9,7 +9,6 @@
 #include <string>
 
 #include "input/keyed_design_file.h"
-#include "input/parameter_file.h"
 #include "search/golden_cases.h"
 
 namespace survseq::run {
@@ -27,42 +26,31 @@ std::string toml(const json& value) {
   return value.is_object() ? "{" + text + "}" : "[" + text + "]";
 }
 
-input::DesignParameters keyedDesign(const std::string& text) {
-  std::istringstream in(text);
+json readBack(const std::string& keyedFile) {
+  std::istringstream text(keyedFile);
   input::DesignParameters design;
-  input::readKeyedDesign(input::parseKeyedDesign(in, "d.toml"), "d.toml", design);
-  return design;
+  input::readKeyedDesign(input::parseKeyedDesign(text, "d.toml"), "d.toml", design);
+  return designJson(design);
 }
 
-// designJson of `design` must read back as a keyed file to the same designJson.
-void expectReadsBack(const input::DesignParameters& design, const std::string& name) {
-  const json written = designJson(design);
+void expectReadsBack(const json& written) {
   std::string document;
   for (const auto& [key, value] : written.items()) document += key + " = " + toml(value) + "\n";
-  EXPECT_EQ(designJson(keyedDesign(document)).dump(), written.dump()) << name << '\n' << document;
+  EXPECT_EQ(readBack(document).dump(), written.dump()) << document;
 }
 
 TEST(JsonDesign, TheDesignObjectReadAsAKeyedFileGivesTheSameDesign) {
   for (const testing::GoldenCase& golden : testing::allGoldenCases()) {
-    if (golden.keyed) {
-      expectReadsBack(keyedDesign(golden.parameterFile), golden.name);
-      continue;
-    }
-    std::istringstream text(golden.parameterFile);
-    std::ostringstream dropped;
-    input::DesignParameters positional;
-    input::readParameterFile(text, dropped, dropped, positional,
-                             [](const std::string&, int32_t) {});
-    expectReadsBack(positional, golden.name);
+    SCOPED_TRACE(golden.name);
+    expectReadsBack(json::parse(testing::readFile(testing::goldenPath(golden.name, ".json")))
+                        .at("design"));
   }
-  for (const char* keyedOnly :
-       {"[boundary]\nuse_function = \"kim_demets\"\nexponent = 3\n"
-        "[futility]\nz = [0.5]\nbinding = true\n",
-        "[boundary]\nuse_function = \"hwang_shih_decani\"\ngamma = -4\n"}) {
-    expectReadsBack(keyedDesign("analysis_times = [12, 24]\nsides = 1\n" + std::string(keyedOnly) +
-                                "[accrual]\nperiod = 24\n[baseline_survival]\nmedian = 12\n"
-                                "[alternative]\nhazard_ratio = 0.7\n"),
-                    keyedOnly);
+  for (const char* keyedOnly : {"[boundary]\nuse_function = \"kim_demets\"\nexponent = 3\n"
+                                "[futility]\nz = [0.5]\nbinding = true\n",
+                                "[boundary]\nuse_function = \"hwang_shih_decani\"\ngamma = -4\n"}) {
+    expectReadsBack(readBack("analysis_times = [12, 24]\nsides = 1\n" + std::string(keyedOnly) +
+                             "[accrual]\nperiod = 24\n[baseline_survival]\nmedian = 12\n"
+                             "[alternative]\nhazard_ratio = 0.7\n"));
   }
 }
 
