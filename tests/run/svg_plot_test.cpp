@@ -1,8 +1,6 @@
 // The plot read back as XML. Its bytes are reviewed goldens (tests/search/end_to_end_test.cpp);
 // what a look at them cannot tell is checked here: every point stands where its panel's axes
-// put the JSON file's numbers, nothing refers outside the file, names are escaped.
-
-#include "run/svg_plot.h"
+// put the JSON file's numbers, and nothing refers outside the file.
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
@@ -104,26 +102,6 @@ TEST(SvgPlot, TickLabelsShowTheDecimalsOfTheirStep) {
   for (const auto& [value, step, label] : {std::tuple{10.0, 5.0, "10"}, {0.25, 0.05, "0.25"},
                                            {0.4, 0.2, "0.4"}, {1e-9, 0.1, "0.0"}, {-2.0, 1.0, "-2"}})
     EXPECT_EQ(tickLabel(value, step), label) << value << ' ' << step;
-}
-
-TEST(SvgPlot, NamesAreEscapedAndLooksNoTrialReachedHaveNoCriticalValue) {
-  input::DesignParameters design;
-  design.outputFileName = "a&b <c>\".out";
-  design.analysisCount = 2;
-  design.analysisTimes = {0, 10, 20};
-  design.simulationCount = 10;
-  search::StatisticRecord statistic{{0, 0, {1.0f, 0.0f}, 10.0f}, {}};
-  statistic.looks[1] = {10, 10, 2.5f, 30.0f, 7.5f};  // every trial stops at the first look
-  search::RunRecord record;
-  record.iterations.push_back({});
-  record.iterations[0].statistics.push_back(statistic);
-
-  const std::string svg = searchPlotSvg(design, record);
-  EXPECT_NE(svg.find("a&amp;b &lt;c&gt;&quot;.out"), std::string::npos);
-  Plot plot(svg);
-  EXPECT_EQ(plot.byClass["rejected-share"].size(), 2u);
-  ASSERT_EQ(plot.byClass["critical-value"].size(), 1u);
-  EXPECT_EQ(attribute(plot.byClass["critical-value"][0], "data-look"), "1");
 }
 
 }  // namespace

@@ -50,7 +50,13 @@ std::vector<GoldenCase> purposeBuiltGoldenCases() {
       {"negative_side", replaceLines(given, {{37, "200"}, {43, "2"}, {113, "1.6"}}),
        "given_boundaries.out"},
       {"one_sided_harm", replaceLines(given, {{37, "200"}, {43, "1"}, {113, "1.6"}}),
-       "given_boundaries.out"}};
+       "given_boundaries.out"},
+      // A large effect and a first critical value of 0.5: every trial stops at the first
+      // look, and the later ones have no critical value. The report's name needs escaping.
+      {"all_stop_at_first_look",
+       replaceLines(given, {{14, "'a&b <c>\".out'"}, {37, "50"}, {61, "0.5 2.963 2.359 2.014"},
+                            {113, "0.2"}}),
+       "a&b <c>\".out"}};
 }
 
 std::vector<GoldenCase> keyedGoldenCases() {
