@@ -1,6 +1,7 @@
-// The plot read back as XML. Its bytes are reviewed goldens (tests/search/end_to_end_test.cpp);
-// what a look at them cannot tell is checked here: every point stands where its panel's axes
-// put the JSON file's numbers, and nothing refers outside the file.
+// The golden runs' JSON files and plots read back (their bytes are reviewed goldens, see
+// tests/search/end_to_end_test.cpp), for what a look at them cannot tell: the per-look
+// figures add up to the power and the average stopping time, every point of the plot stands
+// where its panel's axes put the JSON numbers, and nothing refers outside the plot.
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
@@ -57,7 +58,7 @@ struct Plot {
   std::map<std::string, std::vector<std::pair<double, double>>> ticks;
 };
 
-TEST(SvgPlot, EveryPointStandsWhereTheAxesPutTheJsonNumbers) {
+TEST(GoldenResults, LooksAddUpAndThePlotShowsTheJsonNumbers) {
   for (const testing::GoldenCase& golden : testing::allGoldenCases()) {
     SCOPED_TRACE(golden.name);
     Plot plot(testing::readFile(testing::goldenPath(golden.name, ".svg")));
@@ -70,16 +71,33 @@ TEST(SvgPlot, EveryPointStandsWhereTheAxesPutTheJsonNumbers) {
     }
     const json& outcome = results["outcome"];
     points["final-rate"] = {{asFloat(outcome["accrual_rate"]), asFloat(outcome["power"])}};
-    const double trials = results["design"]["simulations_per_iteration"].get<double>();
+    // Every trial reaches the first look; those that stop (rejecting or for futility) leave,
+    // the rejections make the power, and stops and survivors the average stopping time.
+    const auto trials = results["design"]["simulations_per_iteration"].get<int32_t>();
     for (const json& statistic : results["iterations"].back()["statistics"]) {
-      int32_t stopped = 0;
-      for (const json& look : statistic["looks"]) {
+      const json& looks = statistic["looks"];
+      int32_t reached = trials;
+      int32_t rejected = 0;
+      double stoppingTimes = 0.0;
+      for (size_t k = 0; k < looks.size(); ++k) {
+        EXPECT_EQ(looks[k]["reached"], reached);
+        const auto stopped = looks[k]["stopped"].get<int32_t>();
+        const int32_t leaving = stopped + looks[k]["futility_stopped"].get<int32_t>();
+        stoppingTimes += (k + 1 == looks.size() ? reached : leaving) * asFloat(looks[k]["time"]);
+        rejected += stopped;
+        reached -= leaving;
+        const json& planned = statistic["planned_looks"][k];
+        EXPECT_NEAR(planned["nominal_p"].get<double>(),
+                    0.5 * std::erfc(planned["efficacy_z"].get<double>() / std::sqrt(2.0)), 1e-7);
         // Looks at event counts come at each trial's own time: their heights alone are checked.
-        const double time = look.contains("event_target") ? NAN : asFloat(look["time"]);
-        stopped += look["stopped"].get<int32_t>();
-        points["rejected-share"].emplace_back(time, static_cast<float>(stopped / trials));
-        if (look["mean_critical_value"].is_null()) continue;
-        points["critical-value"].emplace_back(time, asFloat(look["mean_critical_value"]));
+        const double time = looks[k].contains("event_target") ? NAN : asFloat(looks[k]["time"]);
+        points["rejected-share"].emplace_back(time, static_cast<float>(double(rejected) / trials));
+        if (looks[k]["mean_critical_value"].is_null()) continue;
+        points["critical-value"].emplace_back(time, asFloat(looks[k]["mean_critical_value"]));
+      }
+      EXPECT_EQ(asFloat(statistic["power"]), float(rejected) / float(trials));
+      if (!looks[0].contains("event_target")) {
+        EXPECT_NEAR(statistic["average_stopping_time"].get<double>(), stoppingTimes / trials, 1e-4);
       }
     }
     for (const auto& [kind, expected] : points) {
@@ -98,7 +116,7 @@ TEST(SvgPlot, EveryPointStandsWhereTheAxesPutTheJsonNumbers) {
   }
 }
 
-TEST(SvgPlot, TickLabelsShowTheDecimalsOfTheirStep) {
+TEST(GoldenResults, TickLabelsShowTheDecimalsOfTheirStep) {
   for (const auto& [value, step, label] : {std::tuple{10.0, 5.0, "10"}, {0.25, 0.05, "0.25"},
                                            {0.4, 0.2, "0.4"}, {1e-9, 0.1, "0.0"}, {-2.0, 1.0, "-2"}})
     EXPECT_EQ(tickLabel(value, step), label) << value << ' ' << step;
