@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace survseq::testing {
@@ -14,9 +15,7 @@ namespace fs = std::filesystem;
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
@@ -44,29 +43,17 @@ fs::path freshDirectory(const std::string& purpose) {
   return directory;
 }
 
-namespace {
-
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-std::string commandLine(const Invocation& invocation, const fs::path& design) {
-  std::string command = quoted(SURVSEQ_BINARY);
-  for (const std::string& option : invocation.options) command += " " + quoted(option);
-  switch (invocation.input) {
-    case ParameterInput::StandardInput: return command + " < " + quoted(design.string());
-    case ParameterInput::FileArgument: return command + " " + quoted(design.string());
-    case ParameterInput::DashArgument: return command + " - < " + quoted(design.string());
-    case ParameterInput::None: return command;
-  }
-  return command;
-}
-
-}  // namespace
-
 ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterFile,
                         const std::string& reportName, const Invocation& invocation) {
+  const auto quoted = [](const std::string& text) { return "'" + text + "'"; };
   const fs::path io = freshDirectory("io");  // the design, console and errors, kept apart
   writeFile(io / "design.par", parameterFile);
-  const std::string program = commandLine(invocation, io / "design.par");
+  std::string program = quoted(SURVSEQ_BINARY);
+  for (const std::string& option : invocation.options) program += " " + quoted(option);
+  const char* before[] = {" < ", " ", " - < "};  // the design, by ParameterInput
+  if (invocation.input != ParameterInput::None) {
+    program += before[static_cast<int>(invocation.input)] + quoted((io / "design.par").string());
+  }
   const std::string console = quoted((io / "console.txt").string());
   const std::string errors = quoted((io / "errors.txt").string());
   std::string command = "cd " + quoted(directory.string()) + " && ";

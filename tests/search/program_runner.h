@@ -18,8 +18,8 @@ struct ProgramRun {
   std::map<std::string, std::string> files;  // every file the run left, by name
 };
 
-// How the design file reaches the program: survseq [OPTIONS] < design, survseq [OPTIONS]
-// design, survseq [OPTIONS] - < design, or not at all (standard input left as it is).
+// survseq [OPTIONS] < design, survseq [OPTIONS] design, survseq [OPTIONS] - < design, or
+// no design and standard input left as it is.
 enum class ParameterInput { StandardInput, FileArgument, DashArgument, None };
 
 struct Invocation {
@@ -32,25 +32,21 @@ struct Invocation {
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
-
 // The parameter file text with the given lines (numbered from 1) replaced.
 std::string replaceLines(const std::string& parameterFile, const std::map<int, std::string>& lines);
 
-// Runs the program on `parameterFile` as `invocation` says, in `directory` (which must
-// exist and holds only what the program leaves there), and reads back the report file
-// `reportName` and every other file written there.
+// Runs the program in `directory`, which must exist, and reads back the report file
+// `reportName` and every file the run left there (the design, console and errors are kept
+// elsewhere). runProgram does the same in a new directory, removed afterwards;
+// runWithArguments runs the program with `arguments` alone and standard input empty.
 ProgramRun runProgramIn(const std::filesystem::path& directory, const std::string& parameterFile,
                         const std::string& reportName, const Invocation& invocation = {});
-// The same in a new directory, removed afterwards.
 ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
                       const Invocation& invocation = {});
-// The program with `arguments` alone, no design file, standard input empty.
 ProgramRun runWithArguments(const std::vector<std::string>& arguments);
 
 std::filesystem::path freshDirectory(const std::string& purpose);  // new and empty
-
-// examples/<name> and tests/search/cases/<name>.
-std::string exampleFile(const std::string& name);
-std::string caseFile(const std::string& name);
+std::string exampleFile(const std::string& name);  // examples/<name>
+std::string caseFile(const std::string& name);     // tests/search/cases/<name>
 
 }  // namespace survseq::testing
