@@ -4,45 +4,40 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "search/program_runner.h"
 
-namespace survseq::run {
+namespace survseq::testing {
 namespace {
-
-using nlohmann::json;
-using testing::ProgramRun;
 
 TEST(PlanCommand, PrintsThePlanOfEachExampleAsItsGolden) {
   for (const std::string name : {"four_look_obrien_fleming", "delayed_effect_two_statistics",
                                  "haybittle"}) {
-    const ProgramRun run = testing::runProgram(testing::exampleFile(name + ".par"), "",
-                                               {{"plan"}, testing::ParameterInput::FileArgument});
+    const ProgramRun run =
+        runProgram(exampleFile(name + ".par"), "", {{"plan"}, ParameterInput::FileArgument});
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_TRUE(run.files.empty()) << "no report, no other file";
-    const auto golden = std::filesystem::path(SURVSEQ_SOURCE_DIR) / "tests/run/golden" /
-                        (name + ".plan");
-    if (std::getenv("SURVSEQ_UPDATE_GOLDEN") != nullptr) testing::writeFile(golden, run.console);
-    EXPECT_EQ(run.console, testing::readFile(golden)) << name;
+    const std::string golden = SURVSEQ_SOURCE_DIR "/tests/run/golden/" + name + ".plan";
+    if (std::getenv("SURVSEQ_UPDATE_GOLDEN") != nullptr) writeFile(golden, run.console);
+    EXPECT_EQ(run.console, readFile(golden)) << name;
   }
 }
 
 TEST(PlanCommand, RepairLinesGoToStandardErrorAndTheJsonHoldsThePlan) {
   // Line 20 of 0 analyses is repaired to one, with its message.
-  const ProgramRun run = testing::runProgram(
-      testing::replaceLines(testing::exampleFile("four_look_obrien_fleming.par"), {{20, "0"}}), "",
-      {{"plan", "--json", "plan.json"}, testing::ParameterInput::FileArgument});
+  const ProgramRun run =
+      runProgram(replaceLines(exampleFile("four_look_obrien_fleming.par"), {{20, "0"}}), "",
+                 {{"plan", "--json", "plan.json"}, ParameterInput::FileArgument});
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
   EXPECT_NE(run.errors.find("non-sequential"), std::string::npos) << run.errors;
   EXPECT_EQ(run.console.find("non-sequential"), std::string::npos);
-  const json document = json::parse(run.files.at("plan.json"));
+  const auto document = nlohmann::json::parse(run.files.at("plan.json"));
   EXPECT_EQ(document["design"]["analysis_times"].size(), 1u);
-  const json& plan = document["plan"];
+  const auto& plan = document["plan"];
   EXPECT_NE(run.console.find(std::to_string(plan["patients"].get<int>()) + " patients"),
             std::string::npos);
-  const json& look = plan["statistics"][0]["looks"].at(0);
+  const auto& look = plan["statistics"][0]["looks"].at(0);
   for (const char* key : {"look", "expected_time", "expected_events", "information_fraction",
                           "efficacy_z", "nominal_p"}) {
     EXPECT_TRUE(look.contains(key)) << key;
@@ -54,4 +49,4 @@ TEST(PlanCommand, RepairLinesGoToStandardErrorAndTheJsonHoldsThePlan) {
 }
 
 }  // namespace
-}  // namespace survseq::run
+}  // namespace survseq::testing

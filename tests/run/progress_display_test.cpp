@@ -45,8 +45,12 @@ struct Progress {
   ProgressDisplay display;
 };
 
-TEST(ProgressDisplay, LiveLineIsRedrawnAtMostTenTimesASecondAndEndsWithThePower) {
+TEST(ProgressDisplay, LiveLineIsRedrawnAtMostTenTimesASecondAndClearedForConsoleText) {
   Progress p(true);
+  std::ostringstream console;
+  ConsoleGuard guard(*console.rdbuf(), [&] { p.display.stepAside(); });
+  std::ostream guarded(&guard);
+  guarded << " before any line\n";  // nothing on screen: nothing to clear
   p.iterate(1, 50.0f, 1000, 0.002, 900);  // two seconds of trials
   const std::string text = p.out.str();
   EXPECT_EQ(text.rfind("\riteration  1  rate 50       trials    0 of 1000  0.0 s", 0), 0u) << text;
@@ -57,6 +61,14 @@ TEST(ProgressDisplay, LiveLineIsRedrawnAtMostTenTimesASecondAndEndsWithThePower)
   EXPECT_TRUE(text.ends_with(
       "\riteration  1  rate 50       trials 1000 of 1000  power 0.9000 \u00b1 0.0095  2.0 s\n"))
       << text;
+  p.display.iterationStarted(2, 27.5f, 100);
+  const std::string drawn = p.out.str().substr(text.size());
+  guarded << " The" << 3 << "   th v0 is too large." << '\n';
+  guarded.flush();
+  EXPECT_EQ(console.str(), " before any line\n The3   th v0 is too large.\n");
+  // Cleared once, with as many blanks as the line was long.
+  EXPECT_EQ(p.out.str(), text + drawn + "\r" + std::string(drawn.size() - 1, ' ') + "\r");
+  EXPECT_TRUE(guarded.good());
 }
 
 // Without a terminal only finished lines are written; the closing line names outcome, rate,
@@ -86,23 +98,6 @@ TEST(ProgressDisplay, WithoutATerminalFinishedLinesAndTheClosingLine) {
             "0.8030 \u00b1 0.0126, report a.out, 1 min 05 s on 4 threads\n"
             "power at the given size: rate 12.9 (309 patients), power 0.8030 \u00b1 0.0126, analytic "
             "power 0.8012, report a.out, 1 min 05 s on 2 threads\n");
-}
-
-TEST(ProgressDisplay, ConsoleTextFirstClearsTheLiveLineAndPassesUnchanged) {
-  Progress p(true);
-  std::ostringstream console;
-  ConsoleGuard guard(*console.rdbuf(), [&] { p.display.stepAside(); });
-  std::ostream guarded(&guard);
-  guarded << " before any line\n";  // nothing on screen: nothing to clear
-  EXPECT_EQ(p.out.str(), "");
-  p.display.iterationStarted(3, 27.5f, 100);
-  const std::string drawn = p.out.str();
-  guarded << " The" << 3 << "   th v0 is too large." << '\n';
-  guarded.flush();
-  EXPECT_EQ(console.str(), " before any line\n The3   th v0 is too large.\n");
-  // Cleared once, with as many blanks as the line was long.
-  EXPECT_EQ(p.out.str(), drawn + "\r" + std::string(drawn.size() - 1, ' ') + "\r");
-  EXPECT_TRUE(guarded.good());
 }
 
 TEST(ElapsedText, SecondsMinutesHours) {

@@ -37,7 +37,10 @@ std::string withoutVersion(std::string json) {
 // The run leaves the files asked for and nothing else. Standard error holds the warnings
 // first, kept in a golden file of their own, then nothing, or with --progress (not a
 // terminal) one line per iteration and the closing line.
-void expectMatchesGolden(GoldenCase golden) {
+class Golden : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(Golden, OutputsMatchTheReviewedOnes) {
+  GoldenCase golden = GetParam();
   std::vector<std::string>& options = golden.invocation.options;
   if (golden.keyed) options.insert(options.begin(), {"--format", "toml"});
   const auto has = [&](const char* option) {
@@ -97,10 +100,6 @@ std::vector<GoldenCase> onEveryThreadCount() {
   }
   return runs;
 }
-
-class Golden : public ::testing::TestWithParam<GoldenCase> {};
-
-TEST_P(Golden, OutputsMatchTheReviewedOnes) { expectMatchesGolden(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Runs, Golden, ::testing::ValuesIn(onEveryThreadCount()),
                          [](const auto& info) {
