@@ -1,7 +1,6 @@
-// The golden runs' JSON files and plots read back (their bytes are reviewed goldens, see
-// tests/search/end_to_end_test.cpp), for what a look at them cannot tell: the per-look
-// figures add up to the power and the average stopping time, every point of the plot stands
-// where its panel's axes put the JSON numbers, and nothing refers outside the plot.
+// What a look at the golden runs' JSON files and plots cannot tell: the per-look figures add
+// up to the power and the average stopping time, every point of the plot stands where its
+// panel's axes put the JSON numbers, and nothing refers outside the plot.
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
@@ -23,10 +22,6 @@ using tinyxml2::XMLElement;
 
 float asFloat(const json& value) { return static_cast<float>(value.get<double>()); }
 
-std::string attribute(const XMLElement* e, const char* name) {
-  return e->Attribute(name) != nullptr ? e->Attribute(name) : "";
-}
-
 // The parsed plot: its elements by class, and the ticks (value, pixel) of each axis of each
 // panel, the group with a data-panel.
 struct Plot {
@@ -37,10 +32,10 @@ struct Plot {
   void collect(const XMLElement* e, std::string panel) {
     EXPECT_EQ(e->Attribute("href"), nullptr);
     EXPECT_EQ(e->Attribute("xlink:href"), nullptr);
-    if (e->Attribute("data-panel") != nullptr) panel = attribute(e, "data-panel");
-    byClass[attribute(e, "class")].push_back(e);
-    if (attribute(e, "class") == "tick") {
-      const bool x = attribute(e, "data-axis") == "x";
+    if (e->Attribute("data-panel") != nullptr) panel = e->Attribute("data-panel");
+    byClass[e->Attribute("class") != nullptr ? e->Attribute("class") : ""].push_back(e);
+    if (e->Attribute("class", "tick") != nullptr) {
+      const bool x = e->Attribute("data-axis", "x") != nullptr;
       ticks[panel + (x ? 'x' : 'y')].emplace_back(e->DoubleAttribute("data-value"),
                                                   e->DoubleAttribute(x ? "x1" : "y1"));
     }

@@ -1,5 +1,5 @@
-// One vocabulary: the design object of the JSON results, written as TOML, is a keyed design
-// file of the same design, for every golden run and for the keyed-only boundaries and futility.
+// The design object of the JSON results, written as TOML, is a keyed design file of the same
+// design: for every golden run, and for the keyed-only boundaries and futility.
 
 #include "run/json_design.h"
 

@@ -1,7 +1,6 @@
-// The program as a user runs it: design file in; console text, report, JSON results and plot
-// out, on any number of threads. Expected outputs live in tests/search/golden; each was
-// reviewed against the layouts. Run with SURVSEQ_UPDATE_GOLDEN=1 to rewrite them after an
-// intended change, then review the diff.
+// The program as a user runs it: design file in; console text, report, JSON and plot out, on
+// any number of threads, each output as reviewed in tests/search/golden. After an intended
+// change, SURVSEQ_UPDATE_GOLDEN=1 rewrites them: then review the diff.
 
 #include <gtest/gtest.h>
 

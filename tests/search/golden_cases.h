@@ -25,14 +25,13 @@ inline void PrintTo(const GoldenCase& golden, std::ostream* out) {
   for (const std::string& option : golden.invocation.options) *out << ' ' << option;
 }
 
-// tests/search/golden/<name><extension>: ".console", ".report", ".json", ".svg", and
-// ".warnings" for the designs that draw warnings.
+// tests/search/golden/<name><extension>, the extension .console, .report, .json, .svg or
+// .warnings (for the designs that draw warnings).
 std::filesystem::path goldenPath(const std::string& name, const char* extension);
 
 std::vector<GoldenCase> exampleGoldenCases();
 std::vector<GoldenCase> purposeBuiltGoldenCases();
-// The keyed examples of the features only the keyed file has.
-std::vector<GoldenCase> keyedGoldenCases();
-std::vector<GoldenCase> allGoldenCases();  // the three above
+std::vector<GoldenCase> keyedGoldenCases();  // the examples of what only the keyed file has
+std::vector<GoldenCase> allGoldenCases();    // the three above
 
 }  // namespace survseq::testing
