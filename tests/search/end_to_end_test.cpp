@@ -42,9 +42,7 @@ TEST_P(Golden, OutputsMatchTheReviewedOnes) {
   GoldenCase golden = GetParam();
   std::vector<std::string>& options = golden.invocation.options;
   if (golden.keyed) options.insert(options.begin(), {"--format", "toml"});
-  const auto has = [&](const char* option) {
-    return std::find(options.begin(), options.end(), option) != options.end();
-  };
+  const auto has = [&](const char* o) { return std::count(options.begin(), options.end(), o) > 0; };
   ProgramRun run = runProgram(golden.parameterFile, golden.reportName, golden.invocation);
   ASSERT_EQ(run.exitStatus, 0) << run.errors;
   size_t warningsEnd = 0;

@@ -1,7 +1,6 @@
-// The progress display on a clock the test moves, and the guard that keeps console
-// lines off its line.
-
-#include "run/progress_display.h"
+// What --threads and --progress do: the thread count a run takes (that every count gives
+// the same bytes, the golden runs show), and the progress display, on a clock the test
+// moves, with the guard that keeps console lines off its line.
 
 #include <gtest/gtest.h>
 
@@ -11,11 +10,32 @@
 #include <string>
 #include <tuple>
 
+#include "report/run_error.h"
 #include "run/console_guard.h"
+#include "run/design_run.h"
+#include "run/progress_display.h"
+#include "run/thread_count.h"
+#include "search/program_runner.h"
 #include "search/simulation_pass.h"
 
 namespace survseq::run {
 namespace {
+
+TEST(ThreadCount, ZeroMeansEveryUsableCoreAndOnlySensibleCountsAreTaken) {
+  EXPECT_GE(usableCores(), 1);
+  EXPECT_EQ(threadsToUse(0), usableCores());
+  for (const int32_t threads : {1, 2, 7, kMaxThreads}) EXPECT_EQ(threadsToUse(threads), threads);
+  EXPECT_THROW(threadsToUse(-1), RunError);
+  EXPECT_THROW(threadsToUse(kMaxThreads + 1), RunError);
+  // An unusable count ends the run before anything is read.
+  std::istringstream parameters(testing::exampleFile("haybittle.par"));
+  std::ostringstream out;  // console and errors
+  RunOptions options;
+  options.threads = -2;
+  EXPECT_EQ(runDesign(parameters, out, out, options), 1);
+  EXPECT_EQ(out.str(),
+            "survseq: the number of threads must lie between 0 (every core) and 256, not -2\n");
+}
 
 search::IterationRecord finishedIteration(int32_t number, float rate, int32_t patients,
                                           int32_t rejections, int32_t trials) {
