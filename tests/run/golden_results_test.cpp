@@ -1,6 +1,7 @@
 // What a look at the golden runs' JSON files and plots cannot tell: the per-look figures add
 // up to the power and the average stopping time, every point of the plot stands where its
-// panel's axes put the JSON numbers, and nothing refers outside the plot.
+// panel's axes put the JSON numbers, nothing refers outside the plot, and the design object,
+// written as TOML, is a keyed design file of the same design.
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
@@ -8,9 +9,12 @@
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "input/keyed_design_file.h"
+#include "run/json_design.h"
 #include "run/svg_canvas.h"
 #include "search/golden_cases.h"
 
@@ -21,6 +25,29 @@ using nlohmann::json;
 using tinyxml2::XMLElement;
 
 float asFloat(const json& value) { return static_cast<float>(value.get<double>()); }
+
+// A JSON value as TOML: objects become inline tables; numbers, strings and arrays read alike.
+std::string toml(const json& value) {
+  if (!value.is_object() && !value.is_array()) return value.dump();
+  std::string text;
+  for (const auto& [key, member] : value.items()) {
+    text += (text.empty() ? "" : ", ") + (value.is_object() ? key + " = " : "") + toml(member);
+  }
+  return value.is_object() ? "{" + text + "}" : "[" + text + "]";
+}
+
+json keyedDesignJson(const std::string& keyedFile) {
+  std::istringstream text(keyedFile);
+  input::DesignParameters design;
+  input::readKeyedDesign(input::parseKeyedDesign(text, "d.toml"), "d.toml", design);
+  return json::parse(designJson(design).dump());
+}
+
+void expectReadsBack(const json& design) {
+  std::string document;
+  for (const auto& [key, value] : design.items()) document += key + " = " + toml(value) + "\n";
+  EXPECT_EQ(keyedDesignJson(document).dump(), design.dump()) << document;
+}
 
 // The parsed plot: its elements by class, and the ticks (value, pixel) of each axis of each
 // panel, the group with a data-panel.
@@ -53,11 +80,12 @@ struct Plot {
   std::map<std::string, std::vector<std::pair<double, double>>> ticks;
 };
 
-TEST(GoldenResults, LooksAddUpAndThePlotShowsTheJsonNumbers) {
+TEST(GoldenResults, LooksAddUpThePlotShowsTheJsonNumbersAndTheDesignReadsBack) {
   for (const testing::GoldenCase& golden : testing::allGoldenCases()) {
     SCOPED_TRACE(golden.name);
     Plot plot(testing::readFile(testing::goldenPath(golden.name, ".svg")));
     const json results = json::parse(testing::readFile(testing::goldenPath(golden.name, ".json")));
+    expectReadsBack(results["design"]);
     // The points in data units, by class; each class but the left panel's names its panel.
     std::map<std::string, std::vector<std::pair<double, double>>> points;
     for (const json& iteration : results["iterations"]) {
@@ -108,6 +136,17 @@ TEST(GoldenResults, LooksAddUpAndThePlotShowsTheJsonNumbers) {
         EXPECT_NEAR(e->DoubleAttribute("cy"), plot.pixel(panel, 'y', expected[i].second), 0.051);
       }
     }
+  }
+}
+
+TEST(GoldenResults, KeyedOnlyBoundariesAndFutilityReadBackFromTheDesignObject) {
+  for (const char* keyedOnly : {"[boundary]\nuse_function = \"kim_demets\"\nexponent = 3\n"
+                                "[futility]\nz = [0.5]\nbinding = true\n",
+                                "[boundary]\nuse_function = \"hwang_shih_decani\"\ngamma = -4\n"}) {
+    expectReadsBack(keyedDesignJson("analysis_times = [12, 24]\nsides = 1\n" +
+                                    std::string(keyedOnly) +
+                                    "[accrual]\nperiod = 24\n[baseline_survival]\nmedian = 12\n"
+                                    "[alternative]\nhazard_ratio = 0.7\n"));
   }
 }
 
