@@ -92,8 +92,8 @@ TEST(GoldenResults, LooksAddUpThePlotShowsTheJsonNumbersAndTheDesignReadsBack) {
       points["search-point"].emplace_back(asFloat(iteration["accrual_rate"]),
                                           asFloat(iteration["statistics"][0]["power"]));
     }
-    const json& outcome = results["outcome"];
-    points["final-rate"] = {{asFloat(outcome["accrual_rate"]), asFloat(outcome["power"])}};
+    points["final-rate"] = {{asFloat(results["outcome"]["accrual_rate"]),
+                             asFloat(results["outcome"]["power"])}};
     // Every trial reaches the first look; those that stop (rejecting or for futility) leave,
     // the rejections make the power, and stops and survivors the average stopping time.
     const auto trials = results["design"]["simulations_per_iteration"].get<int32_t>();

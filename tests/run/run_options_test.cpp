@@ -49,7 +49,6 @@ search::IterationRecord finishedIteration(int32_t number, float rate, int32_t pa
 // A display on a clock the test moves (declared first: the display reads it when made).
 struct Progress {
   explicit Progress(bool live) : display(out, live, [this] { return now; }) {}
-  // One iteration of `trials` trials, each taking `secondsPerTrial`.
   void iterate(int32_t number, float rate, int32_t trials, double secondsPerTrial,
                int32_t rejections) {
     display.iterationStarted(number, rate, trials);

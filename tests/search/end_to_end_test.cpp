@@ -27,10 +27,8 @@ size_t countOf(const std::string& text, const std::string& part) {
 std::string withoutVersion(std::string json) {
   static const std::string version = runWithArguments({"--version"}).console;  // survseq V
   const std::string value = "\"" + version.substr(8, version.size() - 9) + "\"";
-  if (const size_t at = json.find(value); at != std::string::npos) {
-    json.replace(at, value.size(), "\"-\"");
-  }
-  return json;
+  const size_t at = json.find(value);
+  return at == std::string::npos ? json : json.replace(at, value.size(), "\"-\"");
 }
 
 // The run leaves the files asked for and nothing else. Standard error holds the warnings

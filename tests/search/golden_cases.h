@@ -20,10 +20,7 @@ struct GoldenCase {
   bool keyed = false;          // a keyed (TOML) design file, passed with --format toml
 };
 
-inline void PrintTo(const GoldenCase& golden, std::ostream* out) {
-  *out << golden.name << ", input " << static_cast<int>(golden.invocation.input) << ',';
-  for (const std::string& option : golden.invocation.options) *out << ' ' << option;
-}
+inline void PrintTo(const GoldenCase& golden, std::ostream* out) { *out << golden.name; }
 
 // tests/search/golden/<name><extension>, the extension .console, .report, .json, .svg or
 // .warnings (for the designs that draw warnings).
