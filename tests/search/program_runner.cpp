@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
-#include <vector>
 
 namespace survseq::testing {
 
@@ -15,23 +15,21 @@ namespace fs = std::filesystem;
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 std::string replaceLines(const std::string& parameterFile, const std::map<int, std::string>& lines) {
-  std::vector<std::string> all;
   std::istringstream in(parameterFile);
-  for (std::string line; std::getline(in, line);) all.push_back(line);
-  for (const auto& [number, text] : lines) all.at(static_cast<size_t>(number - 1)) = text;
   std::string joined;
-  for (const std::string& line : all) joined += line + '\n';
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    const auto replaced = lines.find(++number);
+    joined += (replaced == lines.end() ? line : replaced->second) + '\n';
+  }
   return joined;
 }
 
@@ -45,36 +43,19 @@ fs::path freshDirectory(const std::string& purpose) {
   return directory;
 }
 
-namespace {
-
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-std::string commandLine(const Invocation& invocation, const fs::path& design) {
-  std::string command = quoted(SURVSEQ_BINARY);
-  for (const std::string& option : invocation.options) command += " " + quoted(option);
-  switch (invocation.input) {
-    case ParameterInput::StandardInput:
-      return command + " < " + quoted(design.string());
-    case ParameterInput::FileArgument:
-      return command + " " + quoted(design.string());
-    case ParameterInput::DashArgument:
-      return command + " - < " + quoted(design.string());
-    case ParameterInput::None:
-      break;
-  }
-  return command;
-}
-
-}  // namespace
-
 ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterFile,
                         const std::string& reportName, const Invocation& invocation) {
-  const fs::path io = freshDirectory("io");
+  const auto quoted = [](const std::string& text) { return "'" + text + "'"; };
+  const fs::path io = freshDirectory("io");  // the design, console and errors, kept apart
   writeFile(io / "design.par", parameterFile);
-  const std::string program = commandLine(invocation, io / "design.par");
+  std::string program = quoted(SURVSEQ_BINARY);
+  for (const std::string& option : invocation.options) program += " " + quoted(option);
+  const char* before[] = {" < ", " ", " - < "};  // the design, by ParameterInput
+  if (invocation.input != ParameterInput::None) {
+    program += before[static_cast<int>(invocation.input)] + quoted((io / "design.par").string());
+  }
   const std::string console = quoted((io / "console.txt").string());
   const std::string errors = quoted((io / "errors.txt").string());
-
   std::string command = "cd " + quoted(directory.string()) + " && ";
   if (invocation.terminal) {
     // script gives the program a terminal of its own and copies what it shows.
@@ -86,16 +67,12 @@ ProgramRun runProgramIn(const fs::path& directory, const std::string& parameterF
   }
   const int status = std::system(command.c_str());
 
-  ProgramRun run;
-  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.console = readFile(io / "console.txt");
-  run.errors = readFile(io / "errors.txt");
-  if (!reportName.empty() && fs::exists(directory / reportName)) {
-    run.report = readFile(directory / reportName);
-  }
+  ProgramRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(io / "console.txt"),
+                 readFile(io / "errors.txt"), "", {}};
   for (const auto& entry : fs::directory_iterator(directory)) {
     run.files[entry.path().filename().string()] = readFile(entry.path());
   }
+  if (run.files.count(reportName) != 0) run.report = run.files[reportName];
   fs::remove_all(io);
   return run;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Runs the survseq program on a parameter file in a fresh directory and collects
-// everything it produced.
+// Runs the survseq program on a design file in a fresh directory and collects everything
+// it produced.
 
 #include <filesystem>
 #include <map>
@@ -18,16 +18,12 @@ struct ProgramRun {
   std::map<std::string, std::string> files;  // every file the run left, by name
 };
 
-// How the parameter file reaches the program.
-enum class ParameterInput {
-  StandardInput,  // survseq [OPTIONS] < design.par
-  FileArgument,   // survseq [OPTIONS] design.par
-  DashArgument,   // survseq [OPTIONS] - < design.par
-  None,           // survseq [OPTIONS], standard input left as it is
-};
+// survseq [OPTIONS] < design, survseq [OPTIONS] design, survseq [OPTIONS] - < design, or
+// no design and standard input left as it is.
+enum class ParameterInput { StandardInput, FileArgument, DashArgument, None };
 
 struct Invocation {
-  std::vector<std::string> options;  // before the parameter file; paths are relative to the run
+  std::vector<std::string> options;  // before the design file; paths are relative to the run
   ParameterInput input = ParameterInput::StandardInput;
   // Standard error (and standard input, with ParameterInput::None) on a pseudo-terminal,
   // by script(1); standard output still goes to a file.
@@ -36,29 +32,21 @@ struct Invocation {
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
-
 // The parameter file text with the given lines (numbered from 1) replaced.
 std::string replaceLines(const std::string& parameterFile, const std::map<int, std::string>& lines);
 
-// Runs the program on `parameterFile` (on standard input unless `invocation` says
-// otherwise), in a new directory, and reads back the report file `reportName` and every
-// other file written there.
-ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
-                      const Invocation& invocation = {});
-
-// The same in `directory`, which must exist; the parameter file, console and errors are
-// kept elsewhere, so that the directory holds only what the program left there.
+// Runs the program in `directory`, which must exist, and reads back the report file
+// `reportName` and every file the run left there (the design, console and errors are kept
+// elsewhere). runProgram does the same in a new directory, removed afterwards;
+// runWithArguments runs the program with `arguments` alone and standard input empty.
 ProgramRun runProgramIn(const std::filesystem::path& directory, const std::string& parameterFile,
                         const std::string& reportName, const Invocation& invocation = {});
-
-// A new empty directory for one run.
-std::filesystem::path freshDirectory(const std::string& purpose);
-
-// Runs the program with `arguments` alone, no parameter file, standard input empty.
+ProgramRun runProgram(const std::string& parameterFile, const std::string& reportName,
+                      const Invocation& invocation = {});
 ProgramRun runWithArguments(const std::vector<std::string>& arguments);
 
-// examples/<name> and tests/search/cases/<name>.
-std::string exampleFile(const std::string& name);
-std::string caseFile(const std::string& name);
+std::filesystem::path freshDirectory(const std::string& purpose);  // new and empty
+std::string exampleFile(const std::string& name);  // examples/<name>
+std::string caseFile(const std::string& name);     // tests/search/cases/<name>
 
 }  // namespace survseq::testing
