@@ -24,7 +24,7 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
   const float futilityShare =
       static_cast<float>(double(look.futilityStoppedCount) / design.simulationCount);
   json figures = {{"look", k},
-            {"time", shortestDouble(design.analysisTimes[static_cast<size_t>(k)])},
+            {"time", shortestDouble(iteration.lookTime(design, k))},
             {"null_variance",
              shortestDouble(iteration.nullVariances[static_cast<size_t>(s)][static_cast<size_t>(k)])},
             {"stopped", look.stoppedCount},
@@ -36,9 +36,7 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
             {"mean_events", meanOver(look, look.meanEventCount)},
             {"mean_information", meanOver(look, look.meanInformation)}};
   if (design.analysisTiming != input::AnalysisTiming::Calendar) {
-    // Event-driven looks: "time" is where the planned information is taken.
     const auto i = static_cast<size_t>(k);
-    figures["time"] = shortestDouble(iteration.plannedLookTime[i]);
     figures["event_target"] = iteration.eventTargets[i];
     figures["mean_time"] = iteration.lookTakenCount[i] > 0
                                ? json(shortestDouble(iteration.meanLookTime[i]))

@@ -197,7 +197,7 @@ void drawLastIteration(SvgCanvas& svg, const input::DesignParameters& design,
       }
     }
   }
-  const double lastTime = design.analysisTimes[static_cast<size_t>(K)];
+  const double lastTime = last.lookTime(design, K);
   const Axis rejectedX = roundAxis(0.0, lastTime, kRejectedFrame.left, kRejectedFrame.right, 6);
   const Axis rejectedY = roundAxis(0.0, 1.0, kRejectedFrame.bottom, kRejectedFrame.top, 5);
   const Axis criticalX = roundAxis(0.0, lastTime, kCriticalFrame.left, kCriticalFrame.right, 6);
@@ -226,7 +226,7 @@ void drawLastIteration(SvgCanvas& svg, const input::DesignParameters& design,
     svg.open("g", {{"class", "statistic"}, {"data-statistic", s}});
     for (int32_t k = 1; k <= K; ++k) {
       const auto& look = last.statistics[i].looks[static_cast<size_t>(k)];
-      const float time = design.analysisTimes[static_cast<size_t>(k)];
+      const float time = last.lookTime(design, k);
       stopped += look.stoppedCount;
       const float share = static_cast<float>(double(stopped) / design.simulationCount);
       const double rx = rejectedX.pixel(time);

@@ -46,6 +46,14 @@ struct IterationRecord {
   input::AnalysisValues plannedLookTime{};
   std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
   input::AnalysisValues meanLookTime{};
+
+  // The calendar time of look k: the design's, or for event-driven looks the time at which
+  // its planned information is taken.
+  float lookTime(const input::DesignParameters& design, int32_t k) const {
+    const auto i = static_cast<size_t>(k);
+    return design.analysisTiming == input::AnalysisTiming::Calendar ? design.analysisTimes[i]
+                                                                    : plannedLookTime[i];
+  }
 };
 
 // The whole search: every iteration in visiting order and how it ended.
