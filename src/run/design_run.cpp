@@ -35,14 +35,20 @@ search::RunRecord searchAccrualRate(input::DesignParameters& design, report::Rep
   });
 }
 
-int reportFailure(const char* what, int32_t line, report::ReportFile& reportFile,
+int reportFailure(const std::string& place, const char* what, report::ReportFile& reportFile,
                   std::ostream& console, std::ostream& errors) {
   console.flush();
   reportFile.abandon();  // an earlier report of the same name stays as it was
-  errors << "survseq: ";
-  if (line > 0) errors << "line " << line << ": ";
-  errors << what << '\n';
+  errors << "survseq: " << place << what << '\n';
   return 1;
+}
+
+// Where a fault lies: the line of a positional file. A keyed file has no numbered lines, and
+// its reader names file, line and key in the message itself; a fault found while its design
+// runs names the file, and the message the values at fault.
+std::string faultPlace(int32_t line, DesignFormat format, const std::string& designName) {
+  if (line <= 0) return "";
+  return format == DesignFormat::Keyed ? designName + ": " : "line " + std::to_string(line) + ": ";
 }
 
 }  // namespace
@@ -71,10 +77,12 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
     views.finish(asRead, record, threads);
   } catch (const RunError& error) {
     views.makeRoomForError();
-    return reportFailure(error.what(), error.line(), reportFile, views.console(), errors);
+    const DesignFormat format = options.format.value_or(DesignFormat::Positional);
+    return reportFailure(faultPlace(error.line(), format, designName), error.what(), reportFile,
+                         views.console(), errors);
   } catch (const std::bad_alloc&) {
     views.makeRoomForError();
-    return reportFailure("not enough memory for the simulated trials", 0, reportFile,
+    return reportFailure("", "not enough memory for the simulated trials", reportFile,
                          views.console(), errors);
   }
   return 0;

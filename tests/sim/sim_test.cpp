@@ -173,26 +173,31 @@ TEST(GenerateTrial, TheFirstRoundedShareOfThePatientsAreControls) {
 }
 
 TEST(GenerateTrial, ASwitchWithNoChanceBeyondItsTimeGivesUpAfterAMillionDraws) {
-  // The control curve switched to has S(10) = 1e-50: only a uniform of exactly 0 gets beyond
-  // the switch point at 10. The first treated patient has its event after 10 and switches.
-  // (The drop-in's message: tests/search/edge_designs_test.cpp.)
-  auto d = design();
-  d.baselineCurve = curve({0, 1}, {1, 0.00001f});
-  d.dropOutCount = 1;
-  d.dropOutTimes = {0, 10};
-  d.dropOutRates = {0, 1};
-  SimulatedTrial trial(1);
-  UniformGenerator g;
-  int32_t seed = -123457;
-  std::ostringstream report;
-  try {
-    generateTrial(d, 1, g, seed, trial, report);
-    ADD_FAILURE() << "ended";
-  } catch (const RunError& error) {
-    EXPECT_EQ(error.line(), 150);
+  // The curve switched to has S(10) = 1e-50: only a uniform of exactly 0 gets beyond the
+  // switch point at 10. The first patient of the arm has its event after 10 and switches.
+  const auto steep = curve({0, 1}, {1, 0.00001f});
+  auto dropIn = design(), dropOut = design();
+  dropIn.alternativeCurve = dropOut.baselineCurve = steep;
+  dropIn.dropInCount = dropOut.dropOutCount = 1;
+  dropIn.dropInTimes = dropOut.dropOutTimes = {0, 10};
+  dropIn.dropInRates = dropOut.dropOutRates = {0, 1};
+  const float afterAMillion = draws(-123457, 1'000'004).back();  // entry, event, switch draw
+  for (auto [d, n, line, text] :
+       {std::tuple{dropIn, 2, 142, "drop-in"}, {dropOut, 1, 150, "drop-out"}}) {
+    SimulatedTrial trial(2);
+    UniformGenerator g;
+    int32_t seed = -123457;
+    std::ostringstream report;
+    try {
+      generateTrial(d, n, g, seed, trial, report);
+      ADD_FAILURE() << text << " ended";
+    } catch (const RunError& error) {
+      EXPECT_EQ(error.line(), line);
+      EXPECT_EQ(std::string(error.what()).rfind("no event time after the " + std::string(text) +
+                                                " time 10 (point 1) in 1000000 draws", 0), 0u);
+    }
+    EXPECT_EQ(g.nextUniform(seed), afterAMillion) << text;
   }
-  // Entry, event, the switch draw and a million attempts after the first.
-  EXPECT_EQ(g.nextUniform(seed), draws(-123457, 1'000'004).back());
 }
 
 TEST(AccrualPieces, EntryTimesFollowThePiecewiseUniformLaw) {
