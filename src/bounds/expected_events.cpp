@@ -93,14 +93,16 @@ double timeOfExpectedEvents(const DesignParameters& design, float rate, double e
   double low = 0.0;
   double high = std::max(input::entryTimeAtShare(design, 1.0), 1.0);
   const double farthest = high * 1.0e4;
-  while (expectedEvents(design, rate, high) < events) {
+  // Not "below the target" but "not at it": beyond a hazard-ratio cut where the baseline
+  // survival has underflowed, E is not a number, and no target is met there.
+  while (!(expectedEvents(design, rate, high) >= events)) {
     low = high;
     high *= 2.0;
     if (high > farthest) return std::numeric_limits<double>::infinity();
   }
   while (high - low > 1.0e-9 * high) {
     const double middle = (low + high) / 2.0;
-    (expectedEvents(design, rate, middle) < events ? low : high) = middle;
+    (!(expectedEvents(design, rate, middle) >= events) ? low : high) = middle;
   }
   return high;
 }

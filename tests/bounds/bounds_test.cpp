@@ -270,7 +270,10 @@ TEST(LookSchedule, TargetsThatCannotBePlannedAreRefused) {
   EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
   d.analysisTiming = input::AnalysisTiming::FixedEvents;
   d.analysisEvents = {0, 100, 400};  // 420 patients: 310 events at most
-  EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
+  for (const float lastCut : {1000.0f, 1.0e4f}) {  // S(1e4) underflows: E is NaN beyond it
+    d.hazardRatioCuts[1] = lastCut;
+    EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError) << lastCut;
+  }
 }
 
 }  // namespace
