@@ -202,8 +202,7 @@ TEST(ErrorPaths, EachNamesItsLineAndNothingAfterItRuns) {
       {{{95, "0"}}, "line 95: the desired power is 0; it must lie strictly between 0 and 1"},
       {{{20, "two"}, {23, "0"}}, "line 20: expected a whole number, found 'two'",
        {{F(analysisCount), 0}}},  // nothing after the failing line runs
-      // Curves rise in time and never in survival, after their repairs (a rising baseline
-      // curve is also run in tests/search/edge_designs_test.cpp).
+      // Curves rise in time and never in survival, after their repairs.
       {{{78, "12 12"}}, "line 78: the cut points of the baseline curve must increase from above "
                         "0: cut point 2 (12) is not above cut point 1 (12)"},
       {{{83, "1.2 0.4"}}, "line 83: the survival values of the baseline curve" + rise +
