@@ -62,7 +62,8 @@ std::vector<GoldenCase> purposeBuiltGoldenCases() {
 std::vector<GoldenCase> keyedGoldenCases() {
   std::vector<GoldenCase> cases;
   for (const std::string name : {"power_at_given_size", "event_driven_looks",
-                                 "planned_event_looks", "unequal_allocation", "ramp_up_accrual"}) {
+                                 "planned_event_looks", "unequal_allocation", "ramp_up_accrual",
+                                 "spending_and_futility"}) {
     cases.push_back({name, exampleFile(name + ".toml"), name + ".out", {}, true});
   }
   return cases;
