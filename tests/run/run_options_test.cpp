@@ -120,8 +120,10 @@ TEST(ProgressDisplay, WithoutATerminalFinishedLinesAndTheClosingLine) {
 }
 
 TEST(ElapsedText, SecondsMinutesHours) {
-  const std::pair<double, const char*> cases[] = {{0.0, "0.0 s"}, {59.94, "59.9 s"},
-      {61.0, "1 min 01 s"}, {3599.9, "59 min 59 s"}, {3600.0, "1 h 00 min"}, {3725.0, "1 h 02 min"}};
+  const std::pair<double, const char*> cases[] = {
+      {0.0, "0.0 s"},         {59.94, "59.9 s"},      {61.0, "1 min 01 s"},
+      {1500.0, "25 min 00 s"}, {3599.9, "59 min 59 s"}, {3600.0, "1 h 00 min"},
+      {3725.0, "1 h 02 min"}};
   for (const auto& [seconds, text] : cases) EXPECT_EQ(elapsedText(seconds), text) << seconds;
 }
 
