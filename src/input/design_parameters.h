@@ -45,6 +45,12 @@ enum class AccrualForm : int32_t { Bracket, GivenRate, GivenPatients, AnalyticBr
 // targets planned from the calendar times at each pass's rate, or at fixed event targets.
 enum class AnalysisTiming : int32_t { Calendar, PlannedEvents, FixedEvents };
 
+// The information each statistic is planned to have at the looks, which sets the scale of
+// the boundaries: its expectation under the design's alternative or under the null
+// hypothesis, from the exact law the trials are drawn from, or the original null variance
+// (constant event density between the control curve's points), as the positional file plans.
+enum class PlannedInformation : int32_t { Alternative, Null, Original };
+
 // The spending family of a Lan-DeMets boundary: the coded use function (useFunction), or
 // one of the one-parameter families that only the keyed file can name.
 enum class SpendingFamily : int32_t { Coded, HwangShihDeCani, KimDeMets };
@@ -98,7 +104,7 @@ struct DesignParameters {
 
   // Only the keyed design file sets what follows; the defaults are the original design:
   // a bracketed search, calendar analyses, 1:1 allocation, one accrual piece at the full
-  // rate, the coded use function and no futility rule.
+  // rate, the coded use function, no futility rule and the original planned information.
   AccrualForm accrualForm = AccrualForm::Bracket;
   int32_t givenPatients = 0;  // GivenPatients: patients per trial
   AnalysisTiming analysisTiming = AnalysisTiming::Calendar;
@@ -115,7 +121,11 @@ struct DesignParameters {
   bool futility = false;
   bool futilityBinding = false;
   AnalysisValues futilityZ{};  // [1..K-1]: stop for futility when Z lies below
+  PlannedInformation plannedInformation = PlannedInformation::Original;
 };
+
+// The keyed file's name of a planned-information scale: "alternative", "null", "original".
+const char* plannedInformationName(PlannedInformation scale);
 
 // True when the design uses something the positional file cannot state; only then do
 // the report and the console show the lines of those features, so a keyed design that

@@ -129,6 +129,19 @@ void readSimulationAndError(const KeyedTable& root, DesignParameters& design) {
   root.atKey("sides", [&] { requireKnownSides(design, 0); });
 }
 
+void readPlannedInformation(const KeyedTable& root, DesignParameters& design) {
+  const std::string scale = root.text("planned_information").value_or("alternative");
+  for (const PlannedInformation known :
+       {PlannedInformation::Alternative, PlannedInformation::Null, PlannedInformation::Original}) {
+    if (scale == plannedInformationName(known)) {
+      design.plannedInformation = known;
+      return;
+    }
+  }
+  root.fail("planned_information", "must be \"alternative\", \"null\" or \"original\", not \"" +
+                                       report::echoedValue(scale) + "\"");
+}
+
 }  // namespace
 
 toml::table parseKeyedDesign(std::istream& text, const std::string& fileName) {
@@ -155,7 +168,7 @@ void readKeyedDesign(const toml::table& document, const std::string& fileName,
                          "simulations_per_iteration", "type_one_error", "sides", "boundary",
                          "futility", "accrual", "desired_power", "baseline_survival",
                          "alternative", "censoring_control", "censoring_treatment", "drop_in",
-                         "drop_out"});
+                         "drop_out", "planned_information"});
   readReportAndSeed(root, design);
   readAnalyses(root, design);
   readStatistics(root, design);
@@ -165,6 +178,7 @@ void readKeyedDesign(const toml::table& document, const std::string& fileName,
   design.desiredPower = root.real("desired_power").value_or(kDefaultDesiredPower);
   root.atKey("desired_power", [&] { requireAttainablePower(design, 0); });
   readKeyedCurves(root, design);
+  readPlannedInformation(root, design);
 }
 
 std::string keyedLocation(const toml::table& document, const std::string& fileName,

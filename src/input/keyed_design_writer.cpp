@@ -197,6 +197,8 @@ void writeKeyedDesign(const DesignParameters& d, std::ostream& out, std::ostream
   w.key("type_one_error", real(d.typeIError), "overall alpha");
   w.key("sides", std::to_string(d.sides), "1 = one-sided test, 2 = two-sided");
   w.key("desired_power", real(d.desiredPower), "power of statistic 1 that the search aims at");
+  w.key("planned_information", "\"original\"",
+        "boundaries on the null variance, as planned here; \"alternative\" plans as protocols do");
   if (!(d.typeIError < 1.0f)) w.warn("the type-I error is 1 or more; the keyed file refuses that");
 
   for (int32_t s = 1; s <= d.statisticCount; ++s) {

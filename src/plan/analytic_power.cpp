@@ -7,7 +7,7 @@
 
 #include <ostream>
 
-#include "bounds/look_schedule.h"
+#include "bounds/planned_information.h"
 #include "bounds/planned_boundaries.h"
 #include "bounds/trial_boundaries.h"
 #include "input/accrual_profile.h"
@@ -49,15 +49,6 @@ input::AnalysisValues trialCriticalValues(const input::DesignParameters& design,
   return critical;
 }
 
-// The planned information of statistic s at the looks: the simulation's own null
-// variance there, at `rate`. Its fractions, and so the boundaries, do not depend on the
-// rate.
-void plannedInformation(const input::DesignParameters& design,
-                        const input::AnalysisValues& lookTimes, float rate, int32_t s,
-                        input::AnalysisValues& planned) {
-  bounds::plannedNullVariances(design, rate, design.rho[s], design.tau[s], lookTimes, planned);
-}
-
 }  // namespace
 
 double patientsOf(const input::DesignParameters& design, double rate) {
@@ -71,31 +62,15 @@ double rateOf(const input::DesignParameters& design, double patients) {
 AnalyticModel::AnalyticModel(const input::DesignParameters& design, double patients)
     : design_(&design) {
   const int32_t K = design.analysisCount;
-  for (int32_t k = 1; k <= K; ++k) {
-    if (design.analysisTiming != input::AnalysisTiming::FixedEvents) {
-      lookTimes_[k] = design.analysisTimes[k];
-      continue;
-    }
-    const double time = timeOfExpectedEvents(design, patients, double(design.analysisEvents[k]));
-    if (time < 0.0) {
-      throw RunError("look " + std::to_string(k) + " waits for " +
-                     std::to_string(design.analysisEvents[k]) + " events, more than " +
-                     std::to_string(int64_t(std::floor(patients))) +
-                     " patients are expected to give");
-    }
-    lookTimes_[k] = static_cast<float>(time);
-  }
+  // The rate at which a trial has the model's patients, so that the looks and the planned
+  // information are those of the simulation at the same size.
+  const float rate = input::rateForPatients(
+      design, static_cast<int32_t>(std::max(1.0, std::round(patients))));
+  const bounds::LookSchedule looks = bounds::lookSchedule(design, rate);
+  const bounds::PlannedInformationTable planned = bounds::plannedInformation(design, rate, looks);
+  const law::ExpectedMoments alternative(design, law::Hypothesis::Alternative);
+  const law::ExpectedMoments null(design, law::Hypothesis::Null);
 
-  double horizon = 0.0;
-  for (int32_t k = 1; k <= K; ++k) horizon = std::max(horizon, double(lookTimes_[k]));
-  const MomentIntegrator alternative(design, false, horizon);
-  const MomentIntegrator null(design, true, horizon);
-
-  const float rate = static_cast<float>(rateOf(design, patients));
-  PlannedInformation planned{};
-  for (int32_t s = 1; s <= design.statisticCount; ++s) {
-    plannedInformation(design, lookTimes_, rate, s, planned[static_cast<size_t>(s)]);
-  }
   const float b = boundaryParameter(design, planned);
   input::DesignParameters withB = design;
   withB.haybittleB = b;
@@ -106,16 +81,14 @@ AnalyticModel::AnalyticModel(const input::DesignParameters& design, double patie
     input::AnalysisValues observedAlternative{};
     input::AnalysisValues observedNull{};
     for (int32_t k = 1; k <= K; ++k) {
-      const double t = lookTimes_[k];
-      model.alternative[static_cast<size_t>(k)] = alternative.at(t, design.rho[s], design.tau[s]);
-      model.null[static_cast<size_t>(k)] = null.at(t, design.rho[s], design.tau[s]);
-      observedAlternative[k] =
-          static_cast<float>(patients * model.alternative[static_cast<size_t>(k)].information);
-      observedNull[k] =
-          static_cast<float>(patients * model.null[static_cast<size_t>(k)].information);
-      AnalyticLook& look = model.looks[static_cast<size_t>(k)];
-      const bounds::PlannedLook& b = bounds[static_cast<size_t>(k)];
-      look.expectedTime = t;
+      const auto i = static_cast<size_t>(k);
+      model.alternative[i] = alternative.at(looks.time[k], design.rho[s], design.tau[s]);
+      model.null[i] = null.at(looks.nullTime[k], design.rho[s], design.tau[s]);
+      observedAlternative[k] = static_cast<float>(patients * model.alternative[i].information);
+      observedNull[k] = static_cast<float>(patients * model.null[i].information);
+      AnalyticLook& look = model.looks[i];
+      const bounds::PlannedLook& b = bounds[i];
+      look.expectedTime = looks.time[k];
       look.informationFraction = b.informationFraction;
       look.efficacyZ = b.efficacyZ;
       look.nominalP = b.nominalP;
@@ -137,8 +110,8 @@ void AnalyticModel::crossings(const StatisticModel& model, double patients,
   for (int32_t k = 1; k <= K; ++k) {
     const auto i = static_cast<size_t>(k);
     const AnalyticLook& look = model.looks[i];
-    const PatientMoments& a = model.alternative[i];
-    const PatientMoments& h = model.null[i];
+    const law::PatientMoments& a = model.alternative[i];
+    const law::PatientMoments& h = model.null[i];
     const double rootA = std::sqrt(a.information);
     const double rootH = std::sqrt(h.information);
     const double futility = look.hasFutilityBound ? double(look.futilityZ) : none;

@@ -4,15 +4,18 @@
 // calendar time and events, the planned boundaries, and the cumulative probabilities of
 // rejecting under the design's alternative and under the null hypothesis.
 //
-// Method: the statistics' joint normal law from the moments of statistic_moments.h
+// Method: the statistics' joint normal law from the moments of law/expected_moments.h
 // (Schoenfeld 1981; Tsiatis 1982; Hasegawa 2014), and the crossing probabilities of the
 // planned boundaries by the recursion of crossing_probability.h (Armitage, McPherson
 // and Rowe 1969; Jennison and Turnbull 2000, chapter 19). The boundaries shown are the
-// planned ones (bounds::plannedBoundaries at the null variances of the looks). A
-// simulated trial recomputes its boundaries from its own observed information on that
-// planned scale, so the crossing probabilities use the critical values of a trial that
-// observes the expected information: under the alternative its limit v_k, under the null
-// the null's. What is left out is the spread of each trial's information around it.
+// planned ones (bounds::plannedBoundaries at the design's planned information,
+// bounds/planned_information.h), taken from the same looks and the same information as
+// the simulation's planned table. A simulated trial recomputes its boundaries from its
+// own observed information on that planned scale, so the crossing probabilities use the
+// critical values of a trial that observes the expected information: under the
+// alternative its limit v_k at the look's expected time, under the null the null's at
+// the time the look is expected there. What is left out is the spread of each trial's
+// information around it.
 // A statistic stops at the first look where Z reaches the efficacy bound (or, two-sided,
 // -Z does) or where Z lies below the futility bound; power counts rejections only.
 
@@ -20,7 +23,7 @@
 #include <cstdint>
 
 #include "input/design_parameters.h"
-#include "plan/statistic_moments.h"
+#include "law/expected_moments.h"
 
 namespace survseq::plan {
 
@@ -52,9 +55,9 @@ struct AnalyticPlan {
 };
 
 // Everything about a design's analytic power that does not change with the number of
-// patients when the looks are at calendar times (fixed or planned from calendar times):
-// the moments per patient and the boundaries. Fixed event targets move the looks with
-// the patients, so for them it is worked out at the given size.
+// patients when the looks are at calendar times: the moments per patient and the
+// boundaries. Event targets move the looks with the patients, so for them it is worked
+// out at the model's own number of patients.
 class AnalyticModel {
  public:
   AnalyticModel(const input::DesignParameters& design, double patients);
@@ -68,8 +71,8 @@ class AnalyticModel {
 
  private:
   struct StatisticModel {
-    std::array<PatientMoments, input::MaxAnalyses + 1> alternative{};
-    std::array<PatientMoments, input::MaxAnalyses + 1> null{};
+    std::array<law::PatientMoments, input::MaxAnalyses + 1> alternative{};
+    std::array<law::PatientMoments, input::MaxAnalyses + 1> null{};
     std::array<AnalyticLook, input::MaxAnalyses + 1> looks{};
     input::AnalysisValues alternativeCritical{};  // at the expected information
     input::AnalysisValues nullCritical{};
@@ -78,7 +81,6 @@ class AnalyticModel {
                  bool underNullToo) const;
 
   const input::DesignParameters* design_;
-  input::AnalysisValues lookTimes_{};
   std::array<StatisticModel, input::MaxStatistics + 1> statistics_{};
 };
 

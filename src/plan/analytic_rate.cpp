@@ -27,40 +27,61 @@ double quantileOf(double power) {
   return double(bounds::normalQuantile(static_cast<float>(power), fault));
 }
 
-AnalyticModel modelOf(const input::DesignParameters& design) {
-  if (design.analysisTiming == input::AnalysisTiming::FixedEvents) {
-    throw RunError("fixed event targets need a given size: the analytic rate moves the looks");
-  }
-  return AnalyticModel(design, patientsOf(design, design.accrualRate > 0.0f ? design.accrualRate
-                                                                             : 1.0f));
-}
+// Event targets planned from calendar times move a little with the patients (they are
+// rounded to whole events), so the model is made again at the patients it gives, until
+// they settle; with calendar looks one model serves every size.
+constexpr int32_t kModelRounds = 4;
+// The patients of the first model when the design gives no rate to start from.
+constexpr double kFirstModelPatients = 1000.0;
 
-}  // namespace
-
-double analyticAccrualRate(const input::DesignParameters& design) {
-  const AnalyticModel model = modelOf(design);
-  const double target = design.desiredPower;
+// The smallest number of patients whose analytic power of statistic 1 in `model` reaches
+// `target`.
+double patientsReaching(const AnalyticModel& model, double target) {
   double high = kFewestPatients;
   while (model.power(1, high) < target) {
     high *= 2.0;
     if (high > input::kMaxPatientsPerTrial) {
       throw RunError("the analytic power of the first statistic stays below the desired power " +
-                     report::numberText(design.desiredPower) + " up to " +
+                     report::numberText(static_cast<float>(target)) + " up to " +
                      std::to_string(int64_t(input::kMaxPatientsPerTrial)) +
                      " patients: the alternative hardly differs from the null for this statistic");
     }
   }
   double low = high / 2.0;
-  if (model.power(1, low) >= target) return rateOf(design, low);
+  if (model.power(1, low) >= target) return low;
   for (int32_t i = 0; i < kBisections; ++i) {
     const double middle = std::sqrt(low * high);
     (model.power(1, middle) < target ? low : high) = middle;
   }
-  return rateOf(design, high);
+  return high;
+}
+
+}  // namespace
+
+AnalyticModel analyticModelAt(const input::DesignParameters& design, double rate) {
+  if (design.analysisTiming == input::AnalysisTiming::FixedEvents) {
+    throw RunError("fixed event targets need a given size: the analytic rate moves the looks");
+  }
+  return AnalyticModel(design, rate > 0.0 ? patientsOf(design, rate) : kFirstModelPatients);
+}
+
+double analyticAccrualRate(const input::DesignParameters& design, double desiredPower) {
+  double rate = design.accrualRate;
+  for (int32_t round = 0; round < kModelRounds; ++round) {
+    const double patients = patientsReaching(analyticModelAt(design, rate), desiredPower);
+    const bool settled = rate > 0.0 && std::fabs(patients - patientsOf(design, rate)) < 0.5;
+    rate = rateOf(design, patients);
+    if (design.analysisTiming == input::AnalysisTiming::Calendar || settled) break;
+  }
+  return rate;
+}
+
+double analyticAccrualRate(const input::DesignParameters& design) {
+  return analyticAccrualRate(design, design.desiredPower);
 }
 
 RateBracket analyticBracket(const input::DesignParameters& design, double analyticRate) {
-  const AnalyticModel model = modelOf(design);
+  const AnalyticModel model = analyticModelAt(design, analyticRate);
   const double target = quantileOf(design.desiredPower);
   const auto quantileAt = [&](double rate) {
     return quantileOf(std::min(model.power(1, patientsOf(design, rate)), 1.0 - 1e-7));

@@ -9,9 +9,15 @@
 
 namespace survseq::plan {
 
-// The smallest rate whose analytic power of statistic 1 is the desired power (the power
-// grows with the patients, as the drift grows with their root and nothing else moves).
-// A RunError when no rate up to the largest trial reaches it.
+// The model of the design's analytic power at `rate` (at a thousand patients when the
+// rate is 0): its looks and boundaries are those of a trial at that rate.
+AnalyticModel analyticModelAt(const input::DesignParameters& design, double rate);
+
+// The smallest rate whose analytic power of statistic 1 is `desiredPower` (the power
+// grows with the patients, as the drift grows with their root and nothing else moves),
+// or the design's desired power. A RunError when no rate up to the largest trial
+// reaches it.
+double analyticAccrualRate(const input::DesignParameters& design, double desiredPower);
 double analyticAccrualRate(const input::DesignParameters& design);
 
 struct RateBracket {

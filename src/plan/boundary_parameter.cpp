@@ -7,7 +7,8 @@
 
 namespace survseq::plan {
 
-float boundaryParameter(const input::DesignParameters& design, const PlannedInformation& planned) {
+float boundaryParameter(const input::DesignParameters& design,
+                        const bounds::PlannedInformationTable& planned) {
   const int32_t K = design.analysisCount;
   float b = design.haybittleB;
   if (design.boundaryMethod == input::Haybittle) {

@@ -4,16 +4,14 @@
 // rule of bounds/boundary_parameter.h, applied to the planned information of every
 // statistic at once.
 
-#include <array>
-
+#include "bounds/planned_information.h"
 #include "input/design_parameters.h"
 
 namespace survseq::plan {
 
-using PlannedInformation = std::array<input::AnalysisValues, input::MaxStatistics + 1>;
-
-// `planned[s]` the null variances of statistic s at the looks. A RunError when b would
-// have to pass 50, as in the simulation.
-float boundaryParameter(const input::DesignParameters& design, const PlannedInformation& planned);
+// `planned[s]` the planned information of statistic s at the looks. A RunError when b
+// would have to pass 50, as in the simulation.
+float boundaryParameter(const input::DesignParameters& design,
+                        const bounds::PlannedInformationTable& planned);
 
 }  // namespace survseq::plan

@@ -144,6 +144,7 @@ json designJson(const input::DesignParameters& d) {
   }
   design["accrual"] = accrual(d);
   design["desired_power"] = shortestDouble(d.desiredPower);
+  design["planned_information"] = plannedInformationName(d.plannedInformation);
   design["baseline_survival"] = curve(d.baselineCurve);
   design["alternative"] = alternative(d);
   design["censoring_control"] = curve(d.censoringControl);

@@ -25,8 +25,11 @@ json lookJson(const input::DesignParameters& design, const search::IterationReco
       static_cast<float>(double(look.futilityStoppedCount) / design.simulationCount);
   json figures = {{"look", k},
             {"time", shortestDouble(iteration.lookTime(design, k))},
-            {"null_variance",
-             shortestDouble(iteration.nullVariances[static_cast<size_t>(s)][static_cast<size_t>(k)])},
+            {design.plannedInformation == input::PlannedInformation::Original
+                 ? "null_variance"
+                 : "planned_information",
+             shortestDouble(
+                 iteration.plannedInformation[static_cast<size_t>(s)][static_cast<size_t>(k)])},
             {"stopped", look.stoppedCount},
             {"stopped_share", shortestDouble(stoppedShare)},
             {"futility_stopped", look.futilityStoppedCount},

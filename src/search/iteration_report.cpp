@@ -90,8 +90,26 @@ void Report::writeIterationHeader(int32_t iterationNumber, float accrualRate) {
   LaidOutLine().text(kIterationRule).writeTo(file_);
 }
 
+namespace {
+
+// The line above the planned information: what the information is the expectation of.
+const char* plannedInformationLabel(input::PlannedInformation scale) {
+  switch (scale) {
+    case input::PlannedInformation::Alternative:
+      return "The information expected under the alternative is:";
+    case input::PlannedInformation::Null:
+      return "The information expected under the null is:";
+    case input::PlannedInformation::Original:
+      break;
+  }
+  return "The variance under the null are:";
+}
+
+}  // namespace
+
 void Report::writePreSimulation(int32_t statistic, const HaybittleValues* haybittle,
-                                std::span<const float> nullVariances) {
+                                input::PlannedInformation scale,
+                                std::span<const float> plannedInformation) {
   LaidOutLine()
       .text("Pre-simulation information for the")
       .integer(statistic, 2)
@@ -106,10 +124,10 @@ void Report::writePreSimulation(int32_t statistic, const HaybittleValues* haybit
         .writeTo(file_);
   }
   LaidOutLine()
-      .text("The variance under the null are:")
+      .text(plannedInformationLabel(scale))
       .endLine()
       .blanks(1)
-      .repeated(nullVariances, 15, FixedGroup{0, 7, 2, 2})
+      .repeated(plannedInformation, 15, FixedGroup{0, 7, 2, 2})
       .writeTo(file_);
 }
 

@@ -70,8 +70,11 @@ class Report {
     float b;
     float lastCriticalValue;
   };
+  // The planned information of the statistic at the looks, under a line that names its
+  // scale (the original null variance keeps the original line).
   void writePreSimulation(int32_t statistic, const HaybittleValues* haybittle,
-                          std::span<const float> nullVariances);
+                          input::PlannedInformation scale,
+                          std::span<const float> plannedInformation);
   void writeSubjectCount(int32_t subjectCount);
   void writeNoEntryNote(float analysisTime, int32_t trialNumber);
   void writePassResults(const input::DesignParameters& design,

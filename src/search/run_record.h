@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bounds/planned_boundaries.h"
+#include "bounds/planned_information.h"
 #include "input/design_parameters.h"
 #include "search/report.h"
 
@@ -36,19 +37,20 @@ struct IterationRecord {
   int32_t iterationNumber = 0;
   float accrualRate = 0.0f;
   int32_t patientCount = 0;  // per trial: input::patientsAtRate
-  // Expected null variance of statistic s at analysis k: nullVariances[s][k].
-  std::array<input::AnalysisValues, input::MaxStatistics + 1> nullVariances{};
+  // The information planned for statistic s at analysis k, on the design's scale:
+  // plannedInformation[s][k].
+  bounds::PlannedInformationTable plannedInformation{};
   std::vector<StatisticRecord> statistics;  // statistic s at index s - 1
   // Event-driven analyses only: the event target of each look, the calendar time at which
-  // its planned information is taken, how many trials took the look and their mean time
-  // of it (0 when none did).
+  // it is expected under the alternative, how many trials took the look and their mean
+  // time of it (0 when none did).
   input::AnalysisCounts eventTargets{};
   input::AnalysisValues plannedLookTime{};
   std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
   input::AnalysisValues meanLookTime{};
 
   // The calendar time of look k: the design's, or for event-driven looks the time at which
-  // its planned information is taken.
+  // it is expected under the alternative.
   float lookTime(const input::DesignParameters& design, int32_t k) const {
     const auto i = static_cast<size_t>(k);
     return design.analysisTiming == input::AnalysisTiming::Calendar ? design.analysisTimes[i]

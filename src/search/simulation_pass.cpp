@@ -6,7 +6,7 @@
 
 #include "bounds/boundary_computation.h"
 #include "bounds/boundary_parameter.h"
-#include "bounds/look_schedule.h"
+#include "bounds/planned_information.h"
 #include "bounds/trial_boundaries.h"
 #include "input/accrual_profile.h"
 #include "report/run_error.h"
@@ -119,7 +119,8 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   const bounds::LookSchedule planned = bounds::lookSchedule(design, design.accrualRate);
   record_.eventTargets = planned.eventTarget;
   record_.plannedLookTime = planned.time;
-  prepareStatistics(design, planned.time, report);
+  record_.plannedInformation = bounds::plannedInformation(design, design.accrualRate, planned);
+  prepareStatistics(design, report);
   if (design.boundaryMethod == input::LanDeMets && input::usesHaybittleTypeFunction(design)) {
     checkUseFunctionB(design, report);
   }
@@ -145,36 +146,34 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   return record_;
 }
 
-void SimulationPass::prepareStatistics(DesignParameters& design,
-                                       const input::AnalysisValues& plannedTimes, Report& report) {
+void SimulationPass::prepareStatistics(DesignParameters& design, Report& report) {
   const int32_t K = design.analysisCount;
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
-    input::AnalysisValues& variances = record_.nullVariances[static_cast<size_t>(s)];
-    bounds::plannedNullVariances(design, design.accrualRate, design.rho[s], design.tau[s],
-                                 plannedTimes, variances);
+    const input::AnalysisValues& information = record_.plannedInformation[static_cast<size_t>(s)];
 
     Report::HaybittleValues haybittle{};
     const bool haybittleMethod = design.boundaryMethod == input::Haybittle;
     if (haybittleMethod) {
-      fixHaybittleBoundary(design, variances, report);
+      fixHaybittleBoundary(design, information, report);
       haybittle = {design.haybittleB, design.boundaryValues[K]};
     }
     report.writePreSimulation(s, haybittleMethod ? &haybittle : nullptr,
-                              std::span(variances).subspan(1, static_cast<size_t>(K)));
+                              design.plannedInformation,
+                              std::span(information).subspan(1, static_cast<size_t>(K)));
 
     // The information scale of the trials follows the rate of this pass.
-    design.informationFloor[s] = bounds::kInformationFloorShare * variances[1];
-    design.informationCeiling[s] = variances[K];
+    design.informationFloor[s] = bounds::kInformationFloorShare * information[1];
+    design.informationCeiling[s] = information[K];
   }
 }
 
 // The Haybittle design rejects at an interim analysis when |Z| passes b; the last
-// critical value spends what is left, computed on the null variances. When the
+// critical value spends what is left, computed on the planned information. When the
 // interim values already spend too much, b is raised until a last value exists.
 void SimulationPass::fixHaybittleBoundary(DesignParameters& design,
-                                          const input::AnalysisValues& nullVariances,
+                                          const input::AnalysisValues& plannedInformation,
                                           Report& report) {
-  while (!bounds::haybittleBoundary(design, nullVariances, design.haybittleB, design.errorSplit,
+  while (!bounds::haybittleBoundary(design, plannedInformation, design.haybittleB, design.errorSplit,
                                     design.boundaryValues)) {
     report.writeHaybittleBIncrease();
     design.haybittleB = bounds::raisedB(design.haybittleB);
@@ -205,7 +204,7 @@ void SimulationPass::checkUseFunctionB(DesignParameters& design, Report& report)
 void SimulationPass::planBoundaries(const DesignParameters& design) {
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
     plannedLooks_[static_cast<size_t>(s)] = bounds::plannedBoundaries(
-        design, record_.nullVariances[static_cast<size_t>(s)], design.haybittleB);
+        design, record_.plannedInformation[static_cast<size_t>(s)], design.haybittleB);
   }
 }
 

@@ -53,7 +53,7 @@ class SimulationPass {
   // Writes the pre-simulation, subject-count and result blocks of the iteration and
   // returns its record (the iteration number is the search's to fill in). May raise
   // design.haybittleB and sets the information floor and ceiling of every statistic from
-  // the null variances at this pass's rate; the design is only read while the trials
+  // the planned information at this pass's rate; the design is only read while the trials
   // run. `observer`, when given, hears of every finished trial, in order, on the calling
   // thread.
   const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
@@ -63,10 +63,9 @@ class SimulationPass {
   const PassResults& results() const { return results_; }
 
  private:
-  void prepareStatistics(input::DesignParameters& design, const input::AnalysisValues& plannedTimes,
-                         Report& report);
+  void prepareStatistics(input::DesignParameters& design, Report& report);
   void fixHaybittleBoundary(input::DesignParameters& design,
-                            const input::AnalysisValues& nullVariances, Report& report);
+                            const input::AnalysisValues& plannedInformation, Report& report);
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
   void planBoundaries(const input::DesignParameters& design);
   void writeResults(const input::DesignParameters& design, Report& report);

@@ -8,14 +8,13 @@
 
 #include "bounds/binding_futility.h"
 #include "bounds/boundary_computation.h"
-#include "bounds/look_schedule.h"
+#include "bounds/planned_information.h"
 #include "bounds/normal_distribution.h"
-#include "bounds/null_variance.h"
 #include "bounds/planned_boundaries.h"
 #include "bounds/reference_recursion.h"
 #include "bounds/trial_boundaries.h"
 #include "input/accrual_profile.h"
-#include "plan/plan_designs.h"
+#include "law/law_designs.h"
 #include "report/run_error.h"
 
 namespace survseq::bounds {
@@ -191,29 +190,6 @@ TEST(TrialBoundaries, FallingAndNearlyCompleteInformation) {
   EXPECT_EQ(trial.analyse(3, 100.0f), boundaryAt({40, 69.5f, 100}, {first, 5}));
 }
 
-// Under the null, without loss to follow-up, each event adds 1/4 to the variance of the
-// score: V(T) = E(T) / 4 = r (D - integral of S over [T - D, T]) / 4. Beyond its last cut
-// x(n) a curve keeps the hazard h of its last interval; every T here has T - D >= x(n).
-TEST(NullVariance, IsAQuarterOfTheExpectedEventsAlsoAfterTheLastCutPoint) {
-  input::DesignParameters d;
-  d.baselineCurve = {2, {0, 4, 10}, {1, 0.8f, 0.6f}};
-  d.censoringControl = d.censoringTreatment = {1, {0, 10}, {1, 1}};
-  d.accrualPeriod = 12;
-  d.analysisCount = 3;
-  d.analysisTimes = {0, 22, 30, 50};
-  input::AnalysisValues v{};
-  nullVariances(d, 19.0f, 0, 0, v);
-  const double h = std::log(double(0.8f) / double(0.6f)) / 6.0;
-  const auto survival = [&](double u) { return double(0.6f) * std::exp(-h * (u - 10)); };
-  for (int32_t i = 1; i <= 3; ++i) {
-    const double T = d.analysisTimes[i];
-    const double quarter = 19.0 * (12 - (survival(T - 12) - survival(T)) / h) / 4.0;
-    EXPECT_NEAR(v[i], quarter, 1e-4 * quarter) << "T = " << T;
-  }
-  EXPECT_EQ(integrateNullVarianceTail(d, 10.0f, 12.0f, 0, 0), 0.0f);  // up to x(n): nothing
-  EXPECT_GT(integrateNullVarianceTail(d, 10.5f, 12.0f, 0, 0), 0.0f);
-}
-
 // One-sided; the other boundary methods are covered by the golden runs.
 TEST(PlannedBoundaries, MatchTheReferenceRecursion) {
   const double alpha = 0.025, zHalfAlpha = 2.241402727604947;  // Phi^-1(1 - alpha/2)
@@ -263,7 +239,7 @@ TEST(PlannedBoundaries, MatchTheReferenceRecursion) {
 // Event targets that round to 0 or to the same count, or out of reach (targets that do not
 // increase as given are refused by the readers already).
 TEST(LookSchedule, TargetsThatCannotBePlannedAreRefused) {
-  auto d = plan::testing::exponentialDesign(0.7f, 0.0f, 40.0f, {0.01f, 20});
+  auto d = law::testing::exponentialDesign(0.7f, 0.0f, 40.0f, {0.01f, 20});
   d.analysisTiming = input::AnalysisTiming::PlannedEvents;
   EXPECT_THROW(lookSchedule(d, input::rateForPatients(d, 420)), RunError);
   d.analysisTimes = {0, 20, 20.001f};

@@ -9,13 +9,13 @@
 #include "bounds/reference_recursion.h"
 #include "plan/analytic_rate.h"
 #include "plan/crossing_probability.h"
-#include "plan/plan_designs.h"
+#include "law/law_designs.h"
 
 namespace survseq::plan {
 namespace {
 
 using survseq::testing::upperTail;
-using testing::exponentialDesign;
+using law::testing::exponentialDesign;
 
 // A fixed log-rank design needs (z_a + z_b)^2 / (p (1 - p) log^2 HR) events (Schoenfeld
 // 1981), a local approximation: its gap to the exact limit grows with |log HR|, and with

@@ -4,13 +4,13 @@
 #include <numeric>
 #include <sstream>
 
-#include "bounds/look_schedule.h"
+#include "bounds/planned_information.h"
 #include "bounds/trial_boundaries.h"
 #include "build_kind.h"
 #include "input/accrual_profile.h"
 #include "plan/analytic_power.h"
-#include "plan/plan_designs.h"
-#include "plan/statistic_moments.h"
+#include "law/law_designs.h"
+#include "law/expected_moments.h"
 #include "sim/analysis_data.h"
 #include "sim/simulated_trial.h"
 
@@ -29,12 +29,13 @@ constexpr int32_t kTrials = 3000;
 struct Case { const char* name; input::DesignParameters design; int32_t patients; };
 
 std::vector<Case> cases() {
-  using testing::exponentialDesign;
+  using law::testing::exponentialDesign;
   std::vector<Case> list = {  // the log-rank, and weights for late and for early effects
       {"2:1, slower for 6 months", exponentialDesign(0.7f, 0, 60, {24, 36, 48}), 300},
       {"effect delayed by 6 months", exponentialDesign(0.6f, 6.0f, 1e6f, {30, 42}), 300},
       {"drop-in and drop-out", exponentialDesign(0.65f, 0.0f, 40.0f, {36}), 320}};
   for (Case& c : list) {
+    c.design.plannedInformation = input::PlannedInformation::Alternative;
     c.design.statisticCount = 3;
     c.design.rho = {0, 0, 0, 1};
     c.design.tau = {0, 0, 1, 0};
@@ -60,12 +61,12 @@ TEST(SimulationAgreement, MomentsCrossingsAndEventsOfSimulatedTrials) {
     const double patients = c.patients;
     d.accrualRate = input::rateForPatients(d, c.patients);
     const AnalyticPlan plan = AnalyticModel(d, patients).plan(d.accrualRate, patients);
-    const MomentIntegrator moments(d, false, d.analysisTimes[K]);
+    const law::ExpectedMoments moments(d, law::Hypothesis::Alternative);
+    const bounds::PlannedInformationTable planned = bounds::plannedInformation(
+        d, d.accrualRate, bounds::lookSchedule(d, d.accrualRate));
     for (int32_t s = 1; s <= d.statisticCount; ++s) {
-      input::AnalysisValues planned{};
-      bounds::plannedNullVariances(d, d.accrualRate, d.rho[s], d.tau[s], d.analysisTimes, planned);
-      d.informationFloor[s] = bounds::kInformationFloorShare * planned[1];
-      d.informationCeiling[s] = planned[K];
+      d.informationFloor[s] = bounds::kInformationFloorShare * planned[s][1];
+      d.informationCeiling[s] = planned[s][K];
     }
 
     sim::SimulatedTrial trial(c.patients);
@@ -109,7 +110,7 @@ TEST(SimulationAgreement, MomentsCrossingsAndEventsOfSimulatedTrials) {
           EXPECT_NEAR(mean, events, 3 * std::sqrt(variance / kTrials)) << c.name << " look " << k;
           continue;
         }
-        const PatientMoments m = moments.at(d.analysisTimes[k], d.rho[s], d.tau[s]);
+        const law::PatientMoments m = moments.at(d.analysisTimes[k], d.rho[s], d.tau[s]);
         const double drift = std::sqrt(patients) * m.drift / std::sqrt(m.information);
         EXPECT_NEAR(mean, drift, 3 * 0.018 + 0.02) << c.name << " statistic " << s << " look " << k;
         EXPECT_NEAR(variance, 1.0, 3 * 0.026 + 0.02) << c.name << " statistic " << s << k;

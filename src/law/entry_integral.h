@@ -1,8 +1,8 @@
 #pragma once
 
 // Integrals over the time from entry to a calendar time T, weighted by the share of the
-// patients who have entered early enough: the common form of the expected events and of
-// the planned information under any accrual pieces.
+// patients who have entered early enough: the form of the original planned null variance
+// under any accrual pieces and allocation (null_variance.h).
 
 #include <functional>
 #include <vector>
@@ -10,13 +10,14 @@
 #include "input/design_parameters.h"
 #include "sim/survival_functions.h"
 
-namespace survseq::bounds {
+namespace survseq::law {
 
 // integral over 0 <= u <= T of h(u) * G(T - u) du, where G is the share of the patients
 // entered by a time (input::enrolledShareBy). `cuts` are the points where h may bend
 // (curve points, hazard-ratio cuts); the integral is split there and at T minus the ends
-// of the accrual pieces, and each part is taken by the 24-point Gauss-Legendre rule. Beyond
-// the last such point the parts double in length, so a long tail costs few parts.
+// of the accrual pieces, and each part is taken by the 16-point Gauss-Legendre rule
+// (panel_rule.h). Beyond the last such point the parts double in length, so a long tail
+// costs few parts.
 double integrateOverEntries(const input::DesignParameters& design, double time,
                             std::vector<double> cuts, const std::function<double(double)>& h);
 
@@ -31,4 +32,4 @@ std::vector<double> controlAndCensoringCuts(const input::DesignParameters& desig
 // last interval's beyond the last point.
 double hazardAt(const sim::CurveHazards& curve, double t);
 
-}  // namespace survseq::bounds
+}  // namespace survseq::law

@@ -1,5 +1,7 @@
-#include "bounds/null_variance.h"
+#include "law/null_variance.h"
 
+#include "input/accrual_profile.h"
+#include "law/entry_integral.h"
 #include "sim/survival_functions.h"
 
 // The expected null variance of a weighted log-rank score at analysis time T is
@@ -15,7 +17,7 @@
 // is lambda_n S(u). Each part is integrated by the midpoint rule with steps of 0.01
 // counted from the start of the part.
 
-namespace survseq::bounds {
+namespace survseq::law {
 
 namespace {
 
@@ -51,6 +53,38 @@ float integrateMidpoints(float a, float b, float analysisTime, float accrualPeri
   const float restMidpoint = static_cast<float>((double(restStart) + double(b)) / 2.0);
   return static_cast<float>(double(sum) +
                             integrand(restMidpoint) * (double(b) - double(restStart)));
+}
+
+// The baseline event density as nullVariances takes it: the survival drop of a piece over
+// its width up to the last point, the last interval's hazard times S beyond it.
+double nullDensity(const sim::CurveHazards& baseline, double u) {
+  const input::SurvivalCurve& curve = *baseline.curve;
+  for (int32_t p = 1; p <= curve.count; ++p) {
+    if (u <= double(curve.x[p])) {
+      return (double(curve.s[p - 1]) - double(curve.s[p])) /
+             (double(curve.x[p]) - double(curve.x[p - 1]));
+    }
+  }
+  return hazardAt(baseline, u) * double(sim::survivalAt(baseline, static_cast<float>(u)));
+}
+
+double generalNullVariance(const input::DesignParameters& design, float rate, float rho, float tau,
+                           double time) {
+  const sim::NullVarianceCurves curves(design);
+  const double q0 = input::controlShare(design);
+  const double q1 = input::treatmentShare(design);
+  const auto integrand = [&](double u) {
+    const auto t = static_cast<float>(u);
+    // nullVarianceIntegrand holds w^2 a b / (a + b), the 1:1 form.
+    const double equalShares = double(sim::nullVarianceIntegrand(curves, t, rho, tau));
+    if (equalShares == 0.0) return 0.0;
+    const double a = double(sim::survivalAt(curves.censoringControl, t));
+    const double b = double(sim::survivalAt(curves.censoringTreatment, t));
+    return nullDensity(curves.baseline, u) * equalShares * q0 * q1 * (a + b) / (q0 * a + q1 * b);
+  };
+  const double integral =
+      integrateOverEntries(design, time, controlAndCensoringCuts(design), integrand);
+  return double(rate) * input::accrualWeight(design) * integral;
 }
 
 }  // namespace
@@ -107,4 +141,21 @@ void nullVariances(const input::DesignParameters& design, float accrualRate, flo
   }
 }
 
-}  // namespace survseq::bounds
+void plannedNullVariances(const input::DesignParameters& design, float rate, float rho, float tau,
+                          const input::AnalysisValues& times, input::AnalysisValues& variances) {
+  if (design.accrualPieceCount == 0 && design.allocationRatio == 1.0f) {
+    if (times == design.analysisTimes) {
+      nullVariances(design, rate, rho, tau, variances);
+      return;
+    }
+    input::DesignParameters atTimes = design;
+    atTimes.analysisTimes = times;
+    nullVariances(atTimes, rate, rho, tau, variances);
+    return;
+  }
+  for (int32_t k = 1; k <= design.analysisCount; ++k) {
+    variances[k] = static_cast<float>(generalNullVariance(design, rate, rho, tau, double(times[k])));
+  }
+}
+
+}  // namespace survseq::law

@@ -1,4 +1,4 @@
-#include "plan/arm_laws.h"
+#include "law/arm_laws.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 // Closed forms of the laws the simulation draws from (see arm_laws.h); the switching
 // law is the exact marginal law of the simulation's coupled draw, not an approximation.
 
-namespace survseq::plan {
+namespace survseq::law {
 
 namespace {
 
@@ -28,6 +28,25 @@ double overlap(double low, double high, double a, double b) {
   return std::max(0.0, std::min(high, b) - std::max(low, a));
 }
 
+// The time at which the decreasing survival function `survival` falls to `level`, by
+// bisection; a negative value when it never does (within a million time units).
+template <typename Survival>
+double timeOfSurvival(const Survival& survival, double level) {
+  constexpr double kFarthest = 1.0e6;
+  double low = 0.0;
+  double high = 1.0;
+  while (survival(high) > level) {
+    low = high;
+    high *= 2.0;
+    if (high > kFarthest) return -1.0;
+  }
+  while (high - low > 1.0e-13 * high) {
+    const double middle = (low + high) / 2.0;
+    (survival(middle) > level ? low : high) = middle;
+  }
+  return high;
+}
+
 }  // namespace
 
 double curveSurvival(const input::SurvivalCurve& curve, double t) {
@@ -38,7 +57,12 @@ double curveSurvival(const input::SurvivalCurve& curve, double t) {
 
 double curveDensity(const input::SurvivalCurve& curve, double t) {
   if (t < 0.0 || curve.count < 1) return 0.0;
-  return hazardOf(curve, intervalOf(curve, t)) * curveSurvival(curve, t);
+  return curveHazard(curve, t) * curveSurvival(curve, t);
+}
+
+double curveHazard(const input::SurvivalCurve& curve, double t) {
+  if (curve.count < 1) return 0.0;
+  return hazardOf(curve, intervalOf(curve, t));
 }
 
 EventLaws::EventLaws(const input::DesignParameters& design, bool nullHypothesis)
@@ -125,6 +149,22 @@ ArmLaw::ArmLaw(const input::DesignParameters& design, const EventLaws& laws, boo
   }
 }
 
+void ArmLaw::appendJumps(std::vector<double>& times) const {
+  const EventLaws& laws = *laws_;
+  const auto other = [&](double t) {
+    return treatment_ ? laws.controlSurvival(t) : laws.treatmentSurvival(t);
+  };
+  for (int32_t c = 0; c < cellCount_; ++c) {
+    const Cell& cell = cells_[static_cast<size_t>(c)];
+    if (cell.switchCount == 0) continue;
+    for (const double bound : {cell.low, cell.high}) {
+      if (!(bound > 0.0 && bound < 1.0)) continue;
+      const double time = timeOfSurvival(other, bound);
+      if (time > 0.0) times.push_back(time);
+    }
+  }
+}
+
 ArmPoint ArmLaw::at(double t) const {
   const EventLaws& laws = *laws_;
   const double ownS = treatment_ ? laws.treatmentSurvival(t) : laws.controlSurvival(t);
@@ -156,4 +196,4 @@ ArmPoint ArmLaw::at(double t) const {
   return point;
 }
 
-}  // namespace survseq::plan
+}  // namespace survseq::law

@@ -1,28 +1,11 @@
-#include "bounds/entry_integral.h"
+#include "law/entry_integral.h"
 
 #include <algorithm>
 
-#include "bounds/gauss_legendre.h"
 #include "input/accrual_profile.h"
+#include "law/panel_rule.h"
 
-namespace survseq::bounds {
-
-namespace {
-
-// Gauss-Legendre over [a, b].
-template <typename F>
-double gaussLegendre(double a, double b, const F& f) {
-  const double half = (b - a) / 2.0;
-  const double middle = (a + b) / 2.0;
-  double sum = 0.0;
-  for (int m = 0; m < kQuadratureNodes; ++m) {
-    const double offset = half * double(kQuadratureNode[static_cast<size_t>(m)]);
-    sum += double(kQuadratureWeight[static_cast<size_t>(m)]) * (f(middle - offset) + f(middle + offset));
-  }
-  return sum * half;
-}
-
-}  // namespace
+namespace survseq::law {
 
 void appendCurveCuts(const input::SurvivalCurve& curve, std::vector<double>& cuts) {
   for (int32_t i = 1; i <= curve.count; ++i) cuts.push_back(double(curve.x[i]));
@@ -71,8 +54,10 @@ double integrateOverEntries(const input::DesignParameters& design, double time,
 
   const auto integrand = [&](double u) { return h(u) * input::enrolledShareBy(design, time - u); };
   double sum = 0.0;
-  for (size_t i = 1; i < cuts.size(); ++i) sum += gaussLegendre(cuts[i - 1], cuts[i], integrand);
+  for (size_t i = 1; i < cuts.size(); ++i) {
+    forEachPanelNode(cuts[i - 1], cuts[i], [&](double u, double w) { sum += w * integrand(u); });
+  }
   return sum;
 }
 
-}  // namespace survseq::bounds
+}  // namespace survseq::law

@@ -11,14 +11,16 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "input/design_parameters.h"
 
-namespace survseq::plan {
+namespace survseq::law {
 
-// S(t) and f(t) of one piecewise-exponential curve.
+// S(t), f(t) and the hazard f(t) / S(t) of one piecewise-exponential curve.
 double curveSurvival(const input::SurvivalCurve& curve, double t);
 double curveDensity(const input::SurvivalCurve& curve, double t);
+double curveHazard(const input::SurvivalCurve& curve, double t);
 
 // The two arms' laws without switching: the baseline curve and the design's alternative.
 struct EventLaws {
@@ -53,6 +55,11 @@ class ArmLaw {
   ArmLaw(const input::DesignParameters& design, const EventLaws& laws, bool treatment);
   ArmPoint at(double t) const;
 
+  // The times, besides the drop points, at which the density jumps: where the other law's
+  // survival passes the bound of a cell, so that a switching patient's coupled time
+  // enters or leaves the cell.
+  void appendJumps(std::vector<double>& times) const;
+
  private:
   // A range (low, high) of u within which the same drop points are passed.
   struct Cell {
@@ -69,4 +76,4 @@ class ArmLaw {
   std::array<Cell, input::MaxDropPoints + 1> cells_{};
 };
 
-}  // namespace survseq::plan
+}  // namespace survseq::law

@@ -2,7 +2,11 @@
 
 #include "input/design_parameters.h"
 
-namespace survseq::bounds {
+// The original planned information: the expected null variance of a weighted log-rank
+// score, with the event density taken as constant between the points of the control
+// curve (the positional file's planning, kept for planned_information = "original").
+
+namespace survseq::law {
 
 // Expected null variance of the statistic (rho, tau) at each analysis time
 // [1..analysisCount] for the given accrual rate.
@@ -20,4 +24,13 @@ float integrateNullVariancePiece(const input::DesignParameters& design, float a,
 float integrateNullVarianceTail(const input::DesignParameters& design, float analysisTime,
                                 float accrualPeriod, float rho, float tau);
 
-}  // namespace survseq::bounds
+// The expected null variance of the statistic (rho, tau) at times[1..analysisCount].
+// With one accrual piece and 1:1 allocation this is nullVariances at those times; else
+// the same integral with the entered share G of the accrual pieces and the arm shares
+// q0, q1 in place of 1/2 each:
+//   V(T) = rate x accrualWeight x integral of f(u) w(u)^2 q0 q1 a b / (q0 a + q1 b) G(T - u) du,
+// f the baseline density as nullVariances takes it.
+void plannedNullVariances(const input::DesignParameters& design, float rate, float rho, float tau,
+                          const input::AnalysisValues& times, input::AnalysisValues& variances);
+
+}  // namespace survseq::law

@@ -5,7 +5,7 @@
 
 #include "input/design_parameters.h"
 
-namespace survseq::plan::testing {
+namespace survseq::law::testing {
 
 // An exponential curve with median `median` (one point at the median, then its hazard).
 inline input::SurvivalCurve exponentialCurve(float median) { return {1, {0, median}, {1, 0.5f}}; }
@@ -40,4 +40,4 @@ inline input::DesignParameters exponentialDesign(float ratio, float delay = 0.0f
   return d;
 }
 
-}  // namespace survseq::plan::testing
+}  // namespace survseq::law::testing
