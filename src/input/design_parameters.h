@@ -38,8 +38,8 @@ enum AlternativeKind : int32_t { SurvivalCurveGiven = 1, HazardRatiosGiven = 2 }
 
 // What the design asks of the accrual rate: a search within a bracket (the positional
 // file's only form), one pass at a given rate or a given number of patients, or a search
-// whose bracket comes from the analytic rate.
-enum class AccrualForm : int32_t { Bracket, GivenRate, GivenPatients, AnalyticBracket };
+// that starts at the analytic rate and is steered by the analytic power curve.
+enum class AccrualForm : int32_t { Bracket, GivenRate, GivenPatients, AnalyticStart };
 
 // When the analyses take place: at the calendar times, at the calendar times of event
 // targets planned from the calendar times at each pass's rate, or at fixed event targets.

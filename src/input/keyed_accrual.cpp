@@ -135,7 +135,7 @@ void readForm(const KeyedTable& accrual, DesignParameters& design) {
   } else if (forms == 1) {
     readGivenSize(accrual, design);
   } else {
-    design.accrualForm = AccrualForm::AnalyticBracket;
+    design.accrualForm = AccrualForm::AnalyticStart;
   }
 }
 

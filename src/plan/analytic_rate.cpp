@@ -3,15 +3,13 @@
 #include <cmath>
 #include <string>
 
-#include "bounds/normal_distribution.h"
 #include "input/accrual_profile.h"
 #include "plan/analytic_power.h"
 #include "report/message_text.h"
 #include "report/run_error.h"
 
 // Bisection in the logarithm of the patients for the analytic rate, on one model of the
-// design (its boundaries and moments per patient do not move with the rate); the
-// bracket's ends step out by the factors 0.8 and 1.25.
+// design (its boundaries and moments per patient do not move with the rate).
 
 namespace survseq::plan {
 
@@ -19,14 +17,6 @@ namespace {
 
 constexpr double kFewestPatients = 1.0;
 constexpr int32_t kBisections = 32;  // to a ratio of 2^(1/2^32) - 1, about 1.6e-10
-constexpr double kLowerStep = 0.8;
-constexpr double kUpperStep = 1.25;
-
-double quantileOf(double power) {
-  int32_t fault = 0;
-  return double(bounds::normalQuantile(static_cast<float>(power), fault));
-}
-
 // Event targets planned from calendar times move a little with the patients (they are
 // rounded to whole events), so the model is made again at the patients it gives, until
 // they settle; with calendar looks one model serves every size.
@@ -78,24 +68,6 @@ double analyticAccrualRate(const input::DesignParameters& design, double desired
 
 double analyticAccrualRate(const input::DesignParameters& design) {
   return analyticAccrualRate(design, design.desiredPower);
-}
-
-RateBracket analyticBracket(const input::DesignParameters& design, double analyticRate) {
-  const AnalyticModel model = analyticModelAt(design, analyticRate);
-  const double target = quantileOf(design.desiredPower);
-  const auto quantileAt = [&](double rate) {
-    return quantileOf(std::min(model.power(1, patientsOf(design, rate)), 1.0 - 1e-7));
-  };
-  double lower = analyticRate * kLowerStep;
-  while (quantileAt(lower) > target - kBracketMargin && patientsOf(design, lower) > 2.0) {
-    lower *= kLowerStep;
-  }
-  double upper = analyticRate * kUpperStep;
-  while (quantileAt(upper) < target + kBracketMargin &&
-         patientsOf(design, upper * kUpperStep) <= input::kMaxPatientsPerTrial) {
-    upper *= kUpperStep;
-  }
-  return {static_cast<float>(lower), static_cast<float>(upper)};
 }
 
 AnalyticPlan planOfDesign(const input::DesignParameters& design) {

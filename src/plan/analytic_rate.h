@@ -1,8 +1,8 @@
 #pragma once
 
 // The accrual rate at which the analytic power (analytic_power.h) of the first
-// statistic reaches the desired power, and the bracket a search by simulation takes
-// from it when the design gives none.
+// statistic reaches the desired power, where a search by simulation without a bracket
+// starts.
 
 #include "input/design_parameters.h"
 #include "plan/analytic_power.h"
@@ -19,21 +19,6 @@ AnalyticModel analyticModelAt(const input::DesignParameters& design, double rate
 // reaches it.
 double analyticAccrualRate(const input::DesignParameters& design, double desiredPower);
 double analyticAccrualRate(const input::DesignParameters& design);
-
-struct RateBracket {
-  float lower = 0.0f;
-  float upper = 0.0f;
-};
-
-// A bracket around the analytic rate x: [0.8 x, 1.25 x], each end pushed out by the same
-// factor until its analytic power lies at least kBracketMargin from the desired power on
-// the normal-quantile scale (power below at the lower end, above at the upper end). The
-// simulated power differs from the analytic one by the asymptotic approximation (rarely
-// more than 0.02 near 0.9, well under the margin there) and by the Monte Carlo error, so
-// the simulated powers at the two ends straddle the desired power and the search's
-// answer lies inside.
-inline constexpr double kBracketMargin = 0.2;
-RateBracket analyticBracket(const input::DesignParameters& design, double analyticRate);
 
 // The design's plan: at its given rate or patients, or else at the analytic rate,
 // rounded up to whole patients (the smallest rate enrolling them).

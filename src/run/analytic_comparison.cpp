@@ -63,20 +63,17 @@ std::string analyticDistanceWarning(const AnalyticComparison& comparison,
       double(outcome.accrualRate), simulated, standardError, analytic);
 }
 
-std::string takeAnalyticBracket(input::DesignParameters& design) {
+std::string takeAnalyticStart(input::DesignParameters& design) {
   const double rate = plan::analyticAccrualRate(design);
-  const plan::RateBracket bracket = plan::analyticBracket(design, rate);
-  const float lower = bracket.lower;
-  const float upper = std::fmin(bracket.upper, static_cast<float>(input::kMaxPatientsPerTrial /
-                                                                  input::accrualWeight(design)));
-  design.accrualRateLower = lower;
-  design.accrualRateUpper = upper;
-  design.accrualRate = upper;
+  const double patients = std::ceil(plan::patientsOf(design, rate) - 1e-9);
+  design.accrualRate = input::rateForPatients(design, static_cast<int32_t>(patients));
+  design.accrualRateLower = design.accrualRateUpper = design.accrualRate;
   return formatted(
-      " The accrual rate is searched between %.4g and %.4g, around the analytic rate %.4g: "
-      "0.8 and 1.25 times it, each end moved out until its analytic power lies %.2g on the "
-      "normal scale beyond the desired power.",
-      double(lower), double(upper), rate, plan::kBracketMargin);
+      " The search starts at the analytic rate %.4g, where the analytic power of statistic 1 "
+      "is the desired power; each next rate is where the analytic power curve, shifted on "
+      "the normal scale by the gap between the simulated and the analytic powers so far, "
+      "reaches it.",
+      double(design.accrualRate));
 }
 
 }  // namespace survseq::run

@@ -29,8 +29,8 @@ AnalyticComparison compareWithAnalytic(const input::DesignParameters& design,
 std::string analyticDistanceWarning(const AnalyticComparison& comparison,
                                     const OutcomeFigures& outcome);
 
-// For a design whose accrual form is AnalyticBracket: sets the bracket (and the first
-// rate, its upper end) from the analytic rate, and returns the report's line saying so.
-std::string takeAnalyticBracket(input::DesignParameters& design);
+// For a design whose accrual form is AnalyticStart: sets the first rate to the analytic
+// rate (whole patients, rounded up), and returns the report's line saying so.
+std::string takeAnalyticStart(input::DesignParameters& design);
 
 }  // namespace survseq::run

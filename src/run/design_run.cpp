@@ -29,9 +29,9 @@ search::RunRecord searchAccrualRate(input::DesignParameters& design, report::Rep
   accrualSearch.start(generator);
   if (!bracketNote.empty()) reportFile.stream() << bracketNote << '\n';
 
-  search::SimulationPass pass(search::patientCapacityFor(design), threads);
+  search::SearchPasses passes(threads);
   return accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
-    return pass.run(d, generator, report, observer);
+    return passes.run(d, generator, report, observer);
   });
 }
 
@@ -65,8 +65,8 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
                DesignSource{options.format.value_or(DesignFormat::Positional), designName,
                             options.reportPath},
                views.console(), errors, design, reportFile);
-    const std::string bracketNote = design.accrualForm == input::AccrualForm::AnalyticBracket
-                                        ? takeAnalyticBracket(design)
+    const std::string bracketNote = design.accrualForm == input::AccrualForm::AnalyticStart
+                                        ? takeAnalyticStart(design)
                                         : std::string();
     const input::DesignParameters asRead = design;  // the search moves the bracket
     const search::RunRecord record = searchAccrualRate(design, reportFile, views.console(),

@@ -98,7 +98,7 @@ json accrual(const input::DesignParameters& d) {
     case input::AccrualForm::GivenPatients:
       accrual["patients"] = d.givenPatients;
       break;
-    case input::AccrualForm::AnalyticBracket:
+    case input::AccrualForm::AnalyticStart:
       break;
   }
   if (d.accrualPieceCount > 0) {

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "input/accrual_profile.h"
+#include "plan/analytic_rate.h"
+#include "search/analytic_steering.h"
 
 namespace survseq::search {
 
@@ -45,6 +47,12 @@ std::optional<SearchOutcome> interpolate(SearchState& state, DesignParameters& d
   if (state.iterationIndex + 1 == kMaxIterations) return SearchOutcome::IterationLimit;
   ++state.iterationIndex;
   return std::nullopt;
+}
+
+// Each rate steered to enrols whole patients: the analytic rate's patients rounded up.
+float wholePatientRate(const DesignParameters& design, double rate) {
+  const double patients = std::ceil(plan::patientsOf(design, rate) - 1e-9);
+  return input::rateForPatients(design, static_cast<int32_t>(std::max(1.0, patients)));
 }
 
 }  // namespace
@@ -96,47 +104,74 @@ void AccrualSearch::start(sim::UniformGenerator& generator) {
 
 RunRecord AccrualSearch::run(const PassRunner& runPass) {
   if (givenSize(design_)) return runGivenSize(runPass);
+  if (design_.accrualForm == input::AccrualForm::AnalyticStart) return runFromAnalyticRate(runPass);
   RunRecord record;
   SearchState state;
   state.stepFactor = descentStepFactor(design_.accrualRateLower, design_.accrualRateUpper);
   for (;;) {
-    const int32_t iterationNumber = state.iterationIndex + 1;
-    report_.writeIterationHeader(iterationNumber, design_.accrualRate);
-    if (observer_ != nullptr) {
-      observer_->iterationStarted(iterationNumber, design_.accrualRate, design_.simulationCount);
-    }
-    record.iterations.push_back(runPass(design_));
-    IterationRecord& iteration = record.iterations.back();
-    iteration.iterationNumber = iterationNumber;
-    if (observer_ != nullptr) observer_->iterationFinished(iteration);
-
+    const IterationRecord& iteration = runIteration(state.iterationIndex + 1, runPass, record);
     const PowerEstimate estimate = iteration.statistics.front().summary.estimate;
     if (const auto outcome = advanceSearch(state, design_, estimate)) {
       const ClosingValues closing{design_.desiredPower, design_.accrualRateLower,
                                   {state.lowerEndPower, state.lowerEndStandardError},
                                   kMaxIterations};
-      report_.writeClosingBlock(*outcome, closing);
-      record.outcome = *outcome;
-      record.accrualRate = closing.accrualRate;
-      record.estimate = closing.estimate;
-      if (*outcome == SearchOutcome::WithinTwoStandardErrors &&
-          design_.boundaryMethod == input::Haybittle &&
-          design_.haybittleBInput < design_.haybittleB) {
-        report_.writeHaybittleBWarning(design_.haybittleBInput, design_.haybittleB);
-      }
+      close(*outcome, closing, record);
       return record;
     }
   }
 }
 
-RunRecord AccrualSearch::runGivenSize(const PassRunner& runPass) {
-  RunRecord record;
-  report_.writeIterationHeader(1, design_.accrualRate);
-  if (observer_ != nullptr) observer_->iterationStarted(1, design_.accrualRate, design_.simulationCount);
+const IterationRecord& AccrualSearch::runIteration(int32_t iterationNumber,
+                                                   const PassRunner& runPass, RunRecord& record) {
+  report_.writeIterationHeader(iterationNumber, design_.accrualRate);
+  if (observer_ != nullptr) {
+    observer_->iterationStarted(iterationNumber, design_.accrualRate, design_.simulationCount);
+  }
   record.iterations.push_back(runPass(design_));
   IterationRecord& iteration = record.iterations.back();
-  iteration.iterationNumber = 1;
+  iteration.iterationNumber = iterationNumber;
   if (observer_ != nullptr) observer_->iterationFinished(iteration);
+  return iteration;
+}
+
+void AccrualSearch::close(SearchOutcome outcome, const ClosingValues& closing, RunRecord& record) {
+  report_.writeClosingBlock(outcome, closing);
+  record.outcome = outcome;
+  record.accrualRate = closing.accrualRate;
+  record.estimate = closing.estimate;
+  if (outcome == SearchOutcome::WithinTwoStandardErrors &&
+      design_.boundaryMethod == input::Haybittle && design_.haybittleBInput < design_.haybittleB) {
+    report_.writeHaybittleBWarning(design_.haybittleBInput, design_.haybittleB);
+  }
+}
+
+RunRecord AccrualSearch::runFromAnalyticRate(const PassRunner& runPass) {
+  RunRecord record;
+  AnalyticSteering steering;
+  for (int32_t iterationNumber = 1;; ++iterationNumber) {
+    const IterationRecord& iteration = runIteration(iterationNumber, runPass, record);
+    const PowerEstimate estimate = iteration.statistics.front().summary.estimate;
+    const ClosingValues closing{design_.desiredPower, iteration.accrualRate, estimate,
+                                kMaxIterations};
+    if (withinTwoStandardErrors(estimate, design_.desiredPower)) {
+      close(SearchOutcome::WithinTwoStandardErrors, closing, record);
+      return record;
+    }
+    if (iterationNumber == kMaxIterations) {
+      close(SearchOutcome::IterationLimit, closing, record);
+      return record;
+    }
+    const double analyticPower = plan::analyticModelAt(design_, iteration.accrualRate)
+                                     .power(1, double(iteration.patientCount));
+    steering.add({analyticPower, estimate, design_.simulationCount});
+    design_.accrualRate = wholePatientRate(
+        design_, plan::analyticAccrualRate(design_, steering.analyticTarget(design_.desiredPower)));
+  }
+}
+
+RunRecord AccrualSearch::runGivenSize(const PassRunner& runPass) {
+  RunRecord record;
+  const IterationRecord& iteration = runIteration(1, runPass, record);
   std::vector<StatisticSummary> summaries;
   for (const StatisticRecord& statistic : iteration.statistics) summaries.push_back(statistic.summary);
   report_.writeFixedRateClosing(iteration.accrualRate, iteration.patientCount, summaries);

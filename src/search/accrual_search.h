@@ -55,11 +55,19 @@ class AccrualSearch {
   void start(sim::UniformGenerator& generator);
 
   // Iterates until the search ends and writes the closing block; with a given size,
-  // runs the one iteration at that rate.
+  // runs the one iteration at that rate. Without a bracket the search starts at
+  // design.accrualRate, the analytic rate (run/analytic_comparison.h).
   RunRecord run(const PassRunner& runPass);
 
  private:
   RunRecord runGivenSize(const PassRunner& runPass);
+  // Without a bracket: from the analytic rate, steered by the analytic power curve
+  // (analytic_steering.h), until a power lies within two standard errors of the desired
+  // one or the iterations run out.
+  RunRecord runFromAnalyticRate(const PassRunner& runPass);
+  const IterationRecord& runIteration(int32_t iterationNumber, const PassRunner& runPass,
+                                      RunRecord& record);
+  void close(SearchOutcome outcome, const ClosingValues& closing, RunRecord& record);
 
   input::DesignParameters& design_;
   Report& report_;

@@ -41,7 +41,7 @@ struct StatisticSummary {
 // The values a closing block prints.
 struct ClosingValues {
   float desiredPower = 0.0f;
-  float accrualRate = 0.0f;  // the lower end of the final bracket
+  float accrualRate = 0.0f;  // where the search ended: for a bracket, its final lower end
   PowerEstimate estimate;    // at that rate
   int32_t iterationLimit = 0;
 };

@@ -1,5 +1,6 @@
 #include "search/simulation_pass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 #include <string>
@@ -112,7 +113,7 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   const bool eventDriven = design.analysisTiming != input::AnalysisTiming::Calendar;
   if (design.analysisTiming == input::AnalysisTiming::FixedEvents &&
       (design.accrualForm == input::AccrualForm::Bracket ||
-       design.accrualForm == input::AccrualForm::AnalyticBracket)) {
+       design.accrualForm == input::AccrualForm::AnalyticStart)) {
     throw RunError("fixed event targets need a given accrual rate or number of patients: with "
                    "them the power hardly moves with the rate, so there is nothing to search");
   }
@@ -144,6 +145,15 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   design.seed = trials.seed();
   writeResults(design, report);
   return record_;
+}
+
+const IterationRecord& SearchPasses::run(DesignParameters& design,
+                                         sim::UniformGenerator& generator, Report& report,
+                                         SearchObserver* observer) {
+  const int32_t needed =
+      std::max(patientCapacityFor(design), input::patientsAtRate(design, design.accrualRate) + 1);
+  if (!pass_ || pass_->patientCapacity() < needed) pass_.emplace(needed, threadCount_);
+  return pass_->run(design, generator, report, observer);
 }
 
 void SimulationPass::prepareStatistics(DesignParameters& design, Report& report) {

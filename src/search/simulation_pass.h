@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "bounds/planned_boundaries.h"
 #include "input/design_parameters.h"
@@ -59,6 +60,8 @@ class SimulationPass {
   const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
                              Report& report, SearchObserver* observer = nullptr);
 
+  int32_t patientCapacity() const { return patientCapacity_; }
+
   // The counts of the last pass.
   const PassResults& results() const { return results_; }
 
@@ -75,6 +78,20 @@ class SimulationPass {
   PassResults results_;
   IterationRecord record_;
   std::array<bounds::PlannedLooks, input::MaxStatistics + 1> plannedLooks_{};
+};
+
+// The passes of one search on the same threads, the trial arrays sized for the first rate
+// and grown when a later rate needs more patients (a search steered from the analytic
+// rate has no upper end to size them for).
+class SearchPasses {
+ public:
+  explicit SearchPasses(int32_t threadCount) : threadCount_(threadCount) {}
+  const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
+                             Report& report, SearchObserver* observer = nullptr);
+
+ private:
+  int32_t threadCount_;
+  std::optional<SimulationPass> pass_;
 };
 
 }  // namespace survseq::search

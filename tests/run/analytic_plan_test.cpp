@@ -1,5 +1,5 @@
 // The analytic plan: what `survseq plan` prints (goldens, which SURVSEQ_UPDATE_GOLDEN=1
-// rewrites) and writes; a search around the analytic rate against one in the design's own
+// rewrites) and writes; a search from the analytic rate against one in the design's own
 // bracket, and the warning when the simulated power strays from the analytic one.
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "build_kind.h"
+#include "input/keyed_design_file.h"
 #include "input/parameter_file.h"
 #include "run/analytic_comparison.h"
 #include "search/accrual_search.h"
@@ -66,13 +67,13 @@ search::RunRecord search(input::DesignParameters design) {
   sim::UniformGenerator generator;
   search::AccrualSearch accrualSearch(design, out);
   accrualSearch.start(generator);
-  search::SimulationPass pass(search::patientCapacityFor(design), 2);
+  search::SearchPasses passes(2);
   return accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
-    return pass.run(d, generator, out, nullptr);
+    return passes.run(d, generator, out, nullptr);
   });
 }
 
-TEST(AnalyticComparison, ABracketFromTheAnalyticRateEndsSoonerAtTheSameAnswer) {
+TEST(AnalyticComparison, ASearchFromTheAnalyticRateEndsSoonerAtTheSameAnswer) {
   if (survseq::testing::kSanitizedBuild) GTEST_SKIP() << "simulates two searches";
   // Rates 10 to 20, 2000 trials an iteration: the standard error of a power near 0.8 is 0.009.
   std::istringstream file(testing::replaceLines(
@@ -81,8 +82,8 @@ TEST(AnalyticComparison, ABracketFromTheAnalyticRateEndsSoonerAtTheSameAnswer) {
   input::DesignParameters bracketed;
   input::readParameterFile(file, ignored, ignored, bracketed, [](const std::string&, int32_t) {});
   input::DesignParameters analytic = bracketed;
-  analytic.accrualForm = input::AccrualForm::AnalyticBracket;
-  EXPECT_NE(takeAnalyticBracket(analytic).find("around the analytic rate"), std::string::npos);
+  analytic.accrualForm = input::AccrualForm::AnalyticStart;
+  EXPECT_NE(takeAnalyticStart(analytic).find("starts at the analytic rate"), std::string::npos);
 
   const search::RunRecord fromBracket = search(bracketed);
   const search::RunRecord fromAnalytic = search(analytic);
@@ -104,6 +105,35 @@ TEST(AnalyticComparison, ABracketFromTheAnalyticRateEndsSoonerAtTheSameAnswer) {
   estimate.power = static_cast<float>(*comparison.powerAtFinalRate - 4 * 0.009);
   EXPECT_NE(analyticDistanceWarning(comparison, outcomeFigures(strayed)).find("three standard"),
             std::string::npos);
+}
+
+// Without a bracket the search starts at the analytic rate and ends within three
+// iterations on log-rank and FH(0,1) designs, proportional and delayed effects, calendar
+// and event-driven looks (2000 trials an iteration, the seeds of the designs fixed).
+TEST(AnalyticComparison, ASearchWithoutBracketEndsWithinThreeIterations) {
+  if (survseq::testing::kSanitizedBuild) GTEST_SKIP() << "simulates searches";
+  struct Case { const char* name; const char* keys; };
+  for (const Case& c :
+       {Case{"log-rank", ""}, Case{"FH(0,1), delayed", "[[statistics]]\nrho = 0\ntau = 1\n"},
+        Case{"log-rank, event looks", "analysis_timing = \"events\"\n"}}) {
+    const bool delayed = std::string(c.name).find("delayed") != std::string::npos;
+    std::istringstream text(std::string(std::string(c.keys).starts_with("analysis_timing") ? c.keys : "") +
+                            "seed = 99\nanalysis_times = [24.0, 36.0, 48.0]\n"
+                            "simulations_per_iteration = 2000\ntype_one_error = 0.025\n"
+                            "sides = 1\ndesired_power = 0.85\n" +
+                            (std::string(c.keys).starts_with("[[") ? c.keys : "") +
+                            "[accrual]\nperiod = 24.0\n[baseline_survival]\nmedian = 12\n" +
+                            (delayed ? "[alternative]\ninterval_ends = [6.0, 48.0]\n"
+                                       "hazard_ratios = [1.0, 0.6]\n"
+                                     : "[alternative]\nhazard_ratio = 0.7\n"));
+    input::DesignParameters design;
+    input::readKeyedDesign(input::parseKeyedDesign(text, "d.toml"), "d.toml", design);
+    ASSERT_EQ(design.accrualForm, input::AccrualForm::AnalyticStart) << c.name;
+    takeAnalyticStart(design);
+    const search::RunRecord record = search(design);
+    EXPECT_EQ(record.outcome, search::SearchOutcome::WithinTwoStandardErrors) << c.name;
+    EXPECT_LE(record.iterations.size(), 3u) << c.name;
+  }
 }
 
 }  // namespace

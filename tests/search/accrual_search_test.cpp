@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "report/output_line.h"
+#include "search/analytic_steering.h"
 #include "search/simulation_pass.h"
 
 namespace survseq::search {
@@ -108,6 +110,35 @@ TEST(AccrualSearch, BracketIsInterpolatedLinearly) {
   EXPECT_NEAR(search.visitedRates[2], ((0.95 - 0.8f) * lower + (0.8f - 0.5) * 50) / (0.95 - 0.5),
               1e-4);
   EXPECT_EQ(search.design.accrualRateUpper, 50.0f);
+}
+
+// The steering without a bracket: no gap leaves the desired power as the analytic
+// target; a simulated power above the analytic one lowers the target, below raises it; a
+// pooled gap lies between its points' gaps, nearer the more precise; a power of 1 still
+// gives a finite gap.
+TEST(AnalyticSteering, ShiftsTheTargetByTheGapPooledOverIterations) {
+  const auto gapOf = [](std::vector<SteeringPoint> points) {
+    AnalyticSteering steering;
+    for (const SteeringPoint& p : points) steering.add(p);
+    return std::pair{steering.gap(), steering.analyticTarget(0.9)};
+  };
+  const auto point = [](double analytic, float simulated, int32_t trials) {
+    return SteeringPoint{analytic, estimatePower(int32_t(simulated * trials), trials), trials};
+  };
+  EXPECT_NEAR(gapOf({point(0.8, 0.8f, 1000)}).first, 0.0, 1e-6);
+  EXPECT_NEAR(gapOf({point(0.8, 0.8f, 1000)}).second, 0.9, 1e-6);
+  const auto [above, lowered] = gapOf({point(0.9, 0.93f, 2000)});
+  EXPECT_GT(above, 0.1);
+  EXPECT_LT(lowered, 0.88);
+  const auto [below, raised] = gapOf({point(0.9, 0.87f, 2000)});
+  EXPECT_LT(below, -0.1);
+  EXPECT_GT(raised, 0.91);
+  const double pooled = gapOf({point(0.9, 0.93f, 2000), point(0.9, 0.87f, 8000)}).first;
+  EXPECT_GT(pooled, below);
+  EXPECT_LT(pooled, (above + below) / 2.0);
+  EXPECT_TRUE(std::isfinite(gapOf({point(0.9, 1.0f, 500)}).first));
+  EXPECT_TRUE(withinTwoStandardErrors({0.91f, 0.006f}, 0.9));
+  EXPECT_FALSE(withinTwoStandardErrors({0.914f, 0.006f}, 0.9));
 }
 
 TEST(ReportLayout, UseFunctionsSpendingFamiliesAndFutilityBoundsAreEchoed) {
