@@ -135,6 +135,9 @@ Command addRunCommand(CLI::App& app) {
       ->type_name("FILE");
   app.add_option("--plot", s->options.plotPath, "draw the search as an SVG picture in FILE")
       ->type_name("FILE");
+  app.add_flag("--under-null", s->options.underNull,
+               "one more pass at the final rate with the treatment arm drawn from the control "
+               "arm's law, everything planned as designed: the simulated type-I error");
   return [s]() -> int {
     if (s->file.empty()) {
       if (isatty(STDIN_FILENO)) {

@@ -19,10 +19,12 @@ namespace survseq::run {
 
 namespace {
 
+// The search, and when asked one more pass at its final rate under the null hypothesis,
+// on the same stream.
 search::RunRecord searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
                                     std::ostream& console, int32_t threads,
                                     search::SearchObserver* observer,
-                                    const std::string& bracketNote) {
+                                    const std::string& bracketNote, bool underNull) {
   search::Report report(console, reportFile.stream());
   sim::UniformGenerator generator;
   search::AccrualSearch accrualSearch(design, report, observer);
@@ -30,9 +32,20 @@ search::RunRecord searchAccrualRate(input::DesignParameters& design, report::Rep
   if (!bracketNote.empty()) reportFile.stream() << bracketNote << '\n';
 
   search::SearchPasses passes(threads);
-  return accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
-    return passes.run(d, generator, report, observer);
-  });
+  search::RunRecord record =
+      accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
+        return passes.run(d, generator, report, observer);
+      });
+  if (underNull) {
+    // The pass's own blocks stay out of the report, which gets a block of its own.
+    std::ostream silent(nullptr);
+    search::Report quiet(silent, silent);
+    design.accrualRate = record.accrualRate;
+    const input::DesignParameters drawn = search::drawnUnderNull(design);
+    record.underNull = passes.run(design, generator, quiet, nullptr, &drawn);
+    report.writeUnderNullBlock(design, *record.underNull);
+  }
+  return record;
 }
 
 int reportFailure(const std::string& place, const char* what, report::ReportFile& reportFile,
@@ -69,8 +82,9 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
                                         ? takeAnalyticStart(design)
                                         : std::string();
     const input::DesignParameters asRead = design;  // the search moves the bracket
-    const search::RunRecord record = searchAccrualRate(design, reportFile, views.console(),
-                                                       threads, views.observer(), bracketNote);
+    const search::RunRecord record =
+        searchAccrualRate(design, reportFile, views.console(), threads, views.observer(),
+                          bracketNote, options.underNull);
     views.console().flush();
     if (!views.console() || !console) throw RunError("could not write to standard output");
     reportFile.finish();

@@ -37,6 +37,9 @@ struct RunOptions {
   // Where the report goes instead of the name the design gives; empty for that name.
   // The report's text, which shows the design's name, stays the same.
   std::string reportPath;
+  // After the search (or at the given size) one more pass at the final rate whose trials
+  // draw the treatment arm from the control arm's law: the simulated type-I error.
+  bool underNull = false;
 };
 
 // Reads the parameter file from `parameters`, writes the repair messages and console

@@ -102,6 +102,30 @@ json outcomeJson(const search::RunRecord& record, std::optional<float> analyticR
            analyticPower ? json(shortestDouble(static_cast<float>(*analyticPower))) : json()}};
 }
 
+// The pass under the null hypothesis: each statistic's share of trials rejecting, overall
+// and at each look.
+json underNullJson(const input::DesignParameters& design, const search::IterationRecord& pass) {
+  json statistics = json::array();
+  for (size_t i = 0; i < pass.statistics.size(); ++i) {
+    const search::StatisticRecord& statistic = pass.statistics[i];
+    json looks = json::array();
+    for (int32_t k = 1; k <= design.analysisCount; ++k) {
+      const auto& look = statistic.looks[static_cast<size_t>(k)];
+      looks.push_back({{"look", k},
+                       {"stopped_share", shortestDouble(static_cast<float>(
+                                             double(look.stoppedCount) / design.simulationCount))}});
+    }
+    statistics.push_back({{"statistic", static_cast<int32_t>(i + 1)},
+                          {"rejection_share", shortestDouble(statistic.summary.estimate.power)},
+                          {"standard_error",
+                           shortestDouble(statistic.summary.estimate.standardError)},
+                          {"looks", looks}});
+  }
+  return {{"accrual_rate", shortestDouble(pass.accrualRate)},
+          {"patients", pass.patientCount},
+          {"statistics", statistics}};
+}
+
 }  // namespace
 
 std::string resultsJson(const input::DesignParameters& design, const search::RunRecord& record,
@@ -111,11 +135,12 @@ std::string resultsJson(const input::DesignParameters& design, const search::Run
   for (const search::IterationRecord& iteration : record.iterations) {
     iterations.push_back(iterationJson(design, iteration));
   }
-  const json results = {{"schema_version", kResultsSchemaVersion},
-                        {"program", {{"name", "survseq"}, {"version", programVersion}}},
-                        {"design", designJson(design)},
-                        {"iterations", iterations},
-                        {"outcome", outcomeJson(record, analyticRate, analyticPower)}};
+  json results = {{"schema_version", kResultsSchemaVersion},
+                  {"program", {{"name", "survseq"}, {"version", programVersion}}},
+                  {"design", designJson(design)},
+                  {"iterations", iterations},
+                  {"outcome", outcomeJson(record, analyticRate, analyticPower)}};
+  if (record.underNull) results["under_null"] = underNullJson(design, *record.underNull);
   // A report name that is not UTF-8 must not sink the file: such bytes become U+FFFD.
   return results.dump(2, ' ', false, json::error_handler_t::replace) + '\n';
 }

@@ -112,6 +112,11 @@ void ProgressDisplay::writeClosingLine(const search::RunRecord& record,
     std::snprintf(power, sizeof power, "%.4f", *analyticPower);
     out_ << ", analytic power " << power;
   }
+  if (record.underNull) {
+    out_ << ", type-I error "
+         << estimateText(record.underNull->statistics.front().summary.estimate)
+         << " under the null";
+  }
   out_ << ", report " << reportName << ", "
        << elapsedText(elapsed()) << " on " << threads << (threads == 1 ? " thread" : " threads")
        << '\n'

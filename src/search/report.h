@@ -14,6 +14,7 @@
 namespace survseq::search {
 
 struct StatisticRecord;
+struct IterationRecord;
 
 // FixedRate: no search; the one iteration ran at the given rate or number of patients.
 enum class SearchOutcome {
@@ -87,6 +88,8 @@ class Report {
   void writeClosingBlock(SearchOutcome outcome, const ClosingValues& values);
   // The closing block of a run at a given rate: the rate, the patients per trial and the
   // power of every statistic.
+  // The block of the pass under the null hypothesis (RunRecord::underNull).
+  void writeUnderNullBlock(const input::DesignParameters& design, const IterationRecord& pass);
   void writeFixedRateClosing(float accrualRate, int32_t patientCount,
                              std::span<const StatisticSummary> statistics);
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "bounds/planned_boundaries.h"
@@ -64,6 +65,9 @@ struct RunRecord {
   SearchOutcome outcome = SearchOutcome::IterationLimit;
   float accrualRate = 0.0f;  // the rate of the closing block
   PowerEstimate estimate;    // at that rate
+  // When asked for: one more pass at that rate whose trials draw the treatment arm from
+  // the control arm's law, everything planned as designed; its powers are type-I errors.
+  std::optional<IterationRecord> underNull;
 };
 
 // Told of the search's progress as it happens (progress display); every call comes from

@@ -25,10 +25,11 @@ using input::DesignParameters;
 // analysed against the read-only design, and added to the pass's counts in trial order.
 class PassTrials final : public TrialWork {
  public:
-  PassTrials(const DesignParameters& design, int32_t subjectCount,
-             sim::UniformGenerator& generator, PassResults& results, SearchObserver* observer,
-             const input::AnalysisCounts* eventTargets)
+  PassTrials(const DesignParameters& design, const DesignParameters& drawnFrom,
+             int32_t subjectCount, sim::UniformGenerator& generator, PassResults& results,
+             SearchObserver* observer, const input::AnalysisCounts* eventTargets)
       : design_(design),
+        drawnFrom_(drawnFrom),
         subjectCount_(subjectCount),
         generator_(generator),
         seed_(design.seed),
@@ -39,7 +40,8 @@ class PassTrials final : public TrialWork {
   int32_t seed() const { return seed_; }
 
   void generate(TrialSlot& slot) override {
-    sim::generateTrial(design_, subjectCount_, generator_, seed_, slot.trial, slot.report.file());
+    sim::generateTrial(drawnFrom_, subjectCount_, generator_, seed_, slot.trial,
+                       slot.report.file());
   }
 
   void analyse(TrialSlot& slot, TrialWorkspace& workspace) override {
@@ -79,6 +81,7 @@ class PassTrials final : public TrialWork {
 
  private:
   const DesignParameters& design_;
+  const DesignParameters& drawnFrom_;
   int32_t subjectCount_;
   sim::UniformGenerator& generator_;
   int32_t seed_;
@@ -107,7 +110,8 @@ SimulationPass::SimulationPass(int32_t patientCapacity, int32_t threadCount)
 
 const IterationRecord& SimulationPass::run(DesignParameters& design,
                                            sim::UniformGenerator& generator, Report& report,
-                                           SearchObserver* observer) {
+                                           SearchObserver* observer,
+                                           const DesignParameters* drawnFrom) {
   record_ = IterationRecord{};
   record_.accrualRate = design.accrualRate;
   const bool eventDriven = design.analysisTiming != input::AnalysisTiming::Calendar;
@@ -139,8 +143,8 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   results_ = PassResults{};
   // From here until the trials are merged the design is only read: the generator state
   // moves in a copy of the seed.
-  PassTrials trials(design, subjectCount, generator, results_, observer,
-                    eventDriven ? &record_.eventTargets : nullptr);
+  PassTrials trials(design, drawnFrom != nullptr ? *drawnFrom : design, subjectCount, generator,
+                    results_, observer, eventDriven ? &record_.eventTargets : nullptr);
   pipeline_.run(design.simulationCount, trials, report);
   design.seed = trials.seed();
   writeResults(design, report);
@@ -149,11 +153,19 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
 
 const IterationRecord& SearchPasses::run(DesignParameters& design,
                                          sim::UniformGenerator& generator, Report& report,
-                                         SearchObserver* observer) {
+                                         SearchObserver* observer,
+                                         const DesignParameters* drawnFrom) {
   const int32_t needed =
       std::max(patientCapacityFor(design), input::patientsAtRate(design, design.accrualRate) + 1);
   if (!pass_ || pass_->patientCapacity() < needed) pass_.emplace(needed, threadCount_);
-  return pass_->run(design, generator, report, observer);
+  return pass_->run(design, generator, report, observer, drawnFrom);
+}
+
+DesignParameters drawnUnderNull(const DesignParameters& design) {
+  DesignParameters drawn = design;
+  drawn.alternativeKind = float(input::SurvivalCurveGiven);
+  drawn.alternativeCurve = design.baselineCurve;
+  return drawn;
 }
 
 void SimulationPass::prepareStatistics(DesignParameters& design, Report& report) {

@@ -57,8 +57,11 @@ class SimulationPass {
   // the planned information at this pass's rate; the design is only read while the trials
   // run. `observer`, when given, hears of every finished trial, in order, on the calling
   // thread.
+  // `drawnFrom`, when given, is the design the trials are drawn from (the same but for
+  // the treatment arm's law); everything planned comes from `design`.
   const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
-                             Report& report, SearchObserver* observer = nullptr);
+                             Report& report, SearchObserver* observer = nullptr,
+                             const input::DesignParameters* drawnFrom = nullptr);
 
   int32_t patientCapacity() const { return patientCapacity_; }
 
@@ -87,11 +90,16 @@ class SearchPasses {
  public:
   explicit SearchPasses(int32_t threadCount) : threadCount_(threadCount) {}
   const IterationRecord& run(input::DesignParameters& design, sim::UniformGenerator& generator,
-                             Report& report, SearchObserver* observer = nullptr);
+                             Report& report, SearchObserver* observer = nullptr,
+                             const input::DesignParameters* drawnFrom = nullptr);
 
  private:
   int32_t threadCount_;
   std::optional<SimulationPass> pass_;
 };
+
+// The design as the trials draw it under the null hypothesis: the treatment arm follows
+// the control arm's curve (its own censoring, drop-out and allocation kept).
+input::DesignParameters drawnUnderNull(const input::DesignParameters& design);
 
 }  // namespace survseq::search

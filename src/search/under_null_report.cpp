@@ -1,0 +1,63 @@
+// The report's block for the pass under the null hypothesis: the design as planned, its
+// trials drawn with the treatment arm following the control arm's law, and the share of
+// them that each statistic rejects, overall and at each look.
+
+#include <ostream>
+#include <string>
+
+#include "report/output_line.h"
+#include "search/report.h"
+#include "search/run_record.h"
+
+namespace survseq::search {
+
+using report::LaidOutLine;
+
+void Report::writeUnderNullBlock(const input::DesignParameters& design,
+                                 const IterationRecord& pass) {
+  const std::string stars(53, '*');
+  LaidOutLine()
+      .endLine()
+      .text(stars)
+      .endLine()
+      .text("*************** Under the null hypothesis ***********")
+      .endLine()
+      .text(stars)
+      .endLine()
+      .text(" The design as planned, its trials drawn with the treatment")
+      .endLine()
+      .text(" arm following the control arm's survival, at the rate")
+      .fixed(pass.accrualRate, 9, 2)
+      .endLine()
+      .text(" (")
+      .integer(pass.patientCount, 8)
+      .text(" patients). The share of trials that reject:")
+      .writeTo(file_);
+  for (const StatisticRecord& statistic : pass.statistics) {
+    const StatisticSummary& summary = statistic.summary;
+    LaidOutLine()
+        .text(" rho =")
+        .fixed(summary.rho, 4, 1)
+        .blanks(3)
+        .text("tau =")
+        .fixed(summary.tau, 4, 1)
+        .blanks(3)
+        .text(" type-I error =")
+        .fixed(summary.estimate.power, 6, 4)
+        .blanks(3)
+        .text("s.d. = ")
+        .fixed(summary.estimate.standardError, 7, 5)
+        .writeTo(file_);
+    LaidOutLine line;
+    line.text("   at each look:");
+    for (int32_t k = 1; k <= design.analysisCount; ++k) {
+      const double share = double(statistic.looks[static_cast<size_t>(k)].stoppedCount) /
+                           double(design.simulationCount);
+      line.fixed(static_cast<float>(share), 8, 4);
+    }
+    line.writeTo(file_);
+  }
+  LaidOutLine().text(std::string(56, '*')).writeTo(file_);
+}
+
+}  // namespace survseq::search
