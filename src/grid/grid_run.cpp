@@ -257,11 +257,13 @@ int runGrid(const GridOptions& options, std::ostream& errors) {
     const bool merging = !options.mergeDir.empty();
     const fs::path dir = merging ? options.mergeDir : options.outDir;
     keepInputsApart(grid, dir, !merging);
+    std::error_code error;
     if (!merging) {
-      std::error_code error;
       fs::create_directories(dir, error);
       if (error)
         throw RunError("could not create the folder '" + dir.string() + "': " + error.message());
+    } else if (!fs::is_directory(dir, error)) {
+      throw RunError("there is no folder '" + dir.string() + "' to merge");
     }
     const FolderLock lock(dir, !merging && options.shardCount > 0);
     removeAbandonedFolders(dir, lock);

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "report/message_text.h"
 #include "report/run_error.h"
 
 namespace survseq::report {
@@ -54,23 +53,6 @@ TEST(FileRoles, NamesAreOneFileByWhatTheyLeadToNotByTheirSpelling) {
       }
     }()) << a << " and " << b;
   }
-  FileRoles roles;
-  roles.input(d + "design.par", "design file", "design.par");
-  roles.output(d + "new.out", "JSON file");
-  const auto refusal = [&](const std::string& name, const char* what) -> std::string {
-    try {
-      roles.output(name, what);
-    } catch (const RunError& error) {
-      return error.what();
-    }
-    return "accepted";
-  };
-  EXPECT_EQ(refusal(d + "link.par", "report file"),
-            "the report file '" + echoedValue(d + "link.par") + "' is the design file 'design.par' "
-            "itself; nothing was written");
-  EXPECT_EQ(refusal(d + "new.out", "plot"),
-            "the plot '" + echoedValue(d + "new.out") + "' is the same file as the JSON file; nothing was "
-            "written");
   fs::remove_all(dir);
 }
 
