@@ -140,7 +140,8 @@ void writeTable(const GridFile& grid, const fs::path& dir,
       }
     }
     if (!check.faults.empty()) {
-      damaged += (damaged.empty() ? "" : "; ") + folder.filename().string() + " (" + check.faults + ")";
+      damaged += (damaged.empty() ? "" : "; ") + folder.filename().string() + " (" +
+                 check.faults + ")";
     }
     givenSizes = givenSizes && scenarios[static_cast<size_t>(n - 1)].givenSize;
   }

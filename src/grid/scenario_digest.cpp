@@ -25,7 +25,8 @@ std::optional<std::string> bytesOf(const fs::path& path) {
 }
 
 bool isHash(const std::string& text) {
-  return text.size() == kHashDigits && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+  return text.size() == kHashDigits &&
+         text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 // `text` with its last line, the seal, made of the lines before it.

@@ -259,7 +259,8 @@ TEST(GridTest, ARerunRedoesEveryAlteredScenarioRemovesLeftoversAndWaitsForNoOthe
     fs::create_directory(folder / "out" / partial);
     testing::writeFile(folder / "out" / partial / "design.toml", "half");
   }
-  const int shard = holdLock(folder / "out", F_RDLCK, 0), building = holdLock(folder / "out", F_WRLCK, 1);
+  const int shard = holdLock(folder / "out", F_RDLCK, 0);
+  const int building = holdLock(folder / "out", F_WRLCK, 1);
   fs::create_directory(folder / "out/.scenario-0003.partial");
   ASSERT_EQ(run(folder, "grid grid.toml --out out --shard 1/2 --quiet", &errors), 0) << errors;
   EXPECT_TRUE(fs::exists(folder / "out/.scenario-0001.partial"));

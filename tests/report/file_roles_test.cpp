@@ -18,7 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(FileRoles, NamesAreOneFileByWhatTheyLeadToNotByTheirSpelling) {
-  const fs::path dir = fs::temp_directory_path() / ("survseq_file_roles_" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("survseq_file_roles_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "sub");
   std::ofstream(dir / "design.par") << "design\n";

@@ -142,7 +142,8 @@ TEST(EdgeDesigns, ATypeIErrorOfOneOrMoreIsWarnedOfByEveryCommand) {
   for (const std::vector<std::string>& command :
        {std::vector<std::string>{"--quiet"}, {"plan"}, {"convert"}}) {
     SCOPED_TRACE(command.front());
-    const ProgramRun run = runProgram(design, "haybittle.out", {command, ParameterInput::FileArgument});
+    const ProgramRun run =
+        runProgram(design, "haybittle.out", {command, ParameterInput::FileArgument});
     EXPECT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_EQ(run.errors.substr(0, warning.size()), warning);
     EXPECT_EQ(run.errors.find(warning, 1), std::string::npos) << run.errors;

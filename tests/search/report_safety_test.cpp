@@ -94,7 +94,8 @@ TEST(ReportSafety, AnInterruptedRunRemovesItsTemporaryFileAndKeepsTheOldReport) 
     while (entries(directory).size() < 3 && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const std::string process = std::to_string(child);
-    const std::set<std::string> running{"haybittle.out", ".haybittle.json.survseq-" + process + "-0",
+    const std::set<std::string> running{"haybittle.out",
+                                        ".haybittle.json.survseq-" + process + "-0",
                                         ".haybittle.out.survseq-" + process + "-1"};
     EXPECT_EQ(entries(directory), running) << "no temporary files appeared";
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
