@@ -29,6 +29,10 @@ namespace run = survseq::run;
 
 constexpr int kUsageError = 2;
 
+// The file behind standard input, which no output may replace when the design is read
+// from it.
+constexpr const char* kStandardInputFile = "/dev/stdin";
+
 constexpr const char* kUsage =
     "usage: survseq [OPTIONS] [FILE]\n"
     "survseq reads its design from FILE, or from standard input when FILE is missing or\n"
@@ -99,7 +103,8 @@ Command addPlanCommand(CLI::App& app) {
     if (!s->format.empty()) {
       format = s->format == "toml" ? run::DesignFormat::Keyed : run::DesignFormat::Positional;
     }
-    return run::runPlanFile(s->file, std::cin, std::cout, std::cerr, s->json, format);
+    return run::runPlanFile(s->file, std::cin, std::cout, std::cerr, s->json, format,
+                            kStandardInputFile);
   };
 }
 
@@ -146,6 +151,7 @@ Command addRunCommand(CLI::App& app) {
       }
       s->file = "-";
     }
+    if (s->file == "-") s->options.designFile = kStandardInputFile;
     if (s->quiet) {
       s->options.progress = run::ProgressMode::Off;
     } else if (isatty(STDERR_FILENO)) {

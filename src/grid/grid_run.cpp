@@ -11,8 +11,10 @@
 #include <thread>
 
 #include "grid/design_text.h"
+#include "grid/folder_lock.h"
 #include "grid/grid_file.h"
 #include "grid/grid_plot.h"
+#include "grid/kept_inputs.h"
 #include "grid/results_table.h"
 #include "grid/scenario_folder.h"
 #include "grid/scenarios.h"
@@ -37,7 +39,8 @@ struct ScenarioFacts {
 std::string reportName(const GridFile& grid, int32_t number,
                        const input::DesignParameters& design) {
   const std::string name = fs::path(design.outputFileName).filename().string();
-  bool taken = name.empty() || name == "." || name == "..";
+  // grid.digest holds one name a line.
+  bool taken = name.empty() || name == "." || name == ".." || name.find('\n') != std::string::npos;
   for (const char* fixed : {kDesignName, kDigestName, kJsonName, kPlotName, kConsoleName}) {
     taken = taken || name == fixed;
   }
@@ -63,7 +66,6 @@ void writeWhole(const fs::path& path, const std::string& text) {
 void runScenario(const GridFile& grid, int32_t number, const std::string& report,
                  const fs::path& folder, int32_t threads, std::ostream& errors) {
   writeWhole(folder / kDesignName, designText(scenarioDesign(grid, number)));
-  writeWhole(folder / kDigestName, grid.digest + '\n');
 
   run::RunOptions options;
   options.threads = threads;
@@ -87,6 +89,7 @@ void runScenario(const GridFile& grid, int32_t number, const std::string& report
     throw RunError("scenario " + std::to_string(number) + " failed: " + why);
   }
   writeWhole(folder / kConsoleName, console.str());
+  writeWhole(folder / kDigestName, folderDigestText(folder, grid.digest));
 }
 
 // The scenario folders of `dir` that belong to no scenario of this grid or to another
@@ -100,7 +103,7 @@ std::string foreignFolders(const GridFile& grid, const fs::path& dir, int32_t co
     const int64_t number = std::strtoll(name.c_str() + 9, nullptr, 10);
     const bool ours = number >= 1 && number <= count &&
                       name == scenarioFolderName(static_cast<int32_t>(number), count);
-    if (!ours || folderState(entry.path(), grid.digest) == FolderState::OtherGrid) {
+    if (!ours || checkFolder(entry.path(), grid.digest, false).state == FolderState::OtherGrid) {
       found.push_back(name);
     }
   }
@@ -117,25 +120,41 @@ void writeTable(const GridFile& grid, const fs::path& dir,
   if (!foreign.empty()) {
     throw RunError(dir.string() + " holds scenario folders of another grid: " + foreign);
   }
-  std::string missing;
+  std::string missing, damaged;
   int32_t missingCount = 0;
   std::vector<ScenarioResult> results;
   bool givenSizes = true;
   for (int32_t n = 1; n <= count; ++n) {
     const fs::path folder = dir / scenarioFolderName(n, count);
-    if (folderState(folder, grid.digest) != FolderState::Finished) {
+    FolderCheck check = checkFolder(folder, grid.digest);
+    if (check.state == FolderState::Missing) {
       if (++missingCount <= 20)
         missing += (missing.empty() ? "" : ", ") + folder.filename().string();
       continue;
     }
-    results.push_back(readScenarioResult(folder / kJsonName));
+    if (check.state == FolderState::Finished) {
+      try {
+        results.push_back(readScenarioResult(folder / kJsonName));
+      } catch (const RunError& error) {
+        check.faults = error.what();
+      }
+    }
+    if (!check.faults.empty()) {
+      damaged += (damaged.empty() ? "" : "; ") + folder.filename().string() + " (" +
+                 check.faults + ")";
+    }
     givenSizes = givenSizes && scenarios[static_cast<size_t>(n - 1)].givenSize;
   }
+  std::string faults;
   if (missingCount > 0) {
-    throw RunError(dir.string() + ": " + std::to_string(missingCount) + " of " +
-                   std::to_string(count) + " scenarios are not finished: " + missing +
-                   (missingCount > 20 ? ", ..." : ""));
+    faults = std::to_string(missingCount) + " of " + std::to_string(count) +
+             " scenarios are not finished: " + missing + (missingCount > 20 ? ", ..." : "");
   }
+  if (!damaged.empty()) {
+    faults += (faults.empty() ? "" : "; ") + std::string("altered since they finished: ") +
+              damaged + "; run the grid with --out to redo them";
+  }
+  if (!faults.empty()) throw RunError(dir.string() + ": " + faults);
   writeWhole(dir / "results.csv", resultsCsv(grid, results));
   writeWhole(dir / "grid.svg",
              gridSvg(grid, results, givenSizes ? PlottedFigure::Power : PlottedFigure::Patients));
@@ -143,21 +162,27 @@ void writeTable(const GridFile& grid, const fs::path& dir,
 
 // Runs one scenario into its folder unless it is finished; a line for it on `errors`
 // when progress is shown.
-void runOrSkip(const GridFile& grid, const GridOptions& options, int32_t n, int32_t count,
-               const std::string& report, int32_t threads, double start, std::mutex& errorsMutex,
-               std::ostream& errors) {
+void runOrSkip(const GridFile& grid, const GridOptions& options, const FolderLock& lock,
+               int32_t n, int32_t count, const std::string& report, int32_t threads,
+               double start, std::mutex& errorsMutex, std::ostream& errors) {
   const fs::path folder = fs::path(options.outDir) / scenarioFolderName(n, count);
   const std::string head = "scenario " + std::to_string(n) + " of " + std::to_string(count) + " (" +
                            scenarioLabel(grid, n) + "): ";
   std::ostringstream line;
-  if (folderState(folder, grid.digest) == FolderState::Finished) {
+  const FolderCheck check = checkFolder(folder, grid.digest);
+  std::ostringstream warnings;
+  const double began = run::ProgressDisplay::steadySeconds();
+  if (check.state == FolderState::Finished) {
     line << head << "finished earlier\n";
+  } else if (!buildScenarioFolder(folder, n, grid.digest, lock, [&](const fs::path& partial) {
+               if (check.state == FolderState::Damaged) {
+                 warnings << "survseq: warning: " << folder.string() << ": " << check.faults
+                          << "; the scenario is run again\n";
+               }
+               runScenario(grid, n, report, partial, threads, warnings);
+             })) {
+    line << warnings.str() << head << "run by another process at the same time\n";
   } else {
-    const double began = run::ProgressDisplay::steadySeconds();
-    std::ostringstream warnings;
-    buildScenarioFolder(folder, [&](const fs::path& partial) {
-      runScenario(grid, n, report, partial, threads, warnings);
-    });
     const ScenarioResult result = readScenarioResult(folder / kJsonName);
     line << warnings.str() << head << result.outcome << ", rate "
          << run::shortestText(result.accrualRate) << ", " << result.patients << " patients";
@@ -168,21 +193,17 @@ void runOrSkip(const GridFile& grid, const GridOptions& options, int32_t n, int3
     line << ", " << run::elapsedText(now - began) << " (" << run::elapsedText(now - start)
          << " in all)\n";
   }
-  const std::lock_guard<std::mutex> lock(errorsMutex);
+  const std::lock_guard<std::mutex> hold(errorsMutex);
   errors << (options.progress ? line.str() : line.str().substr(0, line.str().find(head)))
          << std::flush;
 }
 
 // Runs the scenarios of the shard, several at a time when there are cores for them: each
 // scenario's results depend on nothing but its design.
-void runScenarios(const GridFile& grid, const GridOptions& options,
+void runScenarios(const GridFile& grid, const GridOptions& options, const FolderLock& lock,
                   const std::vector<ScenarioFacts>& scenarios, std::ostream& errors) {
   const auto count = static_cast<int32_t>(scenarios.size());
   const fs::path dir(options.outDir);
-  std::error_code error;
-  fs::create_directories(dir, error);
-  if (error)
-    throw RunError("could not create the folder '" + dir.string() + "': " + error.message());
   const std::string foreign = foreignFolders(grid, dir, count);
   if (!foreign.empty()) {
     throw RunError(dir.string() + " holds scenario folders of another grid: " + foreign +
@@ -208,7 +229,7 @@ void runScenarios(const GridFile& grid, const GridOptions& options,
     for (size_t i = next++; i < numbers.size() && !failed; i = next++) {
       const int32_t n = numbers[i];
       try {
-        runOrSkip(grid, options, n, count, scenarios[static_cast<size_t>(n - 1)].reportName,
+        runOrSkip(grid, options, lock, n, count, scenarios[static_cast<size_t>(n - 1)].reportName,
                   threads, start, errorsMutex, errors);
       } catch (const std::exception& problem) {
         const std::lock_guard<std::mutex> lock(errorsMutex);
@@ -234,12 +255,27 @@ int runGrid(const GridOptions& options, std::ostream& errors) {
                            design.accrualForm == input::AccrualForm::GivenRate ||
                                design.accrualForm == input::AccrualForm::GivenPatients});
     });
-    if (!options.mergeDir.empty()) {
-      writeTable(grid, options.mergeDir, scenarios);
+    const bool merging = !options.mergeDir.empty();
+    const fs::path dir = merging ? options.mergeDir : options.outDir;
+    keepInputsApart(grid, dir, !merging);
+    std::error_code error;
+    if (!merging) {
+      fs::create_directories(dir, error);
+      if (error)
+        throw RunError("could not create the folder '" + dir.string() + "': " + error.message());
+    } else if (!fs::is_directory(dir, error)) {
+      throw RunError("there is no folder '" + dir.string() + "' to merge");
+    }
+    const FolderLock lock(dir, !merging && options.shardCount > 0);
+    removeAbandonedFolders(dir, lock);
+    for (const char* table : {"results.csv", "grid.svg"})
+      report::removeAbandonedTemporaries((dir / table).string());
+    if (merging) {
+      writeTable(grid, dir, scenarios);
       return 0;
     }
-    runScenarios(grid, options, scenarios, errors);
-    if (options.shardCount == 0) writeTable(grid, options.outDir, scenarios);
+    runScenarios(grid, options, lock, scenarios, errors);
+    if (options.shardCount == 0) writeTable(grid, dir, scenarios);
   } catch (const RunError& error) {
     errors << "survseq: " << error.what() << '\n';
     return 1;

@@ -10,6 +10,7 @@
 #include "input/design_repairs.h"
 #include "input/free_format_reader.h"
 #include "input/seed_limits.h"
+#include "report/message_text.h"
 #include "report/run_error.h"
 
 namespace survseq::input {
@@ -107,9 +108,17 @@ void readAnalyses(LayoutReader& lines, DesignParameters& design, std::ostream& c
   repairSimulationCount(design, console);
 }
 
-void readBoundaries(LayoutReader& lines, DesignParameters& design, std::ostream& console) {
+void readBoundaries(LayoutReader& lines, DesignParameters& design, std::ostream& console,
+                    std::ostream& warnings) {
   lines.real(40, design.typeIError);
   repairTypeIError(design, console);
+  // Taken as read, as it always was; but no test has such an error.
+  if (!(design.typeIError < 1.0f)) {
+    report::writeWarning(warnings, lines.lineNumber(),
+                         "the type-I error is 1 or more (" + report::numberText(design.typeIError) +
+                             "); it must lie between 0 and 1, and the boundaries and powers "
+                             "worked out from it mean nothing");
+  }
 
   lines.wholeNumber(43, design.sides);
   repairSides(design, console);
@@ -240,7 +249,7 @@ void readParameterFile(std::istream& in, std::ostream& console, std::ostream& wa
   readOutputFileName(lines, design, openOutputFile);
 
   readAnalyses(lines, design, console);
-  readBoundaries(lines, design, console);
+  readBoundaries(lines, design, console, warnings);
   readBaselineAndAccrual(lines, design, console, warnings);
 
   lines.real(95, design.desiredPower);

@@ -6,7 +6,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "report/interrupt_cleanup.h"
 #include "report/message_text.h"
@@ -29,16 +33,36 @@ RunError cannotOpen(const std::string& what, const std::string& name, int error,
                   line);
 }
 
-// A hidden name beside `name`, in the same directory so that renaming it is atomic:
-// ".<base>.survseq-<process>-<count>".
-std::string temporaryNameBeside(const std::string& name) {
-  static std::atomic<unsigned> count{0};
+// The directory part of `name` ("" or ending in '/') and the start of the name of every
+// temporary file beside it: ".<base>.survseq-".
+std::pair<std::string, std::string> temporaryPrefix(const std::string& name) {
   const size_t slash = name.rfind('/');
   const std::string directory = slash == std::string::npos ? "" : name.substr(0, slash + 1);
   const std::string base =
       (slash == std::string::npos ? name : name.substr(slash + 1)).substr(0, kRepeatedNameLength);
-  return directory + "." + base + ".survseq-" + std::to_string(::getpid()) + "-" +
-         std::to_string(count++);
+  return {directory, "." + base + ".survseq-"};
+}
+
+// A hidden name beside `name`, in the same directory so that renaming it is atomic:
+// ".<base>.survseq-<process>-<count>".
+std::string temporaryNameBeside(const std::string& name) {
+  static std::atomic<unsigned> count{0};
+  const auto [directory, prefix] = temporaryPrefix(name);
+  return directory + prefix + std::to_string(::getpid()) + "-" + std::to_string(count++);
+}
+
+// The process that made the temporary file named `tail` after its prefix ("<process>-<count>"),
+// 0 when `tail` is not of that form.
+pid_t temporaryOwner(const std::string& tail) {
+  const size_t dash = tail.find('-');
+  const auto digits = [](const std::string& text) {
+    return !text.empty() && text.size() <= 10 &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (dash == std::string::npos || !digits(tail.substr(0, dash)) || !digits(tail.substr(dash + 1)))
+    return 0;
+  const long long process = std::stoll(tail.substr(0, dash));
+  return process > 0 && process <= INT32_MAX ? static_cast<pid_t>(process) : 0;
 }
 
 // The report that takes the place of an existing one keeps its owner and mode, as it
@@ -52,12 +76,28 @@ void keepOwnerAndMode(int descriptor, const struct stat& replaced) {
 
 }  // namespace
 
+void removeAbandonedTemporaries(const std::string& name) noexcept {
+  namespace fs = std::filesystem;
+  const auto [directory, prefix] = temporaryPrefix(name);
+  std::error_code error;
+  for (fs::directory_iterator entry(directory.empty() ? "." : directory, error), end;
+       !error && entry != end; entry.increment(error)) {
+    const std::string file = entry->path().filename().string();
+    if (!file.starts_with(prefix)) continue;
+    const pid_t owner = temporaryOwner(file.substr(prefix.size()));
+    std::error_code ignored;
+    if (owner == 0 || owner == ::getpid() || !entry->is_regular_file(ignored)) continue;
+    if (::kill(owner, 0) != 0 && errno == ESRCH) ::unlink(entry->path().c_str());
+  }
+}
+
 ReportFile::~ReportFile() { abandon(); }
 
 void ReportFile::open(const std::string& name, int line, std::string_view what) {
   abandon();
   name_ = name;
   what_ = what;
+  removeAbandonedTemporaries(name);
   struct stat entry {};
   if (::lstat(name.c_str(), &entry) != 0) {
     if (errno != ENOENT) throw cannotOpen(what_, name, errno, line);

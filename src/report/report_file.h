@@ -12,11 +12,17 @@ namespace survseq::report {
 // the user names. A failed or interrupted run never costs the user an earlier file: the report is written to a temporary file beside the
 // name and put in its place only by finish(), so that until then an existing file of
 // that name is untouched, and the temporary file goes away on any failure and on SIGINT,
-// SIGTERM or SIGHUP. A name that is not a plain file (a device such as /dev/null, a
+// SIGTERM or SIGHUP; one left by a run killed outright is removed by the next that opens
+// the name. A name that is not a plain file (a device such as /dev/null, a
 // FIFO, a symbolic link) is opened and written directly instead.
 //
 // Output is buffered; a failure to write (a full disk, say) ends the run when the file
 // is finished, so that a lost report never passes for a successful run.
+// Removes the temporary files beside `name` whose process is gone: those a run killed
+// outright (SIGKILL, a power cut) had no chance to remove. Only names of the form the
+// report file gives its temporary files are touched.
+void removeAbandonedTemporaries(const std::string& name) noexcept;
+
 class ReportFile {
  public:
   ReportFile() = default;

@@ -16,6 +16,7 @@ int runDesignFile(const std::string& path, std::istream& standardInput, std::ost
                   std::ostream& errors, RunOptions options) {
   if (path == "-") return runDesign(standardInput, console, errors, options);
   if (!options.format) options.format = formatOfName(path);
+  options.designFile = path;
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored)) {
     errors << "survseq: the parameter file '" << path << "' is a directory\n";

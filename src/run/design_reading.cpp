@@ -22,18 +22,25 @@ toml::table readKeyed(std::istream& text, const DesignSource& source, std::ostre
 
 void readDesign(std::istream& text, const DesignSource& source, std::ostream& console,
                 std::ostream& warnings, input::DesignParameters& design,
-                report::ReportFile& reportFile) {
+                report::ReportFile& reportFile, report::FileRoles& files,
+                const std::function<void()>& createOutputs) {
+  const auto openReport = [&](const std::string& name, int32_t line) {
+    const std::string& path = source.reportPath.empty() ? name : source.reportPath;
+    try {
+      files.output(path, "report file");
+    } catch (const RunError& error) {
+      throw RunError(error.what(), line);
+    }
+    createOutputs();
+    reportFile.open(path, line);
+  };
   if (source.format == DesignFormat::Positional) {
-    input::readParameterFile(text, console, warnings, design,
-                             [&](const std::string& name, int32_t line) {
-                               reportFile.open(source.reportPath.empty() ? name : source.reportPath,
-                                               line);
-                             });
+    input::readParameterFile(text, console, warnings, design, openReport);
     return;
   }
   const toml::table document = readKeyed(text, source, warnings, design);
   try {
-    reportFile.open(source.reportPath.empty() ? design.outputFileName : source.reportPath, 0);
+    openReport(design.outputFileName, 0);
   } catch (const RunError& error) {
     throw RunError(input::keyedLocation(document, source.name, "report_file") + ": " +
                    error.what());

@@ -72,12 +72,19 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
   report::ReportFile reportFile;
   RunViews views(options, console, errors);
   try {
-    views.createFiles();
+    report::FileRoles files;
+    if (!options.designFile.empty()) {
+      const bool standardInput = designName == "<stdin>";
+      files.input(options.designFile,
+                  standardInput ? "design read from standard input" : "design file",
+                  standardInput ? "-" : designName);
+    }
+    views.claimFiles(files);
     const int32_t threads = threadsToUse(options.threads);
     readDesign(parameters,
                DesignSource{options.format.value_or(DesignFormat::Positional), designName,
                             options.reportPath},
-               views.console(), errors, design, reportFile);
+               views.console(), errors, design, reportFile, files, [&] { views.createFiles(); });
     const std::string bracketNote = design.accrualForm == input::AccrualForm::AnalyticStart
                                         ? takeAnalyticStart(design)
                                         : std::string();

@@ -40,6 +40,10 @@ struct RunOptions {
   // After the search (or at the given size) one more pass at the final rate whose trials
   // draw the treatment arm from the control arm's law: the simulated type-I error.
   bool underNull = false;
+  // The file the design is read from, which no output may be: runDesignFile sets its
+  // path; for standard input the command line names the file behind it, "/dev/stdin".
+  // Empty: none to keep apart.
+  std::string designFile;
 };
 
 // Reads the parameter file from `parameters`, writes the repair messages and console
@@ -47,7 +51,8 @@ struct RunOptions {
 // the parameter file, which replaces a file of that name only when the run succeeds, and
 // the JSON file and plot the options ask for. Warnings and progress go to `errors` and let
 // the run go on. Returns the exit status: 0 on success; 1 after writing the one-line error
-// on `errors`.
+// on `errors`, among them for an output that is the design file or another output, when
+// nothing is written.
 // `designName` names the design in the errors of a keyed file.
 int runDesign(std::istream& parameters, std::ostream& console, std::ostream& errors,
               const RunOptions& options, const std::string& designName = "<stdin>");

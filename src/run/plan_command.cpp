@@ -6,6 +6,7 @@
 
 #include "input/design_parameters.h"
 #include "plan/analytic_rate.h"
+#include "report/file_roles.h"
 #include "report/run_error.h"
 #include "run/design_reading.h"
 #include "run/json_design.h"
@@ -19,10 +20,19 @@ namespace survseq::run {
 namespace {
 
 int plan(std::istream& in, const DesignSource& source, std::ostream& console,
-         std::ostream& errors, const std::string& jsonPath) {
+         std::ostream& errors, const std::string& jsonPath, const std::string& designFile) {
   try {
     OutputFile jsonFile(jsonPath, "JSON file");
-    if (!jsonPath.empty()) jsonFile.create();
+    if (!jsonPath.empty()) {
+      report::FileRoles files;
+      if (!designFile.empty()) {
+        const bool standardInput = source.name == "<stdin>";
+        files.input(designFile, standardInput ? "design read from standard input" : "design file",
+                    standardInput ? "-" : source.name);
+      }
+      files.output(jsonPath, "JSON file");
+      jsonFile.create();
+    }
     input::DesignParameters design;
     readDesignWithoutReport(in, source, errors, design);
     const plan::AnalyticPlan analytic = plan::planOfDesign(design);
@@ -52,10 +62,10 @@ int plan(std::istream& in, const DesignSource& source, std::ostream& console,
 
 int runPlanFile(const std::string& path, std::istream& standardInput, std::ostream& console,
                 std::ostream& errors, const std::string& jsonPath,
-                std::optional<DesignFormat> format) {
+                std::optional<DesignFormat> format, const std::string& standardInputFile) {
   if (path == "-") {
     const DesignSource source{format.value_or(DesignFormat::Positional), "<stdin>", ""};
-    return plan(standardInput, source, console, errors, jsonPath);
+    return plan(standardInput, source, console, errors, jsonPath, standardInputFile);
   }
   std::ifstream file(path, std::ios::binary);
   if (!file.is_open()) {
@@ -63,7 +73,7 @@ int runPlanFile(const std::string& path, std::istream& standardInput, std::ostre
     return 1;
   }
   return plan(file, DesignSource{format.value_or(formatOfName(path)), path, ""}, console, errors,
-              jsonPath);
+              jsonPath, path);
 }
 
 }  // namespace survseq::run

@@ -10,7 +10,7 @@
 namespace survseq::run {
 
 RunViews::RunViews(const RunOptions& options, std::ostream& console, std::ostream& errors)
-    : console_(console), errors_(errors) {
+    : console_(console), errors_(errors), jsonPath_(options.jsonPath), plotPath_(options.plotPath) {
   if (options.progress != ProgressMode::Off) {
     display_.emplace(errors, options.progress == ProgressMode::Live);
   }
@@ -20,6 +20,11 @@ RunViews::RunViews(const RunOptions& options, std::ostream& console, std::ostrea
   }
   if (!options.jsonPath.empty()) json_.emplace(options.jsonPath, "JSON file");
   if (!options.plotPath.empty()) plot_.emplace(options.plotPath, "plot");
+}
+
+void RunViews::claimFiles(report::FileRoles& files) const {
+  if (json_) files.output(jsonPath_, "JSON file");
+  if (plot_) files.output(plotPath_, "plot");
 }
 
 void RunViews::createFiles() {

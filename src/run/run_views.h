@@ -10,6 +10,7 @@
 #include <string>
 
 #include "input/design_parameters.h"
+#include "report/file_roles.h"
 #include "run/console_guard.h"
 #include "run/design_run.h"
 #include "run/output_file.h"
@@ -24,7 +25,10 @@ class RunViews {
   RunViews(const RunViews&) = delete;  // the console guard holds on to this
   RunViews& operator=(const RunViews&) = delete;
 
-  // Creates the files the options name; throws RunError when one cannot be created.
+  // Counts the files the options name among the `files` the run writes; throws RunError
+  // when one is a file the run reads or writes already.
+  void claimFiles(report::FileRoles& files) const;
+  // Creates them; throws RunError when one cannot be created.
   void createFiles();
 
   // Where the console lines of the run go: `console`, through a guard that keeps them
@@ -51,6 +55,8 @@ class RunViews {
   std::optional<ProgressDisplay> display_;
   std::unique_ptr<ConsoleGuard> guard_;
   std::unique_ptr<std::ostream> guarded_;
+  std::string jsonPath_;
+  std::string plotPath_;
   std::optional<OutputFile> json_;
   std::optional<OutputFile> plot_;
 };

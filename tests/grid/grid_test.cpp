@@ -3,6 +3,7 @@
 // killed, which must leave the same folders and table byte for byte, each scenario's as if
 // run alone; folders of another grid and a failing scenario stop it.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -105,7 +106,8 @@ TEST(GridTest, RunsInShardsAndAfterAKillGiveTheOneProcessFoldersAndTable) {
   const fs::path& folder = scratch.path;
   ASSERT_EQ(run(folder, "grid grid.toml --out whole --quiet"), 0);
   const auto whole = tree(folder / "whole");
-  EXPECT_EQ(whole.size(), 6u * 6u + 2u);  // six files per scenario, the table and the picture
+  // Six files per scenario, the table, the picture and the lock file.
+  EXPECT_EQ(whole.size(), 6u * 6u + 3u);
 
   // Killed when its first scenario is in place, with the others not finished.
   const std::string grid = (folder / "grid.toml").string(), out = (folder / "killed").string();
@@ -180,6 +182,121 @@ TEST(GridTest, RunsInShardsAndAfterAKillGiveTheOneProcessFoldersAndTable) {
   EXPECT_NE(errors.find("design.toml: no event time after the drop-in time 10"), std::string::npos)
       << errors;
   EXPECT_EQ(errors.find("survseq", 1), std::string::npos) << errors;
+}
+
+// A process that has ended, whose number names the leftovers of a killed run.
+pid_t endedProcess() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+// Holds byte `offset` of `folder`'s lock file as another run would (0: the folder, n:
+// scenario n); released when the returned descriptor is closed.
+int holdLock(const fs::path& folder, short kind, off_t offset) {
+  const int descriptor = ::open((folder / ".survseq.lock").c_str(), O_RDWR | O_CREAT, 0644);
+  struct flock range {};
+  range.l_type = kind;
+  range.l_whence = SEEK_SET;
+  range.l_start = offset;
+  range.l_len = 1;
+  EXPECT_EQ(::fcntl(descriptor, F_SETLK, &range), 0);
+  return descriptor;
+}
+
+TEST(GridTest, ARerunRedoesEveryAlteredScenarioRemovesLeftoversAndWaitsForNoOtherRun) {
+  const GridFolder scratch("base = \"base.toml\"\n[axes]\n\"alternative.hazard_ratio\" = "
+                           "[0.6, 0.7]\n\"baseline_survival.median\" = [9.0, 12.0]\n");
+  const fs::path& folder = scratch.path;
+  ASSERT_EQ(run(folder, "grid grid.toml --out clean --quiet"), 0);
+  const auto clean = tree(folder / "clean");
+  fs::copy(folder / "clean", folder / "out", fs::copy_options::recursive);
+
+  // Another run holds the folder, or the shards hold it: a second run changes nothing.
+  std::string errors;
+  const std::pair<short, const char*> holders[] = {{F_WRLCK, "--shard 0/2"}, {F_RDLCK, ""},
+                                                   {F_RDLCK, "--merge out"}};
+  for (const auto& [kind, options] : holders) {
+    const int held = holdLock(folder / "out", kind, 0);
+    const std::string command = std::string("grid grid.toml ") +
+                                (std::string(options).starts_with("--merge") ? "" : "--out out ") +
+                                options;
+    EXPECT_EQ(run(folder, command, &errors), 1) << command;
+    EXPECT_EQ(errors, "survseq: another survseq run holds the folder 'out'; nothing was done, "
+                      "run this again when it has ended\n");
+    ::close(held);
+    EXPECT_EQ(tree(folder / "out"), clean);
+  }
+
+  // Files lost, cut and altered in finished scenarios, and the leftovers of killed runs.
+  const auto cut = [&](const std::string& name, size_t keep) {
+    const std::string path = (folder / "out" / name).string();
+    fs::resize_file(path, std::min<size_t>(keep, fs::file_size(path)));
+  };
+  fs::remove(folder / "out/scenario-0001/scenario.out");
+  fs::remove(folder / "out/scenario-0001/console.txt");
+  cut("scenario-0002/results.json", 100);
+  std::string plot = clean.at("scenario-0003/search.svg");
+  plot[plot.size() / 2] ^= 1;
+  testing::writeFile(folder / "out/scenario-0003/search.svg", plot);
+  cut("scenario-0004/grid.digest", 17);  // the grid's digest alone
+  const std::string dead = std::to_string(endedProcess());
+  const std::string temporary = ".results.csv.survseq-" + dead + "-0";
+  testing::writeFile(folder / "out" / temporary, "half");
+  testing::writeFile(folder / "out/.grid.svg.survseq-1-0", "a process that is alive");
+
+  // A merge names every altered folder; it redoes none.
+  EXPECT_EQ(run(folder, "grid grid.toml --merge out", &errors), 1);
+  EXPECT_EQ(errors,
+            "survseq: out: altered since they finished: scenario-0001 (console.txt is missing, "
+            "scenario.out is missing); scenario-0002 (results.json is truncated); scenario-0003 "
+            "(search.svg is altered); scenario-0004 (grid.digest records none of the files); run "
+            "the grid with --out to redo them\n");
+  EXPECT_FALSE(fs::exists(folder / "out" / temporary));
+  // A shard leaves a hidden folder that another process is building.
+  for (const char* partial : {".scenario-0001.partial", ".scenario-0002.partial"}) {
+    fs::create_directory(folder / "out" / partial);
+    testing::writeFile(folder / "out" / partial / "design.toml", "half");
+  }
+  const int shard = holdLock(folder / "out", F_RDLCK, 0);
+  const int building = holdLock(folder / "out", F_WRLCK, 1);
+  fs::create_directory(folder / "out/.scenario-0003.partial");
+  ASSERT_EQ(run(folder, "grid grid.toml --out out --shard 1/2 --quiet", &errors), 0) << errors;
+  EXPECT_TRUE(fs::exists(folder / "out/.scenario-0001.partial"));
+  EXPECT_FALSE(fs::exists(folder / "out/.scenario-0002.partial"));
+  EXPECT_FALSE(fs::exists(folder / "out/.scenario-0003.partial"));
+  EXPECT_EQ(errors, "survseq: warning: out/scenario-0003: search.svg is altered; the scenario is "
+                    "run again\n");
+  ::close(shard), ::close(building);
+
+  ASSERT_EQ(run(folder, "grid grid.toml --out out --quiet", &errors), 0);
+  for (const char* said : {"out/scenario-0001: console.txt is missing, scenario.out is missing; "
+                           "the scenario is run again",
+                           "out/scenario-0002: results.json is truncated",
+                           "out/scenario-0004: grid.digest records none of the files"})
+    EXPECT_NE(errors.find(said), std::string::npos) << errors;
+  fs::remove(folder / "out/.grid.svg.survseq-1-0");
+  EXPECT_EQ(tree(folder / "out"), clean);
+
+  // Nor is an input ever one of the grid's outputs.
+  fs::create_directories(folder / "inside/scenario-0002");
+  testing::writeFile(folder / "inside/scenario-0002/base.toml", kBase);
+  testing::writeFile(folder / "inside/grid.toml",
+                     "base = \"scenario-0002/base.toml\"\n[axes]\nseed = [1, 2]\n");
+  fs::copy_file(folder / "inside/grid.toml", folder / "inside/results.csv");
+  const std::pair<const char*, const char*> refused[] = {
+      {"grid inside/grid.toml --out inside",
+       "the base design 'inside/scenario-0002/base.toml' lies in the scenario folder "
+       "'inside/scenario-0002', which the run may replace"},
+      {"grid inside/results.csv --merge inside",
+       "the results table 'inside/results.csv' is the grid file itself"}};
+  const auto before = tree(folder / "inside");
+  for (const auto& [command, said] : refused) {
+    EXPECT_EQ(run(folder, command, &errors), 1);
+    EXPECT_EQ(errors, "survseq: " + std::string(said) + "; nothing was written\n");
+    EXPECT_EQ(tree(folder / "inside"), before);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "report/report_file.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -91,6 +92,32 @@ TEST_F(ReportFileTest, FailuresNameLine14AndTheSystemsReasonAndReplaceNothing) {
   EXPECT_TRUE(refused.ends_with("': its directory takes no new file (Permission denied)"));
   EXPECT_EQ(entries(), (std::set<std::string>{"locked.out", "results"}));
   EXPECT_EQ(content("locked.out"), "keep\n");
+}
+
+// Only temporary files of the name, by the form the report gives them, whose process is
+// gone are removed; the others, and every other file, stay.
+TEST_F(ReportFileTest, TemporaryFilesOfEndedProcessesAreRemovedWhenTheNameIsOpenedAgain) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string ended = std::to_string(child), alive = std::to_string(::getpid());
+  const std::set<std::string> kept{".r.out.survseq-1-0",  // the init process never ends
+                                   ".r.out.survseq-" + alive + "-3",
+                                   ".r.out.survseq-" + ended + "-x",
+                                   ".r.out.survseq-" + ended,
+                                   ".r.outs.survseq-" + ended + "-0",
+                                   "r.out.survseq-" + ended + "-0",
+                                   ".r.out.survseq-" + ended + "-0-0"};
+  for (const std::string& name : kept) std::ofstream(path(name)) << "kept\n";
+  std::ofstream(path(".r.out.survseq-" + ended + "-2")) << "left by a killed run\n";
+  std::ofstream(path(".r.out.survseq-" + ended + "-17")) << "left by a killed run\n";
+  ReportFile report;
+  report.open(path("r.out"), 14);
+  report.stream() << "today\n";
+  report.finish();
+  std::set<std::string> expected = kept;
+  expected.insert("r.out");
+  EXPECT_EQ(entries(), expected);
 }
 
 }  // namespace

@@ -131,5 +131,25 @@ TEST(EdgeDesigns, AHaybittleBThatNoValueCanMeetEndsTheRun) {
                         "of line 40; the design cannot spend so little error\n");
 }
 
+// A type-I error of 1 or more is taken as the positional file always took it, but every
+// command that reads the file says that it is no probability of error; standard output
+// holds what it always held.
+TEST(EdgeDesigns, ATypeIErrorOfOneOrMoreIsWarnedOfByEveryCommand) {
+  const std::string design = replaceLines(exampleFile("haybittle.par"), {{37, "20"}, {40, "1.5"}});
+  const std::string warning =
+      "survseq: warning: line 40: the type-I error is 1 or more (1.5); it must lie between 0 "
+      "and 1, and the boundaries and powers worked out from it mean nothing\n";
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"--quiet"}, {"plan"}, {"convert"}}) {
+    SCOPED_TRACE(command.front());
+    const ProgramRun run =
+        runProgram(design, "haybittle.out", {command, ParameterInput::FileArgument});
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_EQ(run.errors.substr(0, warning.size()), warning);
+    EXPECT_EQ(run.errors.find(warning, 1), std::string::npos) << run.errors;
+    EXPECT_EQ(run.console.find("warning"), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace survseq::testing

@@ -67,9 +67,10 @@ TEST(ReportSafety, DevicesAsReportNamesAreWrittenDirectlyAndAFailedWriteIsAFailu
             "survseq: could not write the output file '/dev/full': No space left on device\n");
 }
 
+// A run killed outright cannot remove its temporary files: the next run beside them does.
 TEST(ReportSafety, AnInterruptedRunRemovesItsTemporaryFileAndKeepsTheOldReport) {
-  for (const int signal : {SIGTERM, SIGINT}) {
-    SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+  for (const int signal : {SIGTERM, SIGINT, SIGKILL}) {
+    SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGKILL");
     const fs::path directory = freshDirectory("interrupted"), design = directory.string() + ".par";
     writeFile(directory / "haybittle.out", "yesterday's report\n");
     // Many trials, so that the run is still simulating when the signal comes.
@@ -84,21 +85,35 @@ TEST(ReportSafety, AnInterruptedRunRemovesItsTemporaryFileAndKeepsTheOldReport) 
       // Whatever the test runner ignores, the program meets the signals as a shell hands them on.
       std::signal(SIGINT, SIG_DFL);
       std::signal(SIGTERM, SIG_DFL);
-      ::execl(SURVSEQ_BINARY, SURVSEQ_BINARY, static_cast<char*>(nullptr));
+      ::execl(SURVSEQ_BINARY, SURVSEQ_BINARY, "--json", "haybittle.json",
+              static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ASSERT_GT(child, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (entries(directory).size() < 2 && std::chrono::steady_clock::now() < deadline)
+    while (entries(directory).size() < 3 && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(entries(directory).size(), 2u) << "no temporary report appeared";
+    const std::string process = std::to_string(child);
+    const std::set<std::string> running{"haybittle.out",
+                                        ".haybittle.json.survseq-" + process + "-0",
+                                        ".haybittle.out.survseq-" + process + "-1"};
+    EXPECT_EQ(entries(directory), running) << "no temporary files appeared";
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ::kill(child, signal);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-    EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
+    EXPECT_EQ(entries(directory),
+              signal == SIGKILL ? running : std::set<std::string>{"haybittle.out"});
     EXPECT_EQ(readFile(directory / "haybittle.out"), "yesterday's report\n");
+    if (signal == SIGKILL) {
+      writeFile(design, quickDesign({{83, "x"}}));  // a run that fails, beside them
+      const std::string command = "cd '" + directory.string() + "' && '" SURVSEQ_BINARY
+                                  "' --json haybittle.json < '" + design.string() +
+                                  "' > /dev/null 2>&1";
+      EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+      EXPECT_EQ(entries(directory), std::set<std::string>{"haybittle.out"});
+    }
     fs::remove(design);
     fs::remove_all(directory);
   }
