@@ -6,6 +6,7 @@
 #include "bounds/normal_distribution.h"
 #include "input/accrual_profile.h"
 #include "plan/analytic_power.h"
+#include "plan/effect_direction.h"
 #include "report/message_text.h"
 #include "report/run_error.h"
 
@@ -44,6 +45,8 @@ double analyticAccrualRate(const input::DesignParameters& design) {
   while (model.power(1, high) < target) {
     high *= 2.0;
     if (high > input::kMaxPatientsPerTrial) {
+      const EffectFault fault = effectFault(design);
+      if (fault != EffectFault::None) throw RunError(effectFaultText(fault));
       throw RunError("the analytic power of the first statistic stays below the desired power " +
                      report::numberText(design.desiredPower) + " up to " +
                      std::to_string(int64_t(input::kMaxPatientsPerTrial)) +

@@ -114,7 +114,7 @@ RunRecord AccrualSearch::run(const PassRunner& runPass) {
     if (const auto outcome = advanceSearch(state, design_, estimate)) {
       const ClosingValues closing{design_.desiredPower, design_.accrualRateLower,
                                   {state.lowerEndPower, state.lowerEndStandardError},
-                                  kMaxIterations};
+                                  kMaxIterations, input::usesKeyedOnlyFeatures(design_)};
       report_.writeClosingBlock(*outcome, closing);
       record.outcome = *outcome;
       record.accrualRate = closing.accrualRate;

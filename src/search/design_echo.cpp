@@ -51,8 +51,22 @@ void writeDropPoints(std::ostream& out, const input::DropPointValues& times,
 void writeHazardRatios(std::ostream& out, const DesignParameters& design) {
   writePlainLine(out, {"The alternative survival distribution is specified"});
   writePlainLine(out, {"by the hazard ratio to the baseline survival:"});
+  // A design laid out as a positional one keeps the positional echo, asterisks and all;
+  // any other says that a ratio whose interval ends beyond the field holds from its left
+  // end on (no look comes after 10,000 time units), and leaves out what follows it.
+  const bool positionalLayout = !input::usesKeyedOnlyFeatures(design);
   for (int32_t i = 1; i <= design.hazardRatioCount; ++i) {
     const float leftEnd = i == 1 ? design.baselineCurve.x[0] : design.hazardRatioCuts[i - 1];
+    if (!positionalLayout && report::formatFixed(design.hazardRatioCuts[i], 7, 2)[0] == '*') {
+      LaidOutLine()
+          .blanks(1)
+          .text("hazard ratio from ")
+          .fixed(leftEnd, 7, 2)
+          .text(" on is ")
+          .fixed(design.hazardRatios[i], 8, 4)
+          .writeTo(out);
+      return;
+    }
     LaidOutLine()
         .blanks(1)
         .text("hazard ratio in (")
