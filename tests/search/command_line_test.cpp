@@ -55,6 +55,14 @@ TEST(CommandLine, HelpTemplateAndTheUsageForStandardInputOnATerminalInsteadOfAWa
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.console.find("Usage: survseq [OPTIONS] [FILE]"), std::string::npos);
   EXPECT_EQ(runWithArguments({"--template"}).console, exampleFile("defaults.par"));
+  // Each subcommand's help shows examples of that subcommand, not the design run's.
+  for (const std::string command : {"convert", "plan", "grid"}) {
+    const ProgramRun sub = runWithArguments({command, "--help"});
+    EXPECT_EQ(sub.exitStatus, 0);
+    EXPECT_NE(sub.console.find("Examples:\n  survseq " + command + " "), std::string::npos)
+        << sub.console;
+    EXPECT_EQ(sub.console.find("--plot search.svg"), std::string::npos) << sub.console;
+  }
   const ProgramRun run = runProgram("", "", {{}, ParameterInput::None, true});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.console, "");
