@@ -199,6 +199,13 @@ TEST(EdgeDesigns, KeyedDesignsAreToldTheRealCauseByKey) {
        {}, 0,
        {"alternative.interval_ends: the last interval ends at 24, before the last analysis at "
         "36: beyond 24 the hazard ratio is 1 (no effect); extend the last interval to 36"}},
+      // An effect that holds beyond every look, and times too wide for the positional
+      // layout: what they mean, and every number whole.
+      {design("sides = 1\n[drop_in]\ntimes = [100.0, 12000.0]\nrates = [0.01, 0.02]",
+              "patients = 100", "interval_ends = [6.0, 20000.0]\nhazard_ratios = [1.0, 0.7]"),
+       {}, 0,
+       {" hazard ratio in (   0.00    6.00) is   1.0000\n hazard ratio from    6.00 on is   0.7000\n",
+        "  ( 100.000   0.010)\n ( 12000.000   0.020)\n"}},
       // Unequal allocation only the keyed file states: its report names the key to change.
       {design("sides = 1\nallocation_ratio = 2", bracket, "hazard_ratio = 0.7"), {"--progress"},
        0,
