@@ -37,11 +37,18 @@ EffectFault effectFault(const input::DesignParameters& design) {
   if (design.analysisTiming == input::AnalysisTiming::FixedEvents) return EffectFault::None;
   if (armsAreEqual(design)) return EffectFault::NoEffect;
   if (design.sides != 1) return EffectFault::None;
+  // Harm at the last look, and benefit at none before it that an interim look could find.
   const double lastLook = design.analysisTimes[static_cast<size_t>(design.analysisCount)];
-  const PatientMoments moments =
-      MomentIntegrator(design, false, lastLook).at(lastLook, design.rho[1], design.tau[1]);
-  const bool harm = moments.drift < -kNegligibleDrift * std::sqrt(moments.information);
-  return harm ? EffectFault::OtherDirection : EffectFault::None;
+  const MomentIntegrator integrator(design, false, lastLook);
+  for (int32_t k = 1; k <= design.analysisCount; ++k) {
+    const double time = design.analysisTimes[static_cast<size_t>(k)];
+    if (!(time > 0.0)) continue;
+    const PatientMoments moments = integrator.at(time, design.rho[1], design.tau[1]);
+    const double negligible = kNegligibleDrift * std::sqrt(moments.information);
+    if (moments.drift > negligible) return EffectFault::None;  // a look that sees benefit
+    if (k == design.analysisCount && moments.drift >= -negligible) return EffectFault::None;
+  }
+  return EffectFault::OtherDirection;
 }
 
 std::string effectFaultWords(EffectFault fault) {

@@ -194,6 +194,9 @@ TEST(EdgeDesigns, KeyedDesignsAreToldTheRealCauseByKey) {
       {design("sides = 1", "", "hazard_ratio = 1.0"), {}, 1, {"survseq: <stdin>:", noEffect}},
       {design("sides = 1", "", "hazard_ratio = 70"), {"plan"}, 1, {otherWay}},
       {design("sides = 2", "", "hazard_ratio = 70"), {"plan"}, 0, {}},
+      // Harm by the last look after a benefit that the first look can find: plannable.
+      {design("sides = 1", "", "interval_ends = [12.0, 36.0]\nhazard_ratios = [0.3, 3.0]"),
+       {"plan"}, 0, {}},
       {design("sides = 1", "patients = 100",
               "interval_ends = [6.0, 24.0]\nhazard_ratios = [1.0, 0.7]"),
        {}, 0,
