@@ -4,7 +4,8 @@
 // function that declares its options and returns what runs it.
 //
 // Exit status: 0 success (and --help, --version, --template); 1 the run failed (one line
-// on standard error); 2 the command line is wrong, or there is no design to read.
+// on standard error), an empty design included; 2 the command line is wrong, or no FILE
+// is given and standard input is a terminal.
 
 #include <unistd.h>
 
@@ -74,6 +75,13 @@ Command addConvertCommand(CLI::App& app) {
   convert->add_option("FILE", *file, "the positional parameter file; '-': standard input")
       ->required()
       ->type_name("");
+  convert->footer(
+      "Examples:\n"
+      "  survseq convert design.par > design.toml\n"
+      "  survseq convert - < design.par > design.toml\n"
+      "\n"
+      "What the keyed file cannot hold as the positional run showed it is said on standard\n"
+      "error; the keyed file then still gives the positional run's report byte for byte.");
   return [convert, file]() -> int {
     if (!*convert) return -1;
     return run::convertDesignFile(*file, std::cin, std::cout, std::cerr);
@@ -97,6 +105,14 @@ Command addPlanCommand(CLI::App& app) {
   plan->add_option("--format", s->format, "toml or par; default: by the FILE's name")
       ->type_name("toml|par")
       ->check(oneOf({"toml", "par"}, "the format must be toml or par"));
+  plan->footer(
+      "Examples:\n"
+      "  survseq plan design.toml\n"
+      "  survseq plan --json plan.json design.toml\n"
+      "  survseq plan --format toml - < design.toml\n"
+      "\n"
+      "No trial is simulated and no report is written; repair lines and warnings go to\n"
+      "standard error.");
   return [plan, s]() -> int {
     if (!*plan) return -1;
     std::optional<run::DesignFormat> format;

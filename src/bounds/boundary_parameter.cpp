@@ -20,7 +20,7 @@ float raisedB(float b) {
   const float next = b + kBStep;
   if (next > kLargestB) {
     throw RunError("b was raised past " + std::to_string(static_cast<int>(kLargestB)) +
-                       " without meeting the type-I error of line 40; the design cannot spend so "
+                       " without meeting the type-I error; the design cannot spend so "
                        "little error",
                    kHaybittleBLine);
   }

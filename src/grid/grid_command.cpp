@@ -72,6 +72,14 @@ std::function<int()> addGridCommand(CLI::App& app) {
   command->add_flag("--quiet", s->quiet, "no line per scenario on standard error");
   command->add_flag("--progress", s->progress,
                     "a line per scenario even when standard error is not a terminal");
+  command->footer(
+      "Examples:\n"
+      "  survseq grid examples/grid.toml --out results\n"
+      "      every scenario, then results/results.csv and results/grid.svg\n"
+      "  survseq grid grid.toml --out results --shard 0/4\n"
+      "      the first of four shards (one per machine), no table\n"
+      "  survseq grid grid.toml --merge results\n"
+      "      the table and the picture from the folders the shards wrote");
   command->callback([out, merge] {
     if (out->count() == 0 && merge->count() == 0) {
       throw CLI::ValidationError("grid", "needs --out DIR or --merge DIR");

@@ -29,4 +29,20 @@ void warnOfSteepControlIntervals(const DesignParameters& design, std::ostream& w
   }
 }
 
+void warnOfEffectEndingEarly(const DesignParameters& design, std::ostream& warnings,
+                             std::string_view where) {
+  // Looks at event targets have no calendar time to compare with.
+  if (!hazardRatiosGiven(design) || design.analysisTiming == AnalysisTiming::FixedEvents) return;
+  const auto last = static_cast<size_t>(design.hazardRatioCount);
+  const float end = design.hazardRatioCuts[last];
+  const float lastLook = design.analysisTimes[static_cast<size_t>(design.analysisCount)];
+  if (!(end < lastLook) || design.hazardRatios[last] == 1.0f) return;
+  const std::string shownEnd = report::numberText(end);
+  report::writeWarning(warnings, where,
+                       "the last interval ends at " + shownEnd + ", before the last analysis at " +
+                           report::numberText(lastLook) + ": beyond " + shownEnd +
+                           " the hazard ratio is 1 (no effect); extend the last interval to " +
+                           report::numberText(lastLook) + " if the effect lasts");
+}
+
 }  // namespace survseq::input

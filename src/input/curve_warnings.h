@@ -19,4 +19,10 @@ namespace survseq::input {
 void warnOfSteepControlIntervals(const DesignParameters& design, std::ostream& warnings,
                                  std::string_view where);
 
+// Hazard ratios on intervals hold up to the last interval's end and are 1 beyond it: an
+// end before the last analysis (at calendar times) leaves the last looks without the
+// effect, which is seldom what was meant. One warning, at `where` (the interval ends).
+void warnOfEffectEndingEarly(const DesignParameters& design, std::ostream& warnings,
+                             std::string_view where);
+
 }  // namespace survseq::input

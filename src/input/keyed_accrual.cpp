@@ -1,5 +1,5 @@
 // [accrual] and allocation_ratio of the keyed design file: the accrual period, its
-// pieces, and exactly one of a bracket for the search, a rate or a number of patients
+// pieces, and at most one of a bracket for the search, a rate or a number of patients
 // (none: the bracket comes from the analytic rate).
 
 #include <cmath>
@@ -160,9 +160,7 @@ void requireSizeForEventTargets(const KeyedTable& root, const DesignParameters& 
 
 void readKeyedAccrual(const KeyedTable& root, DesignParameters& design) {
   root.require("accrual", "give at least [accrual] period");
-  const KeyedTable accrual(*root.table("accrual"), "accrual", root.fileName(),
-                           {"period", "rate_lower", "rate_upper", "rate", "patients",
-                            "piece_durations", "relative_rates"});
+  const KeyedTable accrual(*root.table("accrual"), "accrual", root.fileName());
   accrual.require("period", "the accrual period is needed in every design");
   design.accrualPeriod = *accrual.real("period");
   requirePositive(accrual, "period", design.accrualPeriod);

@@ -126,7 +126,7 @@ void readCriticalValues(const KeyedTable& boundary, DesignParameters& design) {
 void readFutility(const KeyedTable& root, DesignParameters& design) {
   const toml::table* table = root.table("futility");
   if (table == nullptr) return;
-  const KeyedTable futility(*table, "futility", root.fileName(), {"z", "binding"});
+  const KeyedTable futility(*table, "futility", root.fileName());
   const auto refuseAll = [&](const std::string& why) { root.fail("futility", why); };
   if (design.sides != 1) refuseAll("applies to one-sided designs only (sides = 1)");
   if (design.boundaryMethod != LanDeMets && design.boundaryMethod != ErrorSplit) {
@@ -146,9 +146,7 @@ void readFutility(const KeyedTable& root, DesignParameters& design) {
 void readKeyedBoundary(const KeyedTable& root, DesignParameters& design) {
   static const toml::table kNone;
   const toml::table* table = root.table("boundary");
-  const KeyedTable boundary(table != nullptr ? *table : kNone, "boundary", root.fileName(),
-                            {"method", "use_function", "b", "gamma", "exponent", "error_shares",
-                             "critical_values"});
+  const KeyedTable boundary(table != nullptr ? *table : kNone, "boundary", root.fileName());
   design.boundaryMethod = readMethod(boundary);
   // Values the method does not use keep what a positional file of zeros gives them.
   design.haybittleBInput = design.haybittleB = kDefaultB;

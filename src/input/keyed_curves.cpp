@@ -91,8 +91,7 @@ void readCurve(const KeyedTable& table, const char* what, SurvivalCurve& curve) 
 
 void readBaseline(const KeyedTable& root, DesignParameters& design) {
   root.require("baseline_survival", "the control arm's survival curve is needed");
-  const KeyedTable table(*root.table("baseline_survival"), "baseline_survival", root.fileName(),
-                         {"times", "survival", "median", "hazard_rates", "interval_ends"});
+  const KeyedTable table(*root.table("baseline_survival"), "baseline_survival", root.fileName());
   readCurve(table, "the baseline curve", design.baselineCurve);
 }
 
@@ -134,9 +133,7 @@ void readHazardRatios(const KeyedTable& table, DesignParameters& design) {
 
 void readAlternative(const KeyedTable& root, DesignParameters& design) {
   root.require("alternative", "the treatment effect is needed (e.g. hazard_ratio = 0.7)");
-  const KeyedTable table(*root.table("alternative"), "alternative", root.fileName(),
-                         {"kind", "hazard_ratio", "hazard_ratios", "interval_ends", "times",
-                          "survival", "median", "hazard_rates"});
+  const KeyedTable table(*root.table("alternative"), "alternative", root.fileName());
   const bool byRatio = table.has("hazard_ratio") || table.has("hazard_ratios");
   if (byRatio && hasCurve(table)) {
     table.fail(table.has("hazard_ratio") ? "hazard_ratio" : "hazard_ratios",
@@ -175,8 +172,7 @@ void readCensoring(const KeyedTable& root, const char* key, const char* what,
     curve.s[0] = curve.s[1] = 1.0f;
     return;
   }
-  const KeyedTable table(*given, key, root.fileName(),
-                         {"times", "survival", "median", "hazard_rates", "interval_ends"});
+  const KeyedTable table(*given, key, root.fileName());
   readCurve(table, what, curve);
 }
 
@@ -186,7 +182,7 @@ void readDropPoints(const KeyedTable& root, const char* key, int32_t& count,
   count = 1;
   const toml::table* given = root.table(key);
   if (given == nullptr) return;
-  const KeyedTable table(*given, key, root.fileName(), {"times", "rates"});
+  const KeyedTable table(*given, key, root.fileName());
   table.require("times", "the times at which patients switch");
   table.require("rates", "the probability of switching at each time");
   const std::vector<float> at = *table.reals("times", 1, MaxDropPoints);

@@ -103,8 +103,7 @@ void readStatistics(const KeyedTable& root, DesignParameters& design) {
   design.statisticCount = static_cast<int32_t>(statistics->size());
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
     const KeyedTable statistic(*statistics->get(static_cast<size_t>(s - 1))->as_table(),
-                               "statistics[" + std::to_string(s) + "]", root.fileName(),
-                               {"rho", "tau"});
+                               "statistics[" + std::to_string(s) + "]", root.fileName());
     design.rho[s] = statistic.real("rho").value_or(0.0f);
     design.tau[s] = statistic.real("tau").value_or(0.0f);
     for (const char* key : {"rho", "tau"}) {
@@ -142,6 +141,19 @@ void readPlannedInformation(const KeyedTable& root, DesignParameters& design) {
                                        report::echoedValue(scale) + "\"");
 }
 
+// The target of the search; a design of given size searches for nothing.
+void readDesiredPower(const KeyedTable& root, DesignParameters& design) {
+  if (design.accrualForm == AccrualForm::GivenRate ||
+      design.accrualForm == AccrualForm::GivenPatients) {
+    const char* const size =
+        design.accrualForm == AccrualForm::GivenRate ? "accrual.rate" : "accrual.patients";
+    root.refuse("desired_power", std::string("is not used with a given size (") + size +
+                                     "): the run simulates that size and searches for no rate");
+  }
+  design.desiredPower = root.real("desired_power").value_or(kDefaultDesiredPower);
+  root.atKey("desired_power", [&] { requireAttainablePower(design, 0); });
+}
+
 }  // namespace
 
 toml::table parseKeyedDesign(std::istream& text, const std::string& fileName) {
@@ -162,21 +174,14 @@ toml::table parseKeyedDesign(std::istream& text, const std::string& fileName) {
 
 void readKeyedDesign(const toml::table& document, const std::string& fileName,
                      DesignParameters& design) {
-  const KeyedTable root(document, "", fileName,
-                        {"report_file", "seed", "analysis_times", "analysis_timing",
-                         "analysis_events", "allocation_ratio", "statistics",
-                         "simulations_per_iteration", "type_one_error", "sides", "boundary",
-                         "futility", "accrual", "desired_power", "baseline_survival",
-                         "alternative", "censoring_control", "censoring_treatment", "drop_in",
-                         "drop_out", "planned_information"});
+  const KeyedTable root(document, "", fileName);
   readReportAndSeed(root, design);
   readAnalyses(root, design);
   readStatistics(root, design);
   readSimulationAndError(root, design);
   readKeyedBoundary(root, design);
   readKeyedAccrual(root, design);
-  design.desiredPower = root.real("desired_power").value_or(kDefaultDesiredPower);
-  root.atKey("desired_power", [&] { requireAttainablePower(design, 0); });
+  readDesiredPower(root, design);
   readKeyedCurves(root, design);
   readPlannedInformation(root, design);
 }

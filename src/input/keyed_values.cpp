@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
+#include <vector>
 
+#include "input/keyed_vocabulary.h"
 #include "report/message_text.h"
 #include "report/run_error.h"
 
@@ -82,7 +85,7 @@ std::string countText(size_t minLength, size_t maxLength) {
 }
 
 // The known key nearest to `key` by edit distance, empty when none is near.
-std::string nearestKey(std::string_view key, const std::vector<std::string_view>& known) {
+std::string nearestKey(std::string_view key, std::span<const std::string_view> known) {
   std::string best;
   size_t bestDistance = std::max<size_t>(2, key.size() / 3) + 1;
   for (const std::string_view candidate : known) {
@@ -103,15 +106,20 @@ std::string sourceLocation(const std::string& fileName, const toml::source_regio
   return fileName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
 }
 
-KeyedTable::KeyedTable(const toml::table& table, std::string path, const std::string& fileName,
-                       std::initializer_list<std::string_view> known)
+KeyedTable::KeyedTable(const toml::table& table, std::string path, const std::string& fileName)
     : table_(table), path_(std::move(path)), fileName_(fileName) {
-  const std::vector<std::string_view> knownKeys(known);
+  const std::string_view name = std::string_view(path_).substr(0, path_.find('['));
+  const std::span<const std::string_view> known = keysOfTable(name);
   for (const auto& [key, node] : table_) {
-    if (std::find(knownKeys.begin(), knownKeys.end(), key.str()) != knownKeys.end()) continue;
+    if (std::find(known.begin(), known.end(), key.str()) != known.end()) continue;
     std::string message = std::string(node.is_table() ? "unknown table" : "unknown key");
-    const std::string near = nearestKey(key.str(), knownKeys);
-    if (!near.empty()) message += "; did you mean '" + near + "'?";
+    // A key of another table is most likely in the wrong place rather than misspelt.
+    std::string hint = whereKeyBelongs(key.str(), name);
+    if (hint.empty()) {
+      const std::string near = nearestKey(key.str(), known);
+      if (!near.empty()) hint = "did you mean '" + near + "'?";
+    }
+    if (!hint.empty()) message += "; " + hint;
     throw RunError(sourceLocation(fileName_, key.source()) + keyPath(key.str()) + ": " + message);
   }
 }

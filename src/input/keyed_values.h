@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,10 +17,10 @@ namespace survseq::input {
 
 class KeyedTable {
  public:
-  // Refuses at once every key of `table` that is not among `known`; `path` is the
-  // table's dotted name ("" for the document, "accrual", "statistics[2]").
-  KeyedTable(const toml::table& table, std::string path, const std::string& fileName,
-             std::initializer_list<std::string_view> known);
+  // Refuses at once every key of `table` that its table does not know
+  // (keyed_vocabulary.h); `path` is the table's dotted name ("" for the document,
+  // "accrual", "statistics[2]").
+  KeyedTable(const toml::table& table, std::string path, const std::string& fileName);
 
   bool has(std::string_view key) const { return table_.contains(key); }
   // The dotted name of `key` in this table.

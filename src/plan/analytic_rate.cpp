@@ -5,6 +5,7 @@
 
 #include "input/accrual_profile.h"
 #include "plan/analytic_power.h"
+#include "plan/effect_direction.h"
 #include "report/message_text.h"
 #include "report/run_error.h"
 
@@ -26,11 +27,14 @@ constexpr double kFirstModelPatients = 1000.0;
 
 // The smallest number of patients whose analytic power of statistic 1 in `model` reaches
 // `target`.
-double patientsReaching(const AnalyticModel& model, double target) {
+double patientsReaching(const input::DesignParameters& design, const AnalyticModel& model,
+                        double target) {
   double high = kFewestPatients;
   while (model.power(1, high) < target) {
     high *= 2.0;
     if (high > input::kMaxPatientsPerTrial) {
+      const EffectFault fault = effectFault(design);
+      if (fault != EffectFault::None) throw RunError(effectFaultText(fault));
       throw RunError("the analytic power of the first statistic stays below the desired power " +
                      report::numberText(static_cast<float>(target)) + " up to " +
                      std::to_string(int64_t(input::kMaxPatientsPerTrial)) +
@@ -58,7 +62,7 @@ AnalyticModel analyticModelAt(const input::DesignParameters& design, double rate
 double analyticAccrualRate(const input::DesignParameters& design, double desiredPower) {
   double rate = design.accrualRate;
   for (int32_t round = 0; round < kModelRounds; ++round) {
-    const double patients = patientsReaching(analyticModelAt(design, rate), desiredPower);
+    const double patients = patientsReaching(design, analyticModelAt(design, rate), desiredPower);
     const bool settled = rate > 0.0 && std::fabs(patients - patientsOf(design, rate)) < 0.5;
     rate = rateOf(design, patients);
     if (design.analysisTiming == input::AnalysisTiming::Calendar || settled) break;

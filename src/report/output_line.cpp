@@ -10,6 +10,9 @@ namespace survseq::report {
 
 namespace {
 
+// Wide enough for any float with the decimals a report uses.
+constexpr int kWidestField = 60;
+
 std::string rightAligned(std::string_view text, int width) {
   if (static_cast<int>(text.size()) > width) {
     return std::string(static_cast<size_t>(width), '*');
@@ -104,13 +107,22 @@ LaidOutLine& LaidOutLine::blanks(int count) {
   return *this;
 }
 
+void LaidOutLine::appendField(const std::string& formatted, const std::string& whole) {
+  // Only a field of asterisks is too narrow; the number then follows one blank.
+  const bool widen = overflow_ == Overflow::Widen && !formatted.empty() && formatted.back() == '*';
+  current_ += widen ? " " + whole.substr(whole.find_first_not_of(' ')) : formatted;
+}
+
 LaidOutLine& LaidOutLine::integer(int32_t value, int width) {
-  current_ += formatInteger(value, width);
+  const std::string formatted = formatInteger(value, width);
+  appendField(formatted, std::to_string(value));
   return *this;
 }
 
 LaidOutLine& LaidOutLine::fixed(float value, int width, int decimals) {
-  current_ += formatFixed(value, width, decimals);
+  const std::string formatted = formatFixed(value, width, decimals);
+  const bool cut = !formatted.empty() && formatted.back() == '*';
+  appendField(formatted, cut ? formatFixed(value, kWidestField, decimals) : formatted);
   return *this;
 }
 

@@ -66,8 +66,14 @@ struct FixedGroup {
   int blanksAfter = 0;
 };
 
+// What a laid-out number does when it does not fit its field: fill it with asterisks (the
+// original layout), or take the room it needs after one blank.
+enum class Overflow { Asterisks, Widen };
+
 class LaidOutLine {
  public:
+  explicit LaidOutLine(Overflow overflow = Overflow::Asterisks) : overflow_(overflow) {}
+
   LaidOutLine& text(std::string_view text);
   LaidOutLine& blanks(int count);
   LaidOutLine& integer(int32_t value, int width);
@@ -83,6 +89,11 @@ class LaidOutLine {
   std::vector<std::string> lines() const;
 
  private:
+  // `formatted`, a number in its field; when that is asterisks and Overflow says widen, the
+  // number `whole` after one blank instead.
+  void appendField(const std::string& formatted, const std::string& whole);
+
+  Overflow overflow_;
   std::vector<std::string> finished_;
   std::string current_;
 };

@@ -4,6 +4,7 @@
 // file it names: everything after this step is the same for both formats.
 
 #include <functional>
+#include <fstream>
 #include <iosfwd>
 #include <string>
 
@@ -35,5 +36,13 @@ void readDesign(std::istream& text, const DesignSource& source, std::ostream& co
 // neither created nor touched, and the positional file's repair lines go to `warnings`.
 void readDesignWithoutReport(std::istream& text, const DesignSource& source,
                              std::ostream& warnings, input::DesignParameters& design);
+
+// How messages name a design file of `format`: "design file" (keyed) or "parameter file".
+const char* designFileWord(DesignFormat format);
+
+// Opens the design file at `path` for reading; false after one line on `errors` that
+// names the file and the system's reason.
+bool openDesignFile(const std::string& path, DesignFormat format, std::ifstream& file,
+                    std::ostream& errors);
 
 }  // namespace survseq::run

@@ -143,7 +143,11 @@ json designJson(const input::DesignParameters& d) {
                           {"binding", d.futilityBinding}};
   }
   design["accrual"] = accrual(d);
-  design["desired_power"] = shortestDouble(d.desiredPower);
+  // A design of given size has no target power (the keyed reader refuses one).
+  if (d.accrualForm != input::AccrualForm::GivenRate &&
+      d.accrualForm != input::AccrualForm::GivenPatients) {
+    design["desired_power"] = shortestDouble(d.desiredPower);
+  }
   design["planned_information"] = plannedInformationName(d.plannedInformation);
   design["baseline_survival"] = curve(d.baselineCurve);
   design["alternative"] = alternative(d);

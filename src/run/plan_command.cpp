@@ -67,13 +67,10 @@ int runPlanFile(const std::string& path, std::istream& standardInput, std::ostre
     const DesignSource source{format.value_or(DesignFormat::Positional), "<stdin>", ""};
     return plan(standardInput, source, console, errors, jsonPath, standardInputFile);
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file.is_open()) {
-    errors << "survseq: could not open the design file '" << path << "'\n";
-    return 1;
-  }
-  return plan(file, DesignSource{format.value_or(formatOfName(path)), path, ""}, console, errors,
-              jsonPath, path);
+  const DesignFormat fileFormat = format.value_or(formatOfName(path));
+  std::ifstream file;
+  if (!openDesignFile(path, fileFormat, file, errors)) return 1;
+  return plan(file, DesignSource{fileFormat, path, ""}, console, errors, jsonPath, path);
 }
 
 }  // namespace survseq::run

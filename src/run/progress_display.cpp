@@ -98,12 +98,13 @@ void ProgressDisplay::stepAside() {
 void ProgressDisplay::writeClosingLine(const search::RunRecord& record,
                                        const std::string& reportName, int32_t threads,
                                        std::optional<float> analyticRate,
-                                       std::optional<double> analyticPower) {
+                                       std::optional<double> analyticPower,
+                                       const std::string& outcomeText) {
   stepAside();
   const OutcomeFigures outcome = outcomeFigures(record);
   const bool reached = outcome.kind == search::SearchOutcome::WithinTwoStandardErrors ||
                        outcome.kind == search::SearchOutcome::FixedRate;
-  out_ << outcomeWords(outcome.kind) << (reached ? ": rate " : ": last rate ")
+  out_ << (outcomeText.empty() ? outcomeWords(outcome.kind) : outcomeText) << (reached ? ": rate " : ": last rate ")
        << rateText(outcome.accrualRate) << " (" << outcome.patientCount << " patients), power "
        << estimateText(outcome.estimate);
   if (analyticRate) out_ << ", analytic rate " << rateText(*analyticRate);

@@ -35,10 +35,12 @@ class ProgressDisplay : public search::SearchObserver {
 
   // The closing line: outcome, rate and patients, power ± standard error, the analytic
   // rate when there is one (for a design of a given size, the analytic power at it), the
-  // report file, the time taken and the number of threads.
+  // report file, the time taken and the number of threads. `outcomeText` says the outcome
+  // in place of outcomeWords with the positional file's lines.
   void writeClosingLine(const search::RunRecord& record, const std::string& reportName,
                         int32_t threads, std::optional<float> analyticRate = std::nullopt,
-                        std::optional<double> analyticPower = std::nullopt);
+                        std::optional<double> analyticPower = std::nullopt,
+                        const std::string& outcomeText = "");
 
   static double steadySeconds();
 

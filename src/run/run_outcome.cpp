@@ -32,12 +32,15 @@ std::string_view outcomeKey(search::SearchOutcome outcome) {
   return "iteration_limit";
 }
 
-std::string outcomeWords(search::SearchOutcome outcome) {
+std::string outcomeWords(search::SearchOutcome outcome, AdviceWording wording) {
+  const bool keys = wording == AdviceWording::Keys;
   switch (outcome) {
     case search::SearchOutcome::UpperBoundTooSmall:
-      return "upper bound of the accrual rate too small (line 88)";
+      return std::string("upper bound of the accrual rate too small (") +
+             (keys ? "accrual.rate_upper" : "line 88") + ")";
     case search::SearchOutcome::LowerBoundTooBig:
-      return "lower bound of the accrual rate too big (line 88)";
+      return std::string("lower bound of the accrual rate too big (") +
+             (keys ? "accrual.rate_lower" : "line 88") + ")";
     case search::SearchOutcome::WithinTwoStandardErrors:
       return "desired power reached";
     case search::SearchOutcome::FixedRate:

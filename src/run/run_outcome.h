@@ -31,8 +31,14 @@ OutcomeFigures outcomeFigures(const search::RunRecord& record);
 // "iteration_limit", "fixed_rate".
 std::string_view outcomeKey(search::SearchOutcome outcome);
 
+// How a view names what to change: by the line of the positional file (the views of a
+// design laid out as a positional one, which stay byte for byte those of the positional
+// run), or by the key of the keyed file.
+enum class AdviceWording { Lines, Keys };
+
 // A few words for people: "desired power reached", "upper bound of the accrual rate too
-// small (line 88)", ...
-std::string outcomeWords(search::SearchOutcome outcome);
+// small (line 88)" or "... (accrual.rate_upper)", ...
+std::string outcomeWords(search::SearchOutcome outcome,
+                         AdviceWording wording = AdviceWording::Lines);
 
 }  // namespace survseq::run

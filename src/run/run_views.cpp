@@ -2,7 +2,9 @@
 
 #include <ostream>
 
+#include "plan/effect_direction.h"
 #include "run/analytic_comparison.h"
+#include "run/run_outcome.h"
 #include "run/json_results.h"
 #include "run/program_info.h"
 #include "run/svg_plot.h"
@@ -10,7 +12,11 @@
 namespace survseq::run {
 
 RunViews::RunViews(const RunOptions& options, std::ostream& console, std::ostream& errors)
-    : console_(console), errors_(errors), jsonPath_(options.jsonPath), plotPath_(options.plotPath) {
+    : console_(console),
+      errors_(errors),
+      keyed_(options.format == DesignFormat::Keyed),
+      jsonPath_(options.jsonPath),
+      plotPath_(options.plotPath) {
   if (options.progress != ProgressMode::Off) {
     display_.emplace(errors, options.progress == ProgressMode::Live);
   }
@@ -32,6 +38,19 @@ void RunViews::createFiles() {
   if (plot_) plot_->create();
 }
 
+std::string RunViews::closingWords(const input::DesignParameters& design,
+                                   const search::RunRecord& record) const {
+  if (!keyed_) return outcomeWords(record.outcome);
+  // A bracket that no rate could fill: what is wrong is the effect, not the bracket.
+  if (record.outcome == search::SearchOutcome::UpperBoundTooSmall) {
+    const plan::EffectFault fault = plan::effectFault(design);
+    if (fault != plan::EffectFault::None) {
+      return "no rate reaches the desired power: " + plan::effectFaultWords(fault);
+    }
+  }
+  return outcomeWords(record.outcome, AdviceWording::Keys);
+}
+
 void RunViews::finish(const input::DesignParameters& design, const search::RunRecord& record,
                       int32_t threads) {
   AnalyticComparison analytic;
@@ -43,7 +62,7 @@ void RunViews::finish(const input::DesignParameters& design, const search::RunRe
   if (plot_) plot_->write(searchPlotSvg(design, record));
   if (display_) {
     display_->writeClosingLine(record, design.outputFileName, threads, analytic.accrualRate,
-                               analytic.powerAtFinalRate);
+                               analytic.powerAtFinalRate, closingWords(design, record));
     const std::string warning = analyticDistanceWarning(analytic, outcomeFigures(record));
     if (!warning.empty()) errors_ << "survseq: warning: " << warning << '\n' << std::flush;
   }

@@ -50,8 +50,13 @@ class RunViews {
   void makeRoomForError();
 
  private:
+  // The closing line's outcome: in the keyed file's terms for a keyed design.
+  std::string closingWords(const input::DesignParameters& design,
+                           const search::RunRecord& record) const;
+
   std::ostream& console_;
   std::ostream& errors_;
+  bool keyed_;
   std::optional<ProgressDisplay> display_;
   std::unique_ptr<ConsoleGuard> guard_;
   std::unique_ptr<std::ostream> guarded_;

@@ -105,14 +105,18 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
   svg.open("g", {{"class", "panel"}, {"data-panel", "search-path"}});
   drawAxes(svg, f, x, y, "accrual rate (patients per time unit)", "simulated power");
 
-  const double target = y.pixel(design.desiredPower);
-  svg.line(f.left, target, f.right, target, kTarget,
-           {{"class", "target-power"},
-            {"data-power", shortestText(design.desiredPower)},
-            {"stroke-dasharray", "6 4"},
-            {"stroke-width", "1.5"}});
-  svg.text(f.right - 4, target - 5, "target " + shortestText(design.desiredPower),
-           {{"text-anchor", "end"}, {"fill", kTarget}});
+  // A run at a given size aims at no power.
+  const bool hasTarget = outcome.kind != search::SearchOutcome::FixedRate;
+  if (hasTarget) {
+    const double target = y.pixel(design.desiredPower);
+    svg.line(f.left, target, f.right, target, kTarget,
+             {{"class", "target-power"},
+              {"data-power", shortestText(design.desiredPower)},
+              {"stroke-dasharray", "6 4"},
+              {"stroke-width", "1.5"}});
+    svg.text(f.right - 4, target - 5, "target " + shortestText(design.desiredPower),
+             {{"text-anchor", "end"}, {"fill", kTarget}});
+  }
 
   const double finalX = x.pixel(outcome.accrualRate);
   svg.line(finalX, f.bottom, finalX, f.top, kInk,
@@ -176,11 +180,15 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
   svg.line(f.left + 6, row1 - 9, f.left + 6, row1 + 3, colour, {{"stroke-width", "1.5"}});
   circle(svg, f.left + 6, row1 - 3, 3.5, colour, "none");
   svg.text(f.left + 18, row1, "power \u00b1 2 standard errors, numbered in visiting order");
-  svg.line(f.left, row2 - 4, f.left + 14, row2 - 4, kTarget,
-           {{"stroke-dasharray", "6 4"}, {"stroke-width", "1.5"}});
-  svg.text(f.left + 18, row2, "target power");
-  circle(svg, f.left + 118, row2 - 4, 6, "none", kInk);
-  svg.text(f.left + 130, row2, rateLabel(outcome) + " " + rateText(outcome.accrualRate));
+  double rateKey = f.left + 6;
+  if (hasTarget) {
+    svg.line(f.left, row2 - 4, f.left + 14, row2 - 4, kTarget,
+             {{"stroke-dasharray", "6 4"}, {"stroke-width", "1.5"}});
+    svg.text(f.left + 18, row2, "target power");
+    rateKey = f.left + 118;
+  }
+  circle(svg, rateKey, row2 - 4, 6, "none", kInk);
+  svg.text(rateKey + 12, row2, rateLabel(outcome) + " " + rateText(outcome.accrualRate));
 }
 
 // The last iteration, one line per statistic in each of the two right-hand panels.
@@ -277,7 +285,10 @@ void drawLastIteration(SvgCanvas& svg, const input::DesignParameters& design,
 
 std::string searchPlotSvg(const input::DesignParameters& design, const search::RunRecord& record) {
   const OutcomeFigures outcome = outcomeFigures(record);
-  std::string headline = outcomeWords(outcome.kind) + ": " + rateLabel(outcome) + " " +
+  // A design laid out as a positional one keeps the positional run's plot.
+  const AdviceWording wording =
+      input::usesKeyedOnlyFeatures(design) ? AdviceWording::Keys : AdviceWording::Lines;
+  std::string headline = outcomeWords(outcome.kind, wording) + ": " + rateLabel(outcome) + " " +
                          rateText(outcome.accrualRate) + " (" +
                          std::to_string(outcome.patientCount) + " patients)";
   headline[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(headline[0])));

@@ -114,7 +114,7 @@ RunRecord AccrualSearch::run(const PassRunner& runPass) {
     if (const auto outcome = advanceSearch(state, design_, estimate)) {
       const ClosingValues closing{design_.desiredPower, design_.accrualRateLower,
                                   {state.lowerEndPower, state.lowerEndStandardError},
-                                  kMaxIterations};
+                                  kMaxIterations, input::usesKeyedOnlyFeatures(design_)};
       close(*outcome, closing, record);
       return record;
     }
@@ -152,7 +152,7 @@ RunRecord AccrualSearch::runFromAnalyticRate(const PassRunner& runPass) {
     const IterationRecord& iteration = runIteration(iterationNumber, runPass, record);
     const PowerEstimate estimate = iteration.statistics.front().summary.estimate;
     const ClosingValues closing{design_.desiredPower, iteration.accrualRate, estimate,
-                                kMaxIterations};
+                                kMaxIterations, input::usesKeyedOnlyFeatures(design_)};
     if (withinTwoStandardErrors(estimate, design_.desiredPower)) {
       close(SearchOutcome::WithinTwoStandardErrors, closing, record);
       return record;

@@ -1,5 +1,5 @@
 // The one block that ends every report: the accrual rate found, or what to change in
-// the parameter file; for a run at a given rate, the power at that rate.
+// the design; for a run at a given rate, the power at that rate.
 
 #include <ostream>
 #include <string>
@@ -47,9 +47,14 @@ void writeSuccess(std::ostream& out, const ClosingValues& values) {
       .text(", you have ")
       .writeTo(out);
   writeLines(out, {" reached within two standard errors of the desired   ",
-                   " power. If you need a more accurate accrual rate, please ",
-                   " set the number of simulations parameter in the input file",
-                   " (line 37) to a larger number and run this program again."});
+                   " power. If you need a more accurate accrual rate, please "});
+  if (values.namesKeys) {
+    writeLines(out, {" set simulations_per_iteration in the design file to a",
+                     " larger number and run this program again."});
+  } else {
+    writeLines(out, {" set the number of simulations parameter in the input file",
+                     " (line 37) to a larger number and run this program again."});
+  }
   LaidOutLine().text(std::string(56, '*')).writeTo(out);
 }
 
@@ -60,15 +65,25 @@ void Report::writeClosingBlock(SearchOutcome outcome, const ClosingValues& value
   switch (outcome) {
     case SearchOutcome::UpperBoundTooSmall:
       writeLines(file_, {" The upper bound on the accrual rate is too small for",
-                         "the desired power. Increase the upper bound on the",
-                         "accrual rate (line 88 of the input file) and run this",
-                         "program again."});
+                         "the desired power. Increase the upper bound on the"});
+      if (values.namesKeys) {
+        writeLines(file_, {"accrual rate (accrual.rate_upper of the design file) and",
+                           "run this program again."});
+      } else {
+        writeLines(file_, {"accrual rate (line 88 of the input file) and run this",
+                           "program again."});
+      }
       break;
     case SearchOutcome::LowerBoundTooBig:
       writeLines(file_, {" The lower bound on the accrual rate is too big for",
-                         "the desired power. Decrease the lower bound on the",
-                         "accrual rate (line 88 of the input file) and run ",
-                         "this program again."});
+                         "the desired power. Decrease the lower bound on the"});
+      if (values.namesKeys) {
+        writeLines(file_, {"accrual rate (accrual.rate_lower of the design file) and",
+                           "run this program again."});
+      } else {
+        writeLines(file_, {"accrual rate (line 88 of the input file) and run ",
+                           "this program again."});
+      }
       break;
     case SearchOutcome::WithinTwoStandardErrors:
       writeSuccess(file_, values);
@@ -81,9 +96,14 @@ void Report::writeClosingBlock(SearchOutcome outcome, const ClosingValues& value
           .integer(values.iterationLimit, 2)
           .text("  iterations has been")
           .writeTo(file_);
-      writeLines(file_, {"reached. Please use the information on the last iteration",
-                         "to modify the upper and lower bounds (line 88) of the",
-                         "input file and run this program again."});
+      writeLines(file_, {"reached. Please use the information on the last iteration"});
+      if (values.namesKeys) {
+        writeLines(file_, {"to modify accrual.rate_lower and accrual.rate_upper of the",
+                           "design file and run this program again."});
+      } else {
+        writeLines(file_, {"to modify the upper and lower bounds (line 88) of the",
+                           "input file and run this program again."});
+      }
       break;
   }
 }

@@ -45,6 +45,10 @@ struct ClosingValues {
   float accrualRate = 0.0f;  // where the search ended: for a bracket, its final lower end
   PowerEstimate estimate;    // at that rate
   int32_t iterationLimit = 0;
+  // The advice names the keys of the keyed file rather than the lines of the positional
+  // one: for designs that only the keyed file can state (the others keep the positional
+  // report byte for byte).
+  bool namesKeys = false;
 };
 
 // The line "rho = ... tau = ... power = ... s.d. = ..." of one statistic, after `indent`.

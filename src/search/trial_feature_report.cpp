@@ -15,12 +15,15 @@ using report::writePlainLine;
 
 namespace {
 
+// These lines are written only for keyed-only designs, whose numbers are shown whole.
+constexpr report::Overflow kWiden = report::Overflow::Widen;
+
 constexpr int32_t kValuesPerLine = 12;
 
 // `title` and then the integers [1..count], eight columns each, twelve to a line.
 void writeCounts(std::ostream& out, const char* title, const input::AnalysisCounts& values,
                  int32_t count) {
-  LaidOutLine line;
+  LaidOutLine line(kWiden);
   line.text(title);
   for (int32_t k = 1; k <= count; ++k) {
     if (k > 1 && (k - 1) % kValuesPerLine == 0) line.endLine().blanks(static_cast<int>(std::string(title).size()));
@@ -34,7 +37,7 @@ void writeCounts(std::ostream& out, const char* title, const input::AnalysisCoun
 void Report::writeTrialFeatureEcho(const input::DesignParameters& design) {
   if (!input::usesKeyedOnlyFeatures(design)) return;
   if (design.allocationRatio != 1.0f) {
-    LaidOutLine()
+    LaidOutLine(kWiden)
         .text("Allocation ratio (treatment patients per control patient) = ")
         .fixed(design.allocationRatio, 7, 3)
         .writeTo(file_);
@@ -43,7 +46,7 @@ void Report::writeTrialFeatureEcho(const input::DesignParameters& design) {
     const auto pieces = static_cast<size_t>(design.accrualPieceCount);
     writePlainLine(file_, {"(duration, relative rate) of the accrual pieces are:"});
     for (size_t i = 1; i <= pieces; ++i) {
-      LaidOutLine()
+      LaidOutLine(kWiden)
           .blanks(i == 1 ? 2 : 1)
           .text("(")
           .fixed(design.accrualPieceDurations[i], 8, 3)
@@ -66,12 +69,12 @@ void Report::writeTrialFeatureEcho(const input::DesignParameters& design) {
       break;
   }
   if (design.accrualForm == input::AccrualForm::GivenPatients) {
-    LaidOutLine()
+    LaidOutLine(kWiden)
         .text("The number of patients is given: ")
         .integer(design.givenPatients, 8)
         .writeTo(file_);
   } else if (design.accrualForm == input::AccrualForm::GivenRate) {
-    LaidOutLine().text("The accrual rate is given: ").fixed(design.accrualRate, 9, 2).writeTo(file_);
+    LaidOutLine(kWiden).text("The accrual rate is given: ").fixed(design.accrualRate, 9, 2).writeTo(file_);
   }
 }
 
@@ -79,7 +82,7 @@ void Report::writeEventLooks(int32_t analysisCount, const input::AnalysisCounts&
                              const input::AnalysisValues& meanLookTimes) {
   const auto looks = static_cast<size_t>(analysisCount);
   writeCounts(file_, "Event targets of the analyses = ", eventTargets, analysisCount);
-  LaidOutLine()
+  LaidOutLine(kWiden)
       .text("Mean calendar times of the analyses = ")
       .endLine()
       .blanks(1)

@@ -177,9 +177,10 @@ TEST(GridTest, RunsInShardsAndAfterAKillGiveTheOneProcessFoldersAndTable) {
                      "base = \"base.toml\"\n[axes]\ndrop_in = [{ times = [10.0], rates = [1.0] }]\n"
                      "alternative = [{ times = [1.0], survival = [0.00002] }]\n");
   EXPECT_EQ(run(folder, "grid failing.toml --out failing", &errors), 1);
-  // The keyed design has no numbered lines: the fault names its file.
+  // The keyed design has no numbered lines: the fault names its file and key.
   EXPECT_EQ(errors.rfind("survseq: scenario 1 failed: ", 0), 0u) << errors;
-  EXPECT_NE(errors.find("design.toml: no event time after the drop-in time 10"), std::string::npos)
+  EXPECT_NE(errors.find("design.toml: drop_in.times: no event time after the drop-in time 10"),
+            std::string::npos)
       << errors;
   EXPECT_EQ(errors.find("survseq", 1), std::string::npos) << errors;
 }

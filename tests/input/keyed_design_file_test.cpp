@@ -9,6 +9,7 @@
 #include <string>
 
 #include "input/accrual_profile.h"
+#include "input/curve_warnings.h"
 #include "input/design_limits.h"
 #include "input/keyed_design_file.h"
 #include "input/keyed_design_writer.h"
@@ -69,6 +70,16 @@ TEST(KeyedDesignFile, EveryFaultIsAnErrorNamingFileLineColumnAndKey) {
       {2, "analysis_times = [12.0, 24.0", "3:1: "},
       {5, "[acrual]", "5:2: acrual: unknown table; did you mean 'accrual'?"},
       {6, "periode = 24.0", "6:1: accrual.periode: unknown key; did you mean 'period'?"},
+      // A key of another table is in the wrong place, not misspelt.
+      {10, "median = 12.0\nhazard_ratio = 0.7",
+       "11:1: baseline_survival.hazard_ratio: unknown key; `hazard_ratio` belongs in [alternative]"},
+      {0, "hazard_ratio = 0.7", "1:1: hazard_ratio: unknown key; `hazard_ratio` belongs in [alter"},
+      {6, "period = 24.0\ndesired_power = 0.9", "7:1: accrual.desired_power: unknown key; "
+                                                "`desired_power` belongs at the top level, above"},
+      {0, "rho = 1", "1:1: rho: unknown key; `rho` belongs in [[statistics]]"},
+      {0, "times = [1.0]", "1:1: times: unknown key; `times` belongs in [baseline_survival], "
+                           "[alternative], [censoring_control], [censoring_treatment], [drop_in] "
+                           "or [drop_out]"},
       // Wrong types and lengths.
       {2, "analysis_times = [12.0, \"24\"]", "2:25: analysis_times: value 2 must be a number, n"},
       {10, "median = nan", "10:10: baseline_survival.median: must be a finite number"},
@@ -134,6 +145,33 @@ TEST(KeyedDesignFile, EveryFaultIsAnErrorNamingFileLineColumnAndKey) {
     EXPECT_EQ(error.substr(0, c.error.size() + 7), "d.toml:" + c.error) << c.line << ": " << c.text;
   }
   EXPECT_EQ(errorOf(edited(7, "patients = 1", 8, "")), "no error");  // the edge is kept
+  // A target power beside a given size would be written in vain.
+  for (const std::string size : {"patients", "rate"}) {
+    EXPECT_EQ(errorOf("desired_power = 0.9\n" + edited(7, size + " = 400", 8, "")),
+              "d.toml:1:17: desired_power: is not used with a given size (accrual." + size +
+                  "): the run simulates that size and searches for no rate");
+  }
+}
+
+// Hazard ratios end at their last interval's end, 1 beyond: before the last look (36) that
+// is said, unless the last ratio is 1 already.
+TEST(KeyedDesignFile, AnEffectEndingBeforeTheLastLookIsWarnedOf) {
+  const std::string warning =
+      "survseq: warning: w: the last interval ends at 24, before the last analysis at 36: "
+      "beyond 24 the hazard ratio is 1 (no effect); extend the last interval to 36 if the "
+      "effect lasts\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"interval_ends = [6.0, 24.0]\nhazard_ratios = [1.0, 0.7]", warning},
+      {"interval_ends = [6.0, 36.0]\nhazard_ratios = [1.0, 0.7]", ""},
+      {"interval_ends = [6.0, 24.0]\nhazard_ratios = [0.7, 1.0]", ""},
+      {"hazard_ratio = 0.7", ""},
+      {"times = [24.0]\nsurvival = [0.3]", ""},
+  };
+  for (const auto& [alternative, expected] : cases) {
+    std::ostringstream warnings;
+    warnOfEffectEndingEarly(read(edited(12, alternative)), warnings, "w");
+    EXPECT_EQ(warnings.str(), expected) << alternative;
+  }
 }
 
 // Control bytes and DEL in a name are written as escapes that read back as the same bytes;

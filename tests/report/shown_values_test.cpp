@@ -36,6 +36,24 @@ TEST(LaidOutLine, FieldsOverflowToAsterisksAndShowNonFiniteValuesAsWords) {
   EXPECT_EQ(formatFixed(kInfinity, 7, 2), "*******");
 }
 
+// A line that widens shows a number too wide for its field whole, after one blank, and
+// leaves the numbers that fit exactly as the original layout has them.
+TEST(LaidOutLine, AWideningLineShowsWhatOverflowsWholeAndTheRestInItsField) {
+  const std::pair<float, const char*> cases[] = {{100.0f, "  100.00 |"},
+                                                 {9999.99f, "  9999.99 |"},
+                                                 {-12.5f, "  -12.50 |"},
+                                                 {1.5f, "  1.50 |"}};
+  for (const auto& [value, shown] : cases) {
+    const std::string widened =
+        LaidOutLine(Overflow::Widen).text(" ").fixed(value, 5, 2).text(" |").lines()[0];
+    EXPECT_EQ(widened, shown) << value;
+    const std::string kept = LaidOutLine().text(" ").fixed(value, 5, 2).text(" |").lines()[0];
+    EXPECT_EQ(kept, " " + formatFixed(value, 5, 2) + " |") << value;
+  }
+  EXPECT_EQ(LaidOutLine(Overflow::Widen).integer(12345, 3).lines()[0], " 12345");
+  EXPECT_EQ(LaidOutLine(Overflow::Widen).integer(12, 3).lines()[0], " 12");
+}
+
 // Values wrap after the count of a group, as the golden reports show; at the edges:
 TEST(LaidOutLine, AGroupThatFillsItsLineOpensNoEmptyOneButASlashDoes) {
   const std::array<float, 12> times{1, 2};

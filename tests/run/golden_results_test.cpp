@@ -9,6 +9,7 @@
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -144,6 +145,29 @@ TEST(GoldenResults, KeyedOnlyBoundariesAndFutilityReadBackFromTheDesignObject) {
                                     std::string(keyedOnly) +
                                     "[accrual]\nperiod = 24\n[baseline_survival]\nmedian = 12\n"
                                     "[alternative]\nhazard_ratio = 0.7\n"));
+  }
+}
+
+// A keyed design that says more than a positional file is shown in its own terms: no line
+// of the positional file, no number too wide for its field (a field of asterisks beside
+// digits), and, for a run at a given size, no target power in the plot.
+TEST(GoldenResults, KeyedOnlyDesignsNameKeysFitTheirFieldsAndAGivenSizeHasNoTarget) {
+  const std::regex positionalLine("line [0-9]");
+  const std::regex overflow("[0-9].*\\*|\\*.*[0-9]");
+  for (const testing::GoldenCase& golden : testing::keyedGoldenCases()) {
+    SCOPED_TRACE(golden.name);
+    for (const char* extension : {".report", ".console", ".svg"}) {
+      const std::string text = testing::readFile(testing::goldenPath(golden.name, extension));
+      EXPECT_FALSE(std::regex_search(text, positionalLine)) << extension;
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);)
+        EXPECT_FALSE(std::regex_search(line, overflow)) << extension << ": " << line;
+    }
+    const json results = json::parse(testing::readFile(testing::goldenPath(golden.name, ".json")));
+    const bool givenSize = results["outcome"]["kind"] == "fixed_rate";
+    EXPECT_EQ(results["design"].contains("desired_power"), !givenSize);
+    Plot plot(testing::readFile(testing::goldenPath(golden.name, ".svg")));
+    EXPECT_EQ(plot.byClass["target-power"].size(), givenSize ? 0u : 1u);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 #include "golden_cases.h"
 #include "program_runner.h"
@@ -23,10 +24,20 @@ TEST(CommandLine, RefusalsAreOneLineOnStandardError) {
       {{"missing.par"},
        "survseq: could not open the parameter file 'missing.par': No such file or directory\n"},
       {{"."}, "survseq: the parameter file '.' is a directory\n"},
-      {{}, "survseq: line "}};  // without a terminal, empty standard input is a file cut short
-  for (const Arguments& arguments : {Arguments{"--bogus"}, {"--threads", "0"}, {"--threads", "two"},
-                                     {"--threads", "-1"}, {"--json"}, {"a.par", "b.par"}, {"-x"},
-                                     {"missing.par"}, {"."}, {}}) {
+      // A keyed file is a design file, and every command gives the system's reason.
+      {{"missing.toml"},
+       "survseq: could not open the design file 'missing.toml': No such file or directory\n"},
+      {{"plan", "missing.toml"},
+       "survseq: could not open the design file 'missing.toml': No such file or directory\n"},
+      {{"convert", "missing.par"},
+       "survseq: could not open the parameter file 'missing.par': No such file or directory\n"},
+      {{"plan", "."}, "survseq: the parameter file '.' is a directory\n"},
+      // Without a terminal, empty standard input is an empty design, not a wrong command line.
+      {{}, "survseq: <stdin>: empty: there is no design to read\n"}};
+  for (const Arguments& arguments :
+       {Arguments{"--bogus"}, {"--threads", "0"}, {"--threads", "two"}, {"--threads", "-1"},
+        {"--json"}, {"a.par", "b.par"}, {"-x"}, {"missing.par"}, {"."}, {"missing.toml"},
+        {"plan", "missing.toml"}, {"convert", "missing.par"}, {"plan", "."}, {}}) {
     SCOPED_TRACE(::testing::PrintToString(arguments));
     const ProgramRun run = runWithArguments(arguments);
     const bool wrong = !unreadable.contains(arguments);
@@ -44,11 +55,60 @@ TEST(CommandLine, HelpTemplateAndTheUsageForStandardInputOnATerminalInsteadOfAWa
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.console.find("Usage: survseq [OPTIONS] [FILE]"), std::string::npos);
   EXPECT_EQ(runWithArguments({"--template"}).console, exampleFile("defaults.par"));
+  // Each subcommand's help shows examples of that subcommand, not the design run's.
+  for (const std::string command : {"convert", "plan", "grid"}) {
+    const ProgramRun sub = runWithArguments({command, "--help"});
+    EXPECT_EQ(sub.exitStatus, 0);
+    EXPECT_NE(sub.console.find("Examples:\n  survseq " + command + " "), std::string::npos)
+        << sub.console;
+    EXPECT_EQ(sub.console.find("--plot search.svg"), std::string::npos) << sub.console;
+  }
   const ProgramRun run = runProgram("", "", {{}, ParameterInput::None, true});
   EXPECT_EQ(run.exitStatus, 2);
   EXPECT_EQ(run.console, "");
   EXPECT_EQ(run.errors.rfind("usage: survseq [OPTIONS] [FILE]\r\n", 0), 0u) << run.errors;
   EXPECT_NE(run.errors.find("survseq --template toml > design.toml"), std::string::npos);
+}
+
+// A design read in the other dialect than it is written in is named as such, by every
+// command, and nothing is written.
+TEST(CommandLine, ADesignInTheOtherDialectIsSaidToBeOne) {
+  const std::string keyed = exampleFile("four_look_obrien_fleming.toml");
+  const std::string positional = exampleFile("four_look_obrien_fleming.par");
+  const std::string keyedHint =
+      "this looks like a keyed design file; name it .toml or pass --format toml\n";
+  const std::string positionalHint =
+      "this looks like a positional parameter file; name it .par or pass --format par\n";
+  const std::map<std::string, std::string> files = {
+      {"base.toml", keyed}, {"keyed.par", keyed}, {"fourlook.par", positional}};
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"keyed.par"}, "survseq: keyed.par: " + keyedHint},
+      {{"plan", "keyed.par"}, "survseq: keyed.par: " + keyedHint},
+      {{"--format", "par", "base.toml"}, "survseq: base.toml: " + keyedHint},
+      {{"convert", "base.toml"}, "survseq: base.toml: this looks like a keyed design file "
+                                 "already; convert reads a positional parameter file\n"},
+      {{"--format", "toml", "fourlook.par"}, "survseq: fourlook.par: " + positionalHint},
+      {{"plan", "--format", "toml", "fourlook.par"}, "survseq: fourlook.par: " + positionalHint},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.arguments));
+    const std::filesystem::path directory = freshDirectory("dialect");
+    for (const auto& [name, text] : files) writeFile(directory / name, text);
+    const ProgramRun run = runProgramIn(directory, "", "", {c.arguments, ParameterInput::None});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.console, "");
+    EXPECT_EQ(run.errors, c.error);
+    EXPECT_EQ(run.files, files);
+    std::filesystem::remove_all(directory);
+  }
+  const ProgramRun piped = runProgram(keyed, "four_look_obf.out");  // survseq < base.toml
+  EXPECT_EQ(piped.exitStatus, 1);
+  EXPECT_EQ(piped.errors, "survseq: <stdin>: " + keyedHint);
+  EXPECT_TRUE(piped.files.empty());
 }
 
 // The warnings the step design draws while it is read come first on standard error, their
@@ -102,6 +162,76 @@ TEST(CommandLine, ViewsThatCannotBeWrittenFailAtOnceAndAFailedRunLeavesNoneAndKe
   std::filesystem::remove_all(directory);
 }
 
+// A keyed design is told what is wrong with it in its own terms: an effect that no size can
+// find, an effect that ends before the last look, a bracket to widen; never a line of the
+// positional file.
+TEST(EdgeDesigns, KeyedDesignsAreToldTheRealCauseByKey) {
+  const auto design = [](const std::string& sides, const std::string& accrual,
+                         const std::string& alternative) {
+    return "analysis_times = [12.0, 24.0, 36.0]\nsimulations_per_iteration = 20\n"
+           "type_one_error = 0.025\nreport_file = \"d.out\"\n" + sides +
+           "\n[accrual]\nperiod = 24.0\n" + accrual +
+           "\n[baseline_survival]\nmedian = 12.0\n[alternative]\n" + alternative + "\n";
+  };
+  const std::string bracket = "rate_lower = 1.0\nrate_upper = 2.0";
+  const std::string noEffect =
+      "alternative.hazard_ratio: no effect: the treatment arm has the control arm's hazard at "
+      "every time (the alternative is the null hypothesis), so no number of patients reaches "
+      "the desired power";
+  const std::string otherWay =
+      "alternative.hazard_ratio: an effect in the other direction than the one-sided test "
+      "looks for: the treatment arm is expected to have more events than the control arm";
+  struct Case {
+    std::string design;
+    std::vector<std::string> options;
+    int status;
+    std::vector<std::string> said;  // on standard error, or in the report
+  };
+  const Case cases[] = {
+      {design("sides = 1", bracket, "hazard_ratio = 1.0"), {"--progress"}, 0,
+       {"survseq: warning: <stdin>:", noEffect + "; the search will end at the upper end of its",
+        "\nno rate reaches the desired power: no effect: last rate 2 (48 patients)"}},
+      {design("sides = 1", "", "hazard_ratio = 1.0"), {}, 1, {"survseq: <stdin>:", noEffect}},
+      {design("sides = 1", "", "hazard_ratio = 70"), {"plan"}, 1, {otherWay}},
+      {design("sides = 2", "", "hazard_ratio = 70"), {"plan"}, 0, {}},
+      // Harm by the last look after a benefit that the first look can find: plannable.
+      {design("sides = 1", "", "interval_ends = [12.0, 36.0]\nhazard_ratios = [0.3, 3.0]"),
+       {"plan"}, 0, {}},
+      {design("sides = 1", "patients = 100",
+              "interval_ends = [6.0, 24.0]\nhazard_ratios = [1.0, 0.7]"),
+       {}, 0,
+       {"alternative.interval_ends: the last interval ends at 24, before the last analysis at "
+        "36: beyond 24 the hazard ratio is 1 (no effect); extend the last interval to 36"}},
+      // An effect that holds beyond every look, and times too wide for the positional
+      // layout: what they mean, and every number whole.
+      {design("sides = 1\n[drop_in]\ntimes = [100.0, 12000.0]\nrates = [0.01, 0.02]",
+              "patients = 100", "interval_ends = [6.0, 20000.0]\nhazard_ratios = [1.0, 0.7]"),
+       {}, 0,
+       {" hazard ratio in (   0.00    6.00) is   1.0000\n hazard ratio from    6.00 on is   0.7000\n",
+        "  ( 100.000   0.010)\n ( 12000.000   0.020)\n"}},
+      // Unequal allocation only the keyed file states: its report names the key to change.
+      {design("sides = 1\nallocation_ratio = 2", bracket, "hazard_ratio = 0.7"), {"--progress"},
+       0,
+       {"\nupper bound of the accrual rate too small (accrual.rate_upper): last rate 2",
+        "Increase the upper bound on the\naccrual rate (accrual.rate_upper of the design file)"}},
+  };
+  const std::regex positionalLine("line [0-9]");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.design);
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"--format", "toml"});
+    if (options.front() == "plan") options.push_back("-");  // plan names its design
+    const ProgramRun run = runProgram(c.design, "d.out", {options});
+    EXPECT_EQ(run.exitStatus, c.status) << run.errors;
+    for (const std::string& said : c.said)
+      EXPECT_NE((run.errors + run.report).find(said), std::string::npos) << said << run.errors;
+    EXPECT_FALSE(std::regex_search(run.errors, positionalLine)) << run.errors;
+    if (c.status == 1) {
+      EXPECT_TRUE(run.files.empty());
+    }
+  }
+}
+
 TEST(EdgeDesigns, UseFunctionCodesAboveFourAreTheFunctionWithParameterB) {
   // Two looks, b = 2 spending too much by the planned information: b is raised for code 5
   // as for 4, and every byte of the run is the same.
@@ -127,8 +257,8 @@ TEST(EdgeDesigns, AHaybittleBThatNoValueCanMeetEndsTheRun) {
                                {124, "0"}, {132, "10"}, {135, "0"}}),
                  "");
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.errors, "survseq: line 54: b was raised past 50 without meeting the type-I error "
-                        "of line 40; the design cannot spend so little error\n");
+  EXPECT_EQ(run.errors, "survseq: line 54: b was raised past 50 without meeting the type-I error; "
+                        "the design cannot spend so little error\n");
 }
 
 // A type-I error of 1 or more is taken as the positional file always took it, but every
