@@ -84,11 +84,14 @@ Command addPlanCommand(CLI::App& app) {
   struct Settings {
     std::string file;
     std::string json;
+    std::string table;
     std::string format;
   };
   auto s = std::make_shared<Settings>();
   plan->add_option("FILE", s->file, "the design; '-': standard input")->required()->type_name("");
   plan->add_option("--json", s->json, "write the design and the plan as JSON to FILE")
+      ->type_name("FILE");
+  plan->add_option("--table", s->table, "write the planned table to FILE: .md or .csv")
       ->type_name("FILE");
   plan->add_option("--format", s->format, "toml or par; default: by the FILE's name")
       ->type_name("toml|par")
@@ -99,7 +102,7 @@ Command addPlanCommand(CLI::App& app) {
     if (!s->format.empty()) {
       format = s->format == "toml" ? run::DesignFormat::Keyed : run::DesignFormat::Positional;
     }
-    return run::runPlanFile(s->file, std::cin, std::cout, std::cerr, s->json, format);
+    return run::runPlanFile(s->file, std::cin, std::cout, std::cerr, s->json, format, s->table);
   };
 }
 
@@ -134,6 +137,9 @@ Command addRunCommand(CLI::App& app) {
   app.add_option("--json", s->options.jsonPath, "write every result as JSON to FILE")
       ->type_name("FILE");
   app.add_option("--plot", s->options.plotPath, "draw the search as an SVG picture in FILE")
+      ->type_name("FILE");
+  app.add_option("--table", s->options.tablePath,
+                 "write the planned table of the last iteration to FILE: .md or .csv")
       ->type_name("FILE");
   return [s]() -> int {
     if (s->file.empty()) {

@@ -12,6 +12,7 @@
 #include "run/json_results.h"
 #include "run/output_file.h"
 #include "run/plan_views.h"
+#include "run/protocol_table_files.h"
 #include "run/program_info.h"
 
 namespace survseq::run {
@@ -19,25 +20,34 @@ namespace survseq::run {
 namespace {
 
 int plan(std::istream& in, const DesignSource& source, std::ostream& console,
-         std::ostream& errors, const std::string& jsonPath) {
+         std::ostream& errors, const std::string& jsonPath, const std::string& tablePath) {
   try {
     OutputFile jsonFile(jsonPath, "JSON file");
+    OutputFile tableFile(tablePath, "table file");
+    const TableFormat tableFormat =
+        tablePath.empty() ? TableFormat::Markdown : tableFormatOfName(tablePath);
     if (!jsonPath.empty()) jsonFile.create();
+    if (!tablePath.empty()) tableFile.create();
     input::DesignParameters design;
     readDesignWithoutReport(in, source, errors, design);
     const plan::AnalyticPlan analytic = plan::planOfDesign(design);
     const PlanBasis basis = plan::hasGivenSize(design) ? PlanBasis::GivenSize
                                                        : PlanBasis::DesiredPower;
-    console << planText(design, analytic, basis) << std::flush;
+    const ProtocolTable protocol = protocolTableOfPlan(design, analytic);
+    console << planText(design, analytic, basis, protocol) << std::flush;
     if (!console) throw RunError("could not write to standard output");
     if (!jsonPath.empty()) {
       const nlohmann::ordered_json document = {
           {"schema_version", kResultsSchemaVersion},
           {"program", {{"name", "survseq"}, {"version", programVersion()}}},
           {"design", designJson(design)},
-          {"plan", planJson(analytic, basis)}};
+          {"plan", planJson(analytic, basis, protocol)}};
       const auto replaceInvalid = nlohmann::ordered_json::error_handler_t::replace;
       jsonFile.write(document.dump(2, ' ', false, replaceInvalid) + '\n');
+    }
+    if (!tablePath.empty()) {
+      tableFile.write(tableFormat == TableFormat::Csv ? protocolTableCsv(protocol)
+                                                      : protocolTableMarkdown(protocol));
     }
   } catch (const RunError& error) {
     errors << "survseq: ";
@@ -52,10 +62,10 @@ int plan(std::istream& in, const DesignSource& source, std::ostream& console,
 
 int runPlanFile(const std::string& path, std::istream& standardInput, std::ostream& console,
                 std::ostream& errors, const std::string& jsonPath,
-                std::optional<DesignFormat> format) {
+                std::optional<DesignFormat> format, const std::string& tablePath) {
   if (path == "-") {
     const DesignSource source{format.value_or(DesignFormat::Positional), "<stdin>", ""};
-    return plan(standardInput, source, console, errors, jsonPath);
+    return plan(standardInput, source, console, errors, jsonPath, tablePath);
   }
   std::ifstream file(path, std::ios::binary);
   if (!file.is_open()) {
@@ -63,7 +73,7 @@ int runPlanFile(const std::string& path, std::istream& standardInput, std::ostre
     return 1;
   }
   return plan(file, DesignSource{format.value_or(formatOfName(path)), path, ""}, console, errors,
-              jsonPath);
+              jsonPath, tablePath);
 }
 
 }  // namespace survseq::run
