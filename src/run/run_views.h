@@ -24,7 +24,8 @@ class RunViews {
   RunViews(const RunViews&) = delete;  // the console guard holds on to this
   RunViews& operator=(const RunViews&) = delete;
 
-  // Creates the files the options name; throws RunError when one cannot be created.
+  // Creates the files the options name; throws RunError when one cannot be created or
+  // the table file's name asks for no format it has.
   void createFiles();
 
   // Where the console lines of the run go: `console`, through a guard that keeps them
@@ -53,6 +54,8 @@ class RunViews {
   std::unique_ptr<std::ostream> guarded_;
   std::optional<OutputFile> json_;
   std::optional<OutputFile> plot_;
+  std::optional<OutputFile> table_;
+  std::string tablePath_;
 };
 
 }  // namespace survseq::run
