@@ -129,6 +129,34 @@ TEST(PlanCommand, TheBoundsReadAsHazardRatiosAndTheTableFileHoldsThePlan) {
   }
 }
 
+TEST(RunTable, ARunWritesThePlannedTableOfItsLastIteration) {
+  // A given size, one pass of 400 trials; allocation 2:1 (shares 1/3 and 2/3).
+  std::string design = exampleFile("unequal_allocation.toml");
+  design.replace(design.find("rate_lower"), design.find("rate_upper = 30") + 15 -
+                                                design.find("rate_lower"), "patients = 300");
+  design.replace(design.find("= 2000"), 6, "= 400");
+  const ProgramRun run =
+      runProgram(design, "unequal_allocation.out",
+                 {{"--format", "toml", "--json", "r.json", "--table", "t.csv"},
+                  ParameterInput::FileArgument});
+  ASSERT_EQ(run.exitStatus, 0) << run.errors;
+  const auto last = nlohmann::json::parse(run.files.at("r.json"))["iterations"].back();
+  const auto rows = csvRows(run.files.at("t.csv"));
+  ASSERT_EQ(rows.size(), 1u + 3u + 2u);
+  for (size_t k = 0; k < 3; ++k) {
+    const auto& look = last["statistics"][0]["looks"][k];
+    const auto& planned = last["statistics"][0]["planned_looks"][k];
+    const auto& row = rows[1 + k];
+    EXPECT_NEAR(std::stod(row[5]), look["mean_events"].get<double>(), 1e-3);
+    EXPECT_NEAR(std::stod(row[8]), planned["efficacy_z"].get<double>(), 1e-6);
+    // The bound as the hazard ratio at those events.
+    EXPECT_NEAR(-std::log(std::stod(row[10])) * std::sqrt(2.0 / 9.0 * std::stod(row[5])),
+                planned["efficacy_z"].get<double>(), 1e-4);
+  }
+  EXPECT_EQ(rows[4][3], "expected_alternative");
+  EXPECT_NE(run.report.find("HR bound"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace survseq::testing
 
