@@ -129,6 +129,15 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
                            {"stroke", "#999999"},
                            {"stroke-width", "1"}});
 
+  // The points and their bars stand where no label may.
+  for (const auto& iteration : record.iterations) {
+    const auto& estimate = iteration.statistics.front().summary.estimate;
+    const double px0 = x.pixel(iteration.accrualRate);
+    const double twoSe = 2.0 * double(estimate.standardError);
+    labels.add(px0 - 4, y.pixel(estimate.power + twoSe), px0 + 4,
+               y.pixel(estimate.power - twoSe));
+    labels.add(px0 - 4, y.pixel(estimate.power) - 4, px0 + 4, y.pixel(estimate.power) + 4);
+  }
   const std::string colour = kStatisticColours[0];
   for (const auto& iteration : record.iterations) {
     const auto& estimate = iteration.statistics.front().summary.estimate;
