@@ -80,7 +80,8 @@ Command addConvertCommand(CLI::App& app) {
 Command addPlanCommand(CLI::App& app) {
   CLI::App* plan = app.add_subcommand(
       "plan", "print the analytic plan of a design: per statistic and look the expected time\n"
-              "and events, the boundaries and the asymptotic probabilities of rejecting");
+              "and events, the boundaries (also as hazard ratios) and the asymptotic\n"
+              "probabilities of rejecting; the expected events, duration and patients at the stop");
   struct Settings {
     std::string file;
     std::string json;
