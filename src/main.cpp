@@ -92,15 +92,19 @@ Command addConvertCommand(CLI::App& app) {
 Command addPlanCommand(CLI::App& app) {
   CLI::App* plan = app.add_subcommand(
       "plan", "print the analytic plan of a design: per statistic and look the expected time\n"
-              "and events, the boundaries and the asymptotic probabilities of rejecting");
+              "and events, the boundaries (also as hazard ratios) and the asymptotic\n"
+              "probabilities of rejecting; the expected events, duration and patients at the stop");
   struct Settings {
     std::string file;
     std::string json;
+    std::string table;
     std::string format;
   };
   auto s = std::make_shared<Settings>();
   plan->add_option("FILE", s->file, "the design; '-': standard input")->required()->type_name("");
   plan->add_option("--json", s->json, "write the design and the plan as JSON to FILE")
+      ->type_name("FILE");
+  plan->add_option("--table", s->table, "write the planned table to FILE: .md or .csv")
       ->type_name("FILE");
   plan->add_option("--format", s->format, "toml or par; default: by the FILE's name")
       ->type_name("toml|par")
@@ -120,7 +124,7 @@ Command addPlanCommand(CLI::App& app) {
       format = s->format == "toml" ? run::DesignFormat::Keyed : run::DesignFormat::Positional;
     }
     return run::runPlanFile(s->file, std::cin, std::cout, std::cerr, s->json, format,
-                            kStandardInputFile);
+                            kStandardInputFile, s->table);
   };
 }
 
@@ -159,6 +163,9 @@ Command addRunCommand(CLI::App& app) {
   app.add_flag("--under-null", s->options.underNull,
                "one more pass at the final rate with the treatment arm drawn from the control "
                "arm's law, everything planned as designed: the simulated type-I error");
+  app.add_option("--table", s->options.tablePath,
+                 "write the planned table of the last iteration to FILE: .md or .csv")
+      ->type_name("FILE");
   return [s]() -> int {
     if (s->file.empty()) {
       if (isatty(STDIN_FILENO)) {

@@ -1,6 +1,7 @@
 #include "bounds/planned_information.h"
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "input/accrual_profile.h"
@@ -53,7 +54,10 @@ LookSchedule lookSchedule(const DesignParameters& design, float rate) {
                      " at the accrual rate " + report::numberText(rate));
     }
     looks.time[k] = timeOfTarget(alternative, patients, looks.eventTarget[k], k);
-    looks.nullTime[k] = timeOfTarget(null, patients, looks.eventTarget[k], k);
+    // A design whose treatment arm has fewer events than the control arm's may expect a
+    // target that the null never reaches: no time there.
+    looks.nullTime[k] = static_cast<float>(null.timeOfEvents(patients, looks.eventTarget[k]));
+    if (!std::isfinite(looks.nullTime[k])) looks.nullTime[k] = std::numeric_limits<float>::quiet_NaN();
   }
   return looks;
 }
@@ -73,6 +77,13 @@ PlannedInformationTable plannedInformation(const DesignParameters& design, float
       design, underNull ? law::Hypothesis::Null : law::Hypothesis::Alternative);
   const input::AnalysisValues& times = underNull ? looks.nullTime : looks.time;
   const double patients = input::patientsAtRate(design, rate);
+  for (int32_t k = 1; k <= design.analysisCount && underNull; ++k) {
+    if (std::isnan(times[k])) {
+      throw RunError("under the null hypothesis the expected events never reach the target " +
+                     std::to_string(looks.eventTarget[k]) + " of " + analysisText(k) +
+                     ", so there is no information to plan there (planned_information = \"null\")");
+    }
+  }
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
     for (int32_t k = 1; k <= design.analysisCount; ++k) {
       const law::PatientMoments m = moments.at(double(times[k]), design.rho[s], design.tau[s]);

@@ -15,7 +15,8 @@ struct LookSchedule {
   // The calendar time of each analysis, or for event-driven analyses the time at which
   // the events expected under the design's alternative reach its target.
   input::AnalysisValues time{};
-  // The same under the null hypothesis: event-driven analyses come sooner there.
+  // The same under the null hypothesis: event-driven analyses come sooner there (NaN for
+  // a target the null never reaches).
   input::AnalysisValues nullTime{};
 };
 

@@ -187,7 +187,7 @@ void runOrSkip(const GridFile& grid, const GridOptions& options, const FolderLoc
     line << warnings.str() << head << result.outcome << ", rate "
          << run::shortestText(result.accrualRate) << ", " << result.patients << " patients";
     if (!result.statistics.empty()) {
-      line << ", power " << run::shortestText(result.statistics.front().power);
+      line << ", power " << run::powerText(result.statistics.front().power);
     }
     const double now = run::ProgressDisplay::steadySeconds();
     line << ", " << run::elapsedText(now - began) << " (" << run::elapsedText(now - start)

@@ -34,31 +34,35 @@ std::vector<TableColumn> tableColumns(const GridFile& grid,
   columns.push_back(
       {"patients", [](int32_t, const ScenarioResult& r) { return std::to_string(r.patients); }});
   // The analytic answers beside the simulated ones; empty where there is none.
-  const auto optionalCell = [](std::optional<float> ScenarioResult::*figure) {
-    return [figure](int32_t, const ScenarioResult& r) {
-      return (r.*figure) ? shortestText(*(r.*figure)) : std::string();
+  // Powers to four decimals, the other figures as the JSON file holds them.
+  const auto optionalCell = [](std::optional<float> ScenarioResult::*figure, bool power) {
+    return [figure, power](int32_t, const ScenarioResult& r) {
+      if (!(r.*figure)) return std::string();
+      return power ? run::powerText(*(r.*figure)) : shortestText(*(r.*figure));
     };
   };
-  columns.push_back({"analytic_accrual_rate", optionalCell(&ScenarioResult::analyticAccrualRate)});
-  columns.push_back({"analytic_power_1", optionalCell(&ScenarioResult::analyticPower)});
+  columns.push_back(
+      {"analytic_accrual_rate", optionalCell(&ScenarioResult::analyticAccrualRate, false)});
+  columns.push_back({"analytic_power_1", optionalCell(&ScenarioResult::analyticPower, true)});
 
   size_t statistics = 0;
   for (const ScenarioResult& result : results) {
     statistics = std::max(statistics, result.statistics.size());
   }
   // A statistic a scenario does not have leaves its cells empty.
-  const auto statisticCell = [](size_t s, float StatisticResult::*figure) {
-    return [s, figure](int32_t, const ScenarioResult& r) {
-      return s < r.statistics.size() ? shortestText(r.statistics[s].*figure) : std::string();
+  const auto statisticCell = [](size_t s, float StatisticResult::*figure, bool power) {
+    return [s, figure, power](int32_t, const ScenarioResult& r) {
+      if (s >= r.statistics.size()) return std::string();
+      return power ? run::powerText(r.statistics[s].*figure) : shortestText(r.statistics[s].*figure);
     };
   };
   for (size_t s = 0; s < statistics; ++s) {
     const std::string suffix = "_" + std::to_string(s + 1);
-    columns.push_back({"power" + suffix, statisticCell(s, &StatisticResult::power)});
+    columns.push_back({"power" + suffix, statisticCell(s, &StatisticResult::power, true)});
     columns.push_back(
-        {"standard_error" + suffix, statisticCell(s, &StatisticResult::standardError)});
+        {"standard_error" + suffix, statisticCell(s, &StatisticResult::standardError, false)});
     columns.push_back({"average_stopping_time" + suffix,
-                       statisticCell(s, &StatisticResult::averageStoppingTime)});
+                       statisticCell(s, &StatisticResult::averageStoppingTime, false)});
   }
   return columns;
 }

@@ -2,6 +2,8 @@
 // design file. A curve is given by `times` and `survival` (its points after (0, 1)), by
 // `median` (exponential: S(median) = 1/2, the hazard continuing beyond), or by
 // `hazard_rates` on intervals ending at `interval_ends` (S = exp(-cumulative hazard)).
+// A censoring curve may also be given as the share `lost` to follow-up by the time `by`
+// (exponential: S(by) = 1 - lost).
 
 #include <cmath>
 
@@ -161,6 +163,33 @@ void readAlternative(const KeyedTable& root, DesignParameters& design) {
     design.hazardRatioCuts[i] = design.alternativeCurve.x[i];
 }
 
+// The share `lost` to follow-up by the time `by`: one point (by, 1 - lost), the hazard
+// continuing beyond, as a median is read.
+void readLossShare(const KeyedTable& table, SurvivalCurve& curve) {
+  for (const char* const other : {"times", "survival", "median", "hazard_rates", "interval_ends"}) {
+    if (table.has(other)) {
+      table.fail(other, "give lost and by, or one of the curve forms, not both");
+    }
+  }
+  table.require("lost", "the share lost to follow-up by the time `by` is needed");
+  table.require("by", "the time by which the share `lost` is lost to follow-up is needed");
+  const float lost = *table.real("lost");
+  const float by = *table.real("by");
+  if (!(lost > 0.0f && lost < 1.0f)) {
+    table.fail("lost", "is a share: it must lie above 0 and below 1 (got " + shown(lost) + ")");
+  }
+  const auto kept = static_cast<float>(1.0 - double(lost));
+  if (!(kept >= kSurvivalFloor)) {
+    table.fail("lost", "is " + shown(lost) + ", leaving less than 0.00001 in follow-up");
+  }
+  if (!(by > 0.0f)) table.fail("by", "must be above 0 (got " + shown(by) + ")");
+  curve = SurvivalCurve{};
+  curve.count = 1;
+  curve.x[1] = by;
+  curve.s[0] = 1.0f;
+  curve.s[1] = kept;
+}
+
 // No loss to follow-up: one interval on which the curve stays at 1.
 void readCensoring(const KeyedTable& root, const char* key, const char* what,
                    SurvivalCurve& curve) {
@@ -173,6 +202,14 @@ void readCensoring(const KeyedTable& root, const char* key, const char* what,
     return;
   }
   const KeyedTable table(*given, key, root.fileName());
+  if (table.has("lost") || table.has("by")) {
+    readLossShare(table, curve);
+    return;
+  }
+  if (!hasCurve(table)) {
+    table.fail("lost", "give lost and by, times and survival, median, or interval_ends and "
+                       "hazard_rates");
+  }
   readCurve(table, what, curve);
 }
 

@@ -28,6 +28,8 @@ constexpr std::string_view kCurve[] = {"times", "survival", "median", "hazard_ra
 constexpr std::string_view kAlternative[] = {"kind",   "hazard_ratio", "hazard_ratios",
                                              "interval_ends", "times", "survival",
                                              "median", "hazard_rates"};
+constexpr std::string_view kCensoring[] = {"lost",         "by",          "times", "survival",
+                                           "median",       "hazard_rates", "interval_ends"};
 constexpr std::string_view kDropPoints[] = {"times", "rates"};
 
 struct TableKeys {
@@ -43,8 +45,8 @@ constexpr std::array<TableKeys, 11> kTables{{{"", kTopLevel},
                                              {"accrual", kAccrual},
                                              {"baseline_survival", kCurve},
                                              {"alternative", kAlternative},
-                                             {"censoring_control", kCurve},
-                                             {"censoring_treatment", kCurve},
+                                             {"censoring_control", kCensoring},
+                                             {"censoring_treatment", kCensoring},
                                              {"drop_in", kDropPoints},
                                              {"drop_out", kDropPoints}}};
 

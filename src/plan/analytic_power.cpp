@@ -129,14 +129,20 @@ void AnalyticModel::crossings(const StatisticModel& model, double patients,
   const Crossings underNull = underNullToo ? crossingProbabilities(null, K) : Crossings{};
   double power = 0.0;
   double typeOneError = 0.0;
+  double stopAlternative = 0.0;
+  double stopNull = 0.0;
   for (int32_t k = 1; k <= K; ++k) {
     const auto i = static_cast<size_t>(k);
     power += underAlternative[i].upper + (twoSided ? underAlternative[i].lower : 0.0);
     typeOneError += underNull[i].upper + (twoSided ? underNull[i].lower : 0.0);
+    stopAlternative += underAlternative[i].upper + underAlternative[i].lower;
+    stopNull += underNull[i].upper + underNull[i].lower;
     out.looks[i] = model.looks[i];
     out.looks[i].expectedEvents = patients * model.alternative[i].events;
     out.looks[i].cumulativePower = power;
     out.looks[i].cumulativeTypeOneError = typeOneError;
+    out.looks[i].cumulativeStopAlternative = stopAlternative;
+    out.looks[i].cumulativeStopNull = stopNull;
   }
   out.power = power;
 }

@@ -37,6 +37,9 @@ struct AnalyticLook {
   float futilityZ = 0.0f;
   double cumulativePower = 0.0;
   double cumulativeTypeOneError = 0.0;
+  // P(the statistic has stopped by this look, for efficacy or futility).
+  double cumulativeStopAlternative = 0.0;
+  double cumulativeStopNull = 0.0;
 };
 
 struct AnalyticStatistic {

@@ -34,6 +34,8 @@ struct RunOptions {
   ProgressMode progress = ProgressMode::Off;
   std::string jsonPath;  // the results as JSON; empty for none
   std::string plotPath;  // the search as an SVG picture; empty for none
+  // The planned table of the last iteration, Markdown (.md) or CSV (.csv); empty for none.
+  std::string tablePath;
   // Where the report goes instead of the name the design gives; empty for that name.
   // The report's text, which shows the design's name, stays the same.
   std::string reportPath;

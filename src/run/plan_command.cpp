@@ -13,6 +13,7 @@
 #include "run/json_results.h"
 #include "run/output_file.h"
 #include "run/plan_views.h"
+#include "run/protocol_table_files.h"
 #include "run/program_info.h"
 
 namespace survseq::run {
@@ -20,34 +21,45 @@ namespace survseq::run {
 namespace {
 
 int plan(std::istream& in, const DesignSource& source, std::ostream& console,
-         std::ostream& errors, const std::string& jsonPath, const std::string& designFile) {
+         std::ostream& errors, const std::string& jsonPath, const std::string& designFile,
+         const std::string& tablePath) {
   try {
     OutputFile jsonFile(jsonPath, "JSON file");
-    if (!jsonPath.empty()) {
+    OutputFile tableFile(tablePath, "table file");
+    const TableFormat tableFormat =
+        tablePath.empty() ? TableFormat::Markdown : tableFormatOfName(tablePath);
+    if (!jsonPath.empty() || !tablePath.empty()) {
       report::FileRoles files;
       if (!designFile.empty()) {
         const bool standardInput = source.name == "<stdin>";
         files.input(designFile, standardInput ? "design read from standard input" : "design file",
                     standardInput ? "-" : source.name);
       }
-      files.output(jsonPath, "JSON file");
-      jsonFile.create();
+      if (!jsonPath.empty()) files.output(jsonPath, "JSON file");
+      if (!tablePath.empty()) files.output(tablePath, "table file");
+      if (!jsonPath.empty()) jsonFile.create();
+      if (!tablePath.empty()) tableFile.create();
     }
     input::DesignParameters design;
     readDesignWithoutReport(in, source, errors, design);
     const plan::AnalyticPlan analytic = plan::planOfDesign(design);
     const PlanBasis basis = plan::hasGivenSize(design) ? PlanBasis::GivenSize
                                                        : PlanBasis::DesiredPower;
-    console << planText(design, analytic, basis) << std::flush;
+    const ProtocolTable protocol = protocolTableOfPlan(design, analytic);
+    console << planText(design, analytic, basis, protocol) << std::flush;
     if (!console) throw RunError("could not write to standard output");
     if (!jsonPath.empty()) {
       const nlohmann::ordered_json document = {
           {"schema_version", kResultsSchemaVersion},
           {"program", {{"name", "survseq"}, {"version", programVersion()}}},
           {"design", designJson(design)},
-          {"plan", planJson(analytic, basis)}};
+          {"plan", planJson(analytic, basis, protocol)}};
       const auto replaceInvalid = nlohmann::ordered_json::error_handler_t::replace;
       jsonFile.write(document.dump(2, ' ', false, replaceInvalid) + '\n');
+    }
+    if (!tablePath.empty()) {
+      tableFile.write(tableFormat == TableFormat::Csv ? protocolTableCsv(protocol)
+                                                      : protocolTableMarkdown(protocol));
     }
   } catch (const RunError& error) {
     errors << "survseq: ";
@@ -62,15 +74,17 @@ int plan(std::istream& in, const DesignSource& source, std::ostream& console,
 
 int runPlanFile(const std::string& path, std::istream& standardInput, std::ostream& console,
                 std::ostream& errors, const std::string& jsonPath,
-                std::optional<DesignFormat> format, const std::string& standardInputFile) {
+                std::optional<DesignFormat> format, const std::string& standardInputFile,
+                const std::string& tablePath) {
   if (path == "-") {
     const DesignSource source{format.value_or(DesignFormat::Positional), "<stdin>", ""};
-    return plan(standardInput, source, console, errors, jsonPath, standardInputFile);
+    return plan(standardInput, source, console, errors, jsonPath, standardInputFile, tablePath);
   }
   const DesignFormat fileFormat = format.value_or(formatOfName(path));
   std::ifstream file;
   if (!openDesignFile(path, fileFormat, file, errors)) return 1;
-  return plan(file, DesignSource{fileFormat, path, ""}, console, errors, jsonPath, path);
+  return plan(file, DesignSource{fileFormat, path, ""}, console, errors, jsonPath, path,
+              tablePath);
 }
 
 }  // namespace survseq::run

@@ -12,7 +12,8 @@ namespace survseq::run {
 
 // Reads the design from `path` ("-": `standardInput`) in `format` (none: by the file's
 // name, positional for standard input), prints its analytic plan on
-// `console` and, when `jsonPath` is not empty, writes {design, plan} there. The reader's
+// `console` and, when `jsonPath` is not empty, writes {design, plan} there; when
+// `tablePath` is not empty, the planned table there as Markdown (.md) or CSV (.csv). The reader's
 // repair lines and warnings go to `errors`, so that standard output holds the plan only;
 // the design's report file is neither created nor touched. A JSON file that is the design
 // file is refused; `standardInputFile` names the file behind standard input, to be kept
@@ -21,6 +22,6 @@ namespace survseq::run {
 int runPlanFile(const std::string& path, std::istream& standardInput, std::ostream& console,
                 std::ostream& errors, const std::string& jsonPath,
                 std::optional<DesignFormat> format = std::nullopt,
-                const std::string& standardInputFile = "");
+                const std::string& standardInputFile = "", const std::string& tablePath = "");
 
 }  // namespace survseq::run

@@ -1,7 +1,9 @@
 #include "run/plan_views.h"
 
+#include <cmath>
 #include <cstdio>
 
+#include "bounds/hazard_ratio_bound.h"
 #include "run/number_text.h"
 
 namespace survseq::run {
@@ -20,10 +22,53 @@ std::string formatted(const char* format, Values... values) {
 // A real as the shortest decimal of its single-precision value.
 double rounded(double value) { return shortestDouble(static_cast<float>(value)); }
 
+// A real that may be missing (NaN): null in JSON, "-" in the text.
+json optionalRounded(double value) { return std::isnan(value) ? json() : json(rounded(value)); }
+std::string optionalFixed(const char* format, double value) {
+  return std::isnan(value) ? "-" : formatted(format, value);
+}
+
+// What a protocol cites of one statistic: per look the events it needs, the patients
+// enrolled by then and the bounds as hazard ratios; the expected figures at the stop.
+std::string protocolText(const ProtocolStatistic& statistic) {
+  bool futility = false;
+  for (const ProtocolLook& look : statistic.looks) futility = futility || look.hasFutilityBound;
+  std::string text = "\n look  events needed  patients enrolled  efficacy bound as HR";
+  text += futility ? "  futility bound as HR\n" : "\n";
+  for (const ProtocolLook& look : statistic.looks) {
+    text += formatted("%5d %14.2f %18.1f %21s", look.look, look.events, look.patients,
+                      optionalFixed("%.4f", look.efficacyHazardRatio).c_str());
+    if (futility) {
+      const double hr = look.hasFutilityBound ? look.futilityHazardRatio : std::nan("");
+      text += formatted(" %21s", optionalFixed("%.4f", hr).c_str());
+    }
+    text += "\n";
+  }
+  if (!bounds::isLogRank(statistic.rho, statistic.tau)) {
+    text += " (a bound reads as a hazard ratio for the log-rank statistic only)\n";
+  }
+  const plan::StopExpectations& e = statistic.expected;
+  text += " When the statistic stops, expected       under the alternative  under the null\n";
+  const auto row = [&](const char* what, const char* format, double alternative, double null) {
+    text += formatted("   %-39s%21s %15s\n", what, optionalFixed(format, alternative).c_str(),
+                      optionalFixed(format, null).c_str());
+  };
+  row("events", "%.2f", e.alternative.events, e.null.events);
+  row("duration (time units of the design)", "%.3f", e.alternative.duration, e.null.duration);
+  row("patients enrolled", "%.1f", e.alternative.patients, e.null.patients);
+  return text;
+}
+
+json expectationJson(const plan::StopExpectation& e) {
+  return {{"events", optionalRounded(e.events)},
+          {"duration", optionalRounded(e.duration)},
+          {"patients", optionalRounded(e.patients)}};
+}
+
 }  // namespace
 
 std::string planText(const input::DesignParameters& design, const plan::AnalyticPlan& plan,
-                     PlanBasis basis) {
+                     PlanBasis basis, const ProtocolTable& protocol) {
   std::string text =
       "Analytic plan: asymptotic normal laws of the weighted log-rank statistics and their\n"
       "crossing probabilities (no simulation; see \"Analytic first, simulation to confirm\").\n";
@@ -53,17 +98,20 @@ std::string planText(const input::DesignParameters& design, const plan::Analytic
                         double(look.efficacyZ), double(look.nominalP), futility.c_str(),
                         look.cumulativePower, look.cumulativeTypeOneError);
     }
+    text += protocolText(protocol.statistics[static_cast<size_t>(s - 1)]);
   }
   return text;
 }
 
-json planJson(const plan::AnalyticPlan& plan, PlanBasis basis) {
+json planJson(const plan::AnalyticPlan& plan, PlanBasis basis, const ProtocolTable& protocol) {
   json statistics = json::array();
   for (int32_t s = 1; s <= plan.statisticCount; ++s) {
     const plan::AnalyticStatistic& statistic = plan.statistics[static_cast<size_t>(s)];
+    const ProtocolStatistic& cited = protocol.statistics[static_cast<size_t>(s - 1)];
     json looks = json::array();
     for (int32_t k = 1; k <= plan.analysisCount; ++k) {
       const plan::AnalyticLook& look = statistic.looks[static_cast<size_t>(k)];
+      const ProtocolLook& row = cited.looks[static_cast<size_t>(k - 1)];
       looks.push_back(
           {{"look", k},
            {"expected_time", rounded(look.expectedTime)},
@@ -73,13 +121,20 @@ json planJson(const plan::AnalyticPlan& plan, PlanBasis basis) {
            {"nominal_p", shortestDouble(look.nominalP)},
            {"futility_z", look.hasFutilityBound ? json(shortestDouble(look.futilityZ)) : json()},
            {"cumulative_power", rounded(look.cumulativePower)},
-           {"cumulative_type_one_error", rounded(look.cumulativeTypeOneError)}});
+           {"cumulative_type_one_error", rounded(look.cumulativeTypeOneError)},
+           {"events_needed", rounded(row.events)},
+           {"patients_enrolled", rounded(row.patients)},
+           {"efficacy_hazard_ratio", optionalRounded(row.efficacyHazardRatio)},
+           {"futility_hazard_ratio", optionalRounded(row.futilityHazardRatio)}});
     }
     statistics.push_back({{"statistic", s},
                           {"rho", shortestDouble(statistic.rho)},
                           {"tau", shortestDouble(statistic.tau)},
                           {"power", rounded(statistic.power)},
-                          {"looks", looks}});
+                          {"looks", looks},
+                          {"expected_at_stop",
+                           {{"alternative", expectationJson(cited.expected.alternative)},
+                            {"null", expectationJson(cited.expected.null)}}}});
   }
   return {{"basis", basis == PlanBasis::DesiredPower ? "desired_power" : "given_size"},
           {"accrual_rate", shortestDouble(plan.accrualRate)},

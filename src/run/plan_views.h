@@ -8,6 +8,7 @@
 
 #include "input/design_parameters.h"
 #include "plan/analytic_power.h"
+#include "run/protocol_table.h"
 
 namespace survseq::run {
 
@@ -15,9 +16,11 @@ namespace survseq::run {
 // design's given rate or patients.
 enum class PlanBasis { DesiredPower, GivenSize };
 
+// `protocol` is protocolTableOfPlan(design, plan).
 std::string planText(const input::DesignParameters& design, const plan::AnalyticPlan& plan,
-                     PlanBasis basis);
+                     PlanBasis basis, const ProtocolTable& protocol);
 
-nlohmann::ordered_json planJson(const plan::AnalyticPlan& plan, PlanBasis basis);
+nlohmann::ordered_json planJson(const plan::AnalyticPlan& plan, PlanBasis basis,
+                                const ProtocolTable& protocol);
 
 }  // namespace survseq::run

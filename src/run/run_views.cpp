@@ -7,6 +7,7 @@
 #include "run/run_outcome.h"
 #include "run/json_results.h"
 #include "run/program_info.h"
+#include "run/protocol_table_files.h"
 #include "run/svg_plot.h"
 
 namespace survseq::run {
@@ -26,6 +27,10 @@ RunViews::RunViews(const RunOptions& options, std::ostream& console, std::ostrea
   }
   if (!options.jsonPath.empty()) json_.emplace(options.jsonPath, "JSON file");
   if (!options.plotPath.empty()) plot_.emplace(options.plotPath, "plot");
+  if (!options.tablePath.empty()) {
+    table_.emplace(options.tablePath, "table file");
+    tablePath_ = options.tablePath;
+  }
 }
 
 void RunViews::claimFiles(report::FileRoles& files) const {
@@ -34,8 +39,10 @@ void RunViews::claimFiles(report::FileRoles& files) const {
 }
 
 void RunViews::createFiles() {
+  if (table_) tableFormatOfName(tablePath_);  // refused before anything is written
   if (json_) json_->create();
   if (plot_) plot_->create();
+  if (table_) table_->create();
 }
 
 std::string RunViews::closingWords(const input::DesignParameters& design,
@@ -59,7 +66,15 @@ void RunViews::finish(const input::DesignParameters& design, const search::RunRe
     json_->write(resultsJson(design, record, programVersion(), analytic.accrualRate,
                              analytic.powerAtFinalRate));
   }
-  if (plot_) plot_->write(searchPlotSvg(design, record));
+  if (plot_) {
+    plot_->write(searchPlotSvg(design, record,
+                               analyticPowerCurve(design, searchRateAxis(design, record, 0.0, 1.0))));
+  }
+  if (table_) {
+    const ProtocolTable table = protocolTableOfRun(design, record);
+    table_->write(tableFormatOfName(tablePath_) == TableFormat::Csv ? protocolTableCsv(table)
+                                                                    : protocolTableMarkdown(table));
+  }
   if (display_) {
     display_->writeClosingLine(record, design.outputFileName, threads, analytic.accrualRate,
                                analytic.powerAtFinalRate, closingWords(design, record));

@@ -28,7 +28,8 @@ class RunViews {
   // Counts the files the options name among the `files` the run writes; throws RunError
   // when one is a file the run reads or writes already.
   void claimFiles(report::FileRoles& files) const;
-  // Creates them; throws RunError when one cannot be created.
+  // Creates them; throws RunError when one cannot be created or the table file's name
+  // asks for no format it has.
   void createFiles();
 
   // Where the console lines of the run go: `console`, through a guard that keeps them
@@ -64,6 +65,8 @@ class RunViews {
   std::string plotPath_;
   std::optional<OutputFile> json_;
   std::optional<OutputFile> plot_;
+  std::optional<OutputFile> table_;
+  std::string tablePath_;
 };
 
 }  // namespace survseq::run

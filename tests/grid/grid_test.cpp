@@ -10,10 +10,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
 
 #include "grid/grid_file.h"
@@ -138,7 +140,9 @@ TEST(GridTest, RunsInShardsAndAfterAKillGiveTheOneProcessFoldersAndTable) {
   EXPECT_EQ(run(folder, "grid grid.toml --merge parts", &errors), 1);
   EXPECT_NE(errors.find("2 of 6 scenarios are not finished: scenario-0002, scenario-0006"),
             std::string::npos) << errors;
-  ASSERT_EQ(run(folder, "grid grid.toml --out parts --shard 2/4 --threads 2 --quiet"), 0);
+  ASSERT_EQ(run(folder, "grid grid.toml --out parts --shard 2/4 --threads 2 --progress", &errors), 0);
+  // Each scenario's progress line gives the power to four decimals.
+  EXPECT_TRUE(std::regex_search(errors, std::regex(", power 0\\.[0-9]{4}, "))) << errors;
   ASSERT_EQ(run(folder, "grid grid.toml --merge parts"), 0);
   EXPECT_EQ(tree(folder / "parts"), whole);
   // The table and the picture are reviewed goldens (SURVSEQ_UPDATE_GOLDEN=1 rewrites them).
@@ -159,8 +163,16 @@ TEST(GridTest, RunsInShardsAndAfterAKillGiveTheOneProcessFoldersAndTable) {
   const auto outcome = nlohmann::json::parse(whole.at("scenario-0005/results.json"))["outcome"];
   std::string row = "\n5,0.7,12.0," + outcome.at("kind").get<std::string>();
   for (const char* key : {"accrual_rate", "patients", "analytic_accrual_rate", "analytic_power",
-                          "power", "standard_error"})
-    row += "," + outcome.at(key).dump();
+                          "power", "standard_error"}) {
+    const std::string name = key;
+    if (name != "power" && name != "analytic_power") {
+      row += "," + outcome.at(key).dump();
+      continue;
+    }
+    char fourDecimals[32];  // powers stand in the table to four decimals
+    std::snprintf(fourDecimals, sizeof fourDecimals, "%.4f", outcome.at(key).get<double>());
+    row += std::string(",") + fourDecimals;
+  }
   EXPECT_NE(whole.at("results.csv").find(row + ","), std::string::npos) << row;
 
   // A folder of another grid is named, by merge and by a run alike.

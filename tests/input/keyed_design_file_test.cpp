@@ -139,6 +139,21 @@ TEST(KeyedDesignFile, EveryFaultIsAnErrorNamingFileLineColumnAndKey) {
       {13, "[futility]\nz = [0.0, 0.5]", "13:1: futility: applies to one-sided designs only", 3,
        "sides = 2"},
       {13, b + "method = \"haybittle\"\n[futility]\nz = [0.0, 0.5]", "16:1: futility: needs a"},
+      // Loss to follow-up as a share by a time.
+      {13, "[censoring_control]\nlost = 0\nby = 12", "14:8: censoring_control.lost: is a share:"},
+      {13, "[censoring_control]\nlost = 1.0\nby = 12", "14:8: censoring_control.lost: is a sha"},
+      {13, "[censoring_treatment]\nlost = 0.999999\nby = 12",
+       "14:8: censoring_treatment.lost: is 0.999999, leaving less than 0.00001 in follow-up"},
+      {13, "[censoring_control]\nlost = 0.05\nby = 0", "15:6: censoring_control.by: must be abo"},
+      {13, "[censoring_control]\nlost = 0.05\nby = -3", "15:6: censoring_control.by: must be ab"},
+      {13, "[censoring_control]\nlost = 0.05", "13:1: censoring_control.by: missing; the time"},
+      {13, "[censoring_treatment]\nby = 12", "13:1: censoring_treatment.lost: missing; the sh"},
+      {13, "[censoring_control]\nlost = 0.05\nby = 12\nmedian = 30",
+       "16:10: censoring_control.median: give lost and by, or one of the curve forms, not both"},
+      {13, "[censoring_control]\ntimes = [12.0]\nsurvival = [0.9]\nby = 12",
+       "14:9: censoring_control.times: give lost and by, or one of the curve forms, not both"},
+      {13, "[censoring_control]", "13:1: censoring_control.lost: give lost and by, times and"},
+      {10, "median = 12.0\nlost = 0.05", "11:1: baseline_survival.lost: unknown key"},
   };
   for (const Case& c : cases) {
     const std::string error = errorOf(edited(c.line, c.text, c.line2, c.text2));
@@ -216,6 +231,21 @@ TEST(KeyedDesignFile, DefaultsAndTheKeyedOnlyKeysFillTheRecord) {
   EXPECT_EQ(keyed.censoringControl.x[2], 20.0f);
   EXPECT_FLOAT_EQ(keyed.censoringControl.s[1], std::exp(-1.0f));
   EXPECT_FLOAT_EQ(keyed.censoringControl.s[2], std::exp(-1.5f));
+
+  // A share lost by a time is the exponential curve through (by, 1 - lost), as the points
+  // form gives it; the writer gives it back as that curve.
+  const std::string lost = kBase + std::string("[censoring_treatment]\nlost = 0.05\nby = 12\n");
+  const DesignParameters byShare = read(lost);
+  const DesignParameters byPoints =
+      read(kBase + std::string("[censoring_treatment]\ntimes = [12.0]\nsurvival = [0.95]\n"));
+  std::ostringstream written, warnings;
+  writeKeyedDesign(byShare, written, warnings);
+  for (const DesignParameters& same : {byPoints, read(written.str())}) {
+    EXPECT_EQ(byShare.censoringTreatment.count, same.censoringTreatment.count);
+    EXPECT_EQ(byShare.censoringTreatment.x, same.censoringTreatment.x);
+    EXPECT_EQ(byShare.censoringTreatment.s, same.censoringTreatment.s);
+  }
+  EXPECT_EQ(byShare.censoringControl.s[1], 1.0f);  // the other arm keeps no loss
 
   // A given size with event targets; relative rates alone divide the accrual period equally.
   const DesignParameters sized = read(

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "build_kind.h"
 #include "input/keyed_design_file.h"
@@ -53,6 +56,108 @@ TEST(PlanCommand, RepairLinesGoToStandardErrorAndTheJsonHoldsThePlan) {
   EXPECT_NEAR(look.at("cumulative_power").get<double>(),
               plan["statistics"][0]["power"].get<double>(), 1e-6);
   EXPECT_NEAR(look.at("cumulative_type_one_error").get<double>(), 0.025, 1e-4);
+}
+
+// The lines of a CSV file, each split at its commas (no field here is quoted).
+std::vector<std::vector<std::string>> csvRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    rows.emplace_back();
+    std::istringstream fields(line + ",");
+    for (std::string field; std::getline(fields, field, ',');) rows.back().push_back(field);
+  }
+  return rows;
+}
+
+TEST(PlanCommand, TheBoundsReadAsHazardRatiosAndTheTableFileHoldsThePlan) {
+  // Allocation 2:1 (shares 1/3, 2/3), a futility rule, the log-rank and a weighted statistic.
+  const std::string design = exampleFile("unequal_allocation.toml") +
+                             "[futility]\nz = [0.0, 0.5]\n[[statistics]]\nrho = 1\ntau = 0\n";
+  const ProgramRun run = runProgram(
+      design, "", {{"plan", "--format", "toml", "--json", "p.json", "--table", "t.csv"},
+                   ParameterInput::FileArgument});
+  ASSERT_EQ(run.exitStatus, 0) << run.errors;
+  const auto statistics = nlohmann::json::parse(run.files.at("p.json"))["plan"]["statistics"];
+  const auto rows = csvRows(run.files.at("t.csv"));
+  ASSERT_EQ(rows.size(), 1u + 2u * (3u + 2u));  // header, per statistic 3 looks and 2 expectations
+  for (const auto& row : rows) EXPECT_EQ(row.size(), rows[0].size());
+  for (size_t k = 0; k < 3; ++k) {
+    const auto& look = statistics[0]["looks"][k];
+    // Z = -log(HR) sqrt(q0 q1 d) at the bound, with d the events the look needs.
+    const double d = look["events_needed"].get<double>();
+    for (const char* bound : {"efficacy", "futility"}) {
+      const auto hr = look[std::string(bound) + "_hazard_ratio"];
+      if (k == 2 && std::string(bound) == "futility") {
+        EXPECT_TRUE(hr.is_null());
+        continue;
+      }
+      const double z = look[std::string(bound) + "_z"].get<double>();
+      EXPECT_NEAR(-std::log(hr.get<double>()) * std::sqrt(2.0 / 9.0 * d), z, 1e-4) << k << bound;
+    }
+    EXPECT_LT(look["efficacy_hazard_ratio"].get<double>(), 1.0);
+    EXPECT_TRUE(statistics[1]["looks"][k]["efficacy_hazard_ratio"].is_null());  // weighted
+    // The CSV row of the look holds the JSON's numbers.
+    const auto& row = rows[1 + k];
+    EXPECT_EQ(row[3], std::to_string(k + 1));
+    EXPECT_NEAR(std::stod(row[10]), look["efficacy_hazard_ratio"].get<double>(), 1e-6);
+    EXPECT_EQ(rows[6 + k][10], "");  // the weighted statistic has none
+  }
+  const auto& expected = statistics[0]["expected_at_stop"];
+  EXPECT_EQ(rows[4][3], "expected_alternative");
+  EXPECT_NEAR(std::stod(rows[4][4]), expected["alternative"]["duration"].get<double>(), 1e-4);
+  EXPECT_NEAR(std::stod(rows[5][5]), expected["null"]["events"].get<double>(), 1e-3);
+  // The effect and the futility rule shorten the trial below its last look at 48.
+  EXPECT_LT(expected["alternative"]["duration"].get<double>(), 48.0);
+  EXPECT_LT(expected["null"]["duration"].get<double>(), 48.0);
+
+  // The same table in Markdown; a name of another kind is refused and nothing is written.
+  const ProgramRun markdown = runProgram(
+      design, "", {{"plan", "--format", "toml", "--table", "t.md"}, ParameterInput::FileArgument});
+  ASSERT_EQ(markdown.exitStatus, 0) << markdown.errors;
+  for (const char* part : {"## Statistic 1 (rho 0, tau 0)", "| look | time | events |",
+                           "futility bound as hazard ratio |", "| expected duration | "})
+    EXPECT_NE(markdown.files.at("t.md").find(part), std::string::npos) << part;
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"plan", "--format", "toml", "--table", "t.txt"},
+        std::vector<std::string>{"--format", "toml", "--json", "r.json", "--table", "t.mdx"}}) {
+    const ProgramRun refused = runProgram(design, "unequal_allocation.out",
+                                          {options, ParameterInput::FileArgument});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_NE(refused.errors.find("must end in .md (a Markdown table) or .csv"), std::string::npos)
+        << refused.errors;
+    EXPECT_TRUE(refused.files.empty() && refused.report.empty());
+  }
+}
+
+TEST(RunTable, ARunWritesThePlannedTableOfItsLastIteration) {
+  // A given size, one pass of 400 trials; allocation 2:1 (shares 1/3 and 2/3).
+  std::string design = exampleFile("unequal_allocation.toml");
+  design.replace(design.find("rate_lower"), design.find("rate_upper = 30") + 15 -
+                                                design.find("rate_lower"), "patients = 300");
+  design.replace(design.find("= 2000"), 6, "= 400");
+  design.erase(design.find("desired_power"), design.find('\n', design.find("desired_power")) -
+                                                 design.find("desired_power"));
+  const ProgramRun run =
+      runProgram(design, "unequal_allocation.out",
+                 {{"--format", "toml", "--json", "r.json", "--table", "t.csv"},
+                  ParameterInput::FileArgument});
+  ASSERT_EQ(run.exitStatus, 0) << run.errors;
+  const auto last = nlohmann::json::parse(run.files.at("r.json"))["iterations"].back();
+  const auto rows = csvRows(run.files.at("t.csv"));
+  ASSERT_EQ(rows.size(), 1u + 3u + 2u);
+  for (size_t k = 0; k < 3; ++k) {
+    const auto& look = last["statistics"][0]["looks"][k];
+    const auto& planned = last["statistics"][0]["planned_looks"][k];
+    const auto& row = rows[1 + k];
+    EXPECT_NEAR(std::stod(row[5]), look["mean_events"].get<double>(), 1e-3);
+    EXPECT_NEAR(std::stod(row[8]), planned["efficacy_z"].get<double>(), 1e-6);
+    // The bound as the hazard ratio at those events.
+    EXPECT_NEAR(-std::log(std::stod(row[10])) * std::sqrt(2.0 / 9.0 * std::stod(row[5])),
+                planned["efficacy_z"].get<double>(), 1e-4);
+  }
+  EXPECT_EQ(rows[4][3], "expected_alternative");
+  EXPECT_NE(run.report.find("HR bound"), std::string::npos);
 }
 
 }  // namespace

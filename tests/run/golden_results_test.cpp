@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -102,6 +103,7 @@ TEST(GoldenResults, LooksAddUpThePlotShowsTheJsonNumbersAndTheDesignReadsBack) {
       const json& looks = statistic["looks"];
       int32_t reached = trials;
       int32_t rejected = 0;
+      int32_t futile = 0;
       double stoppingTimes = 0.0;
       for (size_t k = 0; k < looks.size(); ++k) {
         EXPECT_EQ(looks[k]["reached"], reached);
@@ -115,6 +117,10 @@ TEST(GoldenResults, LooksAddUpThePlotShowsTheJsonNumbersAndTheDesignReadsBack) {
                     0.5 * std::erfc(planned["efficacy_z"].get<double>() / std::sqrt(2.0)), 1e-7);
         const double time = asFloat(looks[k]["time"]);
         points["rejected-share"].emplace_back(time, static_cast<float>(double(rejected) / trials));
+        futile += looks[k]["futility_stopped"].get<int32_t>();
+        if (results["design"].contains("futility")) {
+          points["futility-share"].emplace_back(time, static_cast<float>(double(futile) / trials));
+        }
         if (looks[k]["mean_critical_value"].is_null()) continue;
         points["critical-value"].emplace_back(time, asFloat(looks[k]["mean_critical_value"]));
       }
@@ -125,7 +131,7 @@ TEST(GoldenResults, LooksAddUpThePlotShowsTheJsonNumbersAndTheDesignReadsBack) {
     }
     for (const auto& [kind, expected] : points) {
       const bool left = kind == "search-point" || kind == "final-rate";
-      const std::string panel = left ? "search-path" : kind;
+      const std::string panel = left ? "search-path" : kind == "futility-share" ? "rejected-share" : kind;
       ASSERT_EQ(plot.byClass[kind].size(), expected.size()) << kind;
       for (size_t i = 0; i < expected.size(); ++i) {
         const XMLElement* e = plot.byClass[kind][i];
@@ -133,6 +139,36 @@ TEST(GoldenResults, LooksAddUpThePlotShowsTheJsonNumbersAndTheDesignReadsBack) {
         EXPECT_NEAR(e->DoubleAttribute("cx"), plot.pixel(panel, 'x', expected[i].first), 0.051);
         EXPECT_NEAR(e->DoubleAttribute("cy"), plot.pixel(panel, 'y', expected[i].second), 0.051);
       }
+    }
+    // The power axis holds every bar of two standard errors and the target, and the analytic
+    // curve passes through the analytic power the JSON gives at the last rate.
+    const auto& powerTicks = plot.ticks.at("search-pathy");
+    const double top = powerTicks.back().first;
+    const double bottom = powerTicks.front().first;
+    for (const json& iteration : results["iterations"]) {
+      const double power = asFloat(iteration["statistics"][0]["power"]);
+      const double twoSe = 2.0 * asFloat(iteration["statistics"][0]["standard_error"]);
+      EXPECT_LE(std::min(1.0, power + twoSe), top + 1e-6);  // the axis ends at 0 and 1
+      EXPECT_GE(std::max(0.0, power - twoSe), bottom - 1e-6);
+    }
+    if (results["design"].contains("desired_power")) {  // a given size aims at no power
+      const double target = asFloat(results["design"]["desired_power"]);
+      EXPECT_TRUE(target >= bottom && target <= top) << target;
+    }
+    const json& analytic = results["outcome"]["analytic_power"];
+    ASSERT_EQ(plot.byClass["analytic-power"].size(), 1u);
+    std::istringstream rateText(plot.byClass["analytic-power"][0]->Attribute("data-rates"));
+    std::istringstream powerText(plot.byClass["analytic-power"][0]->Attribute("data-powers"));
+    std::vector<std::pair<double, double>> curve;
+    for (double r = 0, p = 0; rateText >> r && powerText >> p;) curve.emplace_back(r, p);
+    const double lastRate = asFloat(results["iterations"].back()["accrual_rate"]);
+    for (size_t i = 1; i < curve.size() && !analytic.is_null(); ++i) {
+      if (curve[i - 1].first > lastRate || curve[i].first < lastRate) continue;
+      // The power rises with the rate: between the curve's points on either side (the last
+      // rate's whole patients lie a fraction of a patient below its real ones).
+      const auto [low, high] = std::minmax(curve[i - 1].second, curve[i].second);
+      EXPECT_GE(analytic.get<double>(), low - 0.002) << lastRate;
+      EXPECT_LE(analytic.get<double>(), high + 0.002) << lastRate;
     }
   }
 }
