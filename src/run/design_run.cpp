@@ -8,32 +8,13 @@
 #include "report/run_error.h"
 #include "run/analytic_comparison.h"
 #include "run/design_reading.h"
+#include "run/design_search.h"
 #include "run/run_views.h"
 #include "run/thread_count.h"
-#include "search/accrual_search.h"
-#include "search/report.h"
-#include "search/simulation_pass.h"
-#include "sim/uniform_generator.h"
 
 namespace survseq::run {
 
 namespace {
-
-search::RunRecord searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
-                                    std::ostream& console, int32_t threads,
-                                    search::SearchObserver* observer,
-                                    const std::string& bracketNote) {
-  search::Report report(console, reportFile.stream());
-  sim::UniformGenerator generator;
-  search::AccrualSearch accrualSearch(design, report, observer);
-  accrualSearch.start(generator);
-  if (!bracketNote.empty()) reportFile.stream() << bracketNote << '\n';
-
-  search::SimulationPass pass(search::patientCapacityFor(design), threads);
-  return accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
-    return pass.run(d, generator, report, observer);
-  });
-}
 
 int reportFailure(const std::string& place, const char* what, report::ReportFile& reportFile,
                   std::ostream& console, std::ostream& errors) {
@@ -69,8 +50,8 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
                                         ? takeAnalyticBracket(design)
                                         : std::string();
     const input::DesignParameters asRead = design;  // the search moves the bracket
-    const search::RunRecord record = searchAccrualRate(design, reportFile, views.console(),
-                                                       threads, views.observer(), bracketNote);
+    const search::RunRecord record = searchDesign(design, views.console(), reportFile.stream(),
+                                                  threads, views.observer(), bracketNote);
     views.console().flush();
     if (!views.console() || !console) throw RunError("could not write to standard output");
     reportFile.finish();
