@@ -18,4 +18,8 @@ inline double shortestDouble(float value) {
   return std::strtod(shortestText(value).c_str(), nullptr);
 }
 
+// A figure worked out in double (the analytic plan's) as the records for other programs
+// hold it: the shortest decimal of its single-precision value.
+inline double shortestSingle(double value) { return shortestDouble(static_cast<float>(value)); }
+
 }  // namespace survseq::run

@@ -17,9 +17,6 @@ std::string formatted(const char* format, Values... values) {
   return buffer;
 }
 
-// A real as the shortest decimal of its single-precision value.
-double rounded(double value) { return shortestDouble(static_cast<float>(value)); }
-
 }  // namespace
 
 std::string planText(const input::DesignParameters& design, const plan::AnalyticPlan& plan,
@@ -66,19 +63,19 @@ json planJson(const plan::AnalyticPlan& plan, PlanBasis basis) {
       const plan::AnalyticLook& look = statistic.looks[static_cast<size_t>(k)];
       looks.push_back(
           {{"look", k},
-           {"expected_time", rounded(look.expectedTime)},
-           {"expected_events", rounded(look.expectedEvents)},
+           {"expected_time", shortestSingle(look.expectedTime)},
+           {"expected_events", shortestSingle(look.expectedEvents)},
            {"information_fraction", shortestDouble(look.informationFraction)},
            {"efficacy_z", shortestDouble(look.efficacyZ)},
            {"nominal_p", shortestDouble(look.nominalP)},
            {"futility_z", look.hasFutilityBound ? json(shortestDouble(look.futilityZ)) : json()},
-           {"cumulative_power", rounded(look.cumulativePower)},
-           {"cumulative_type_one_error", rounded(look.cumulativeTypeOneError)}});
+           {"cumulative_power", shortestSingle(look.cumulativePower)},
+           {"cumulative_type_one_error", shortestSingle(look.cumulativeTypeOneError)}});
     }
     statistics.push_back({{"statistic", s},
                           {"rho", shortestDouble(statistic.rho)},
                           {"tau", shortestDouble(statistic.tau)},
-                          {"power", rounded(statistic.power)},
+                          {"power", shortestSingle(statistic.power)},
                           {"looks", looks}});
   }
   return {{"basis", basis == PlanBasis::DesiredPower ? "desired_power" : "given_size"},
