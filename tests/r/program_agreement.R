@@ -6,9 +6,9 @@
 # Exits 77 (skipped) when the package is not installed in R_LIBRARY.
 
 args <- commandArgs(trailingOnly = TRUE)
-program <- args[1]
-source_dir <- args[2]
-library_dir <- args[3]
+program <- normalizePath(args[1])
+source_dir <- normalizePath(args[2])
+library_dir <- normalizePath(args[3], mustWork = FALSE)
 if (!dir.exists(file.path(library_dir, "survseq"))) {
   cat("the R package is not installed in", library_dir, "\n")
   quit(status = 77)

@@ -58,7 +58,7 @@ run_plot <- function(x) {
     )
   }
   picture +
-    ggplot2::facet_wrap(~panel, scales = "free_x") +
+    ggplot2::facet_wrap(~ factor(panel, levels = c(search_panel, look_panel)), scales = "free") +
     ggplot2::labs(x = NULL, y = NULL, colour = "statistic",
                   title = run_answer(x)) +
     ggplot2::theme_bw() +
