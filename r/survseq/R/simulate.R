@@ -84,7 +84,8 @@ print.survseq_run <- function(x, ...) {
   table <- boundary_table(x)
   for (s in unique(table$statistic)) {
     cat("\nStatistic ", s, ", last iteration (", x$outcome$iteration, "):\n", sep = "")
-    print(table[table$statistic == s, setdiff(names(table), "statistic")], row.names = FALSE)
+    print(table[table$statistic == s, setdiff(names(table), "statistic")], row.names = FALSE,
+          digits = 4)
   }
   invisible(x)
 }

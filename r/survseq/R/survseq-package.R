@@ -8,4 +8,5 @@
 #'
 #' @keywords internal
 #' @useDynLib survseq, .registration = TRUE
+#' @importFrom cli cli_progress_bar
 "_PACKAGE"

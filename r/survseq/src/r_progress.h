@@ -3,7 +3,8 @@
 // The search's progress as R shows it: a cli progress bar per iteration (when asked for,
 // in interactive sessions), and R's interrupt checked a few times a second, on the thread
 // that runs the search, which is R's own. An interrupt throws RunInterrupted, which ends
-// the search once every thread has stopped.
+// the search once every thread has stopped. The bar comes from cli's C interface, which
+// needs cli's namespace loaded (the package imports from it).
 
 #include <cpp11.hpp>
 
