@@ -9,4 +9,5 @@
 #' @keywords internal
 #' @useDynLib survseq, .registration = TRUE
 #' @importFrom cli cli_progress_bar
+#' @importFrom utils globalVariables
 "_PACKAGE"
