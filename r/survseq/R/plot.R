@@ -58,11 +58,19 @@ run_plot <- function(x) {
     )
   }
   picture +
+    ggplot2::scale_x_continuous(breaks = whole_breaks) +
     ggplot2::facet_wrap(~ factor(panel, levels = c(search_panel, look_panel)), scales = "free") +
     ggplot2::labs(x = NULL, y = NULL, colour = "statistic",
                   title = run_answer(x)) +
     ggplot2::theme_bw() +
     ggplot2::theme(plot.title = ggplot2::element_text(size = 9))
+}
+
+# Pretty breaks, the whole numbers alone when there are enough of them: looks are numbered.
+whole_breaks <- function(limits) {
+  breaks <- pretty(limits)
+  whole <- breaks[breaks == round(breaks)]
+  if (length(whole) >= 2) whole else breaks
 }
 
 # The columns the aesthetics name.
