@@ -6,11 +6,14 @@ JOBS           ?= $(shell nproc)
 DEMO_EXAMPLE   ?= examples/four_look_obrien_fleming.toml
 FUZZ_SECONDS   ?= 30
 
-.PHONY: deps configure build demo test test-sanitize fuzz bench clean
+.PHONY: deps configure build demo test test-sanitize fuzz bench clean r-package r-test r-check
 
 # Debian packages that a fresh machine lacks: option parsing, JSON, SIMD math, and XML
-# for the tests of the plot. Installs only what is missing.
-PACKAGES := libcli11-dev nlohmann-json3-dev libhwy-dev libtinyxml2-dev libtomlplusplus-dev
+# for the tests of the plot; R with the packages the R package builds on, tests and
+# checks with. Installs only what is missing.
+PACKAGES := libcli11-dev nlohmann-json3-dev libhwy-dev libtinyxml2-dev libtomlplusplus-dev \
+            pkg-config r-base-dev r-cran-cpp11 r-cran-testthat r-cran-ggplot2 r-cran-cli \
+            r-cran-jsonlite
 deps:
 	@missing=""; for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
@@ -32,7 +35,7 @@ demo: configure
 	cd $(BUILD)/demo && ../survseq --json demo.json --plot demo.svg $(CURDIR)/$(DEMO_EXAMPLE)
 	@echo "Report, demo.json and demo.svg written to $(BUILD)/demo/ (report name from report_file in $(DEMO_EXAMPLE))"
 
-test: build
+test: build r-test
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
@@ -57,6 +60,46 @@ fuzz: deps
 
 bench: build
 	for b in $(BUILD)/bench/*_benchmark; do $$b; done
+
+# The R package compiles the engine's own sources: they, the generated ones and the
+# examples are copied into it (r/survseq/src/engine and inst/examples, not in git), so
+# that R CMD build and check, which copy the package folder, have all they need. Files
+# are copied with their times, so that an installation rebuilds only what changed.
+R_PACKAGE      := r/survseq
+R_ENGINE       := $(R_PACKAGE)/src/engine
+R_LIBRARY      := $(BUILD)/r-library
+ENGINE_FLOORS  := report input sim law bounds plan search run
+PROJECT_VERSION = $(shell sed -n 's/^project.survseq VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+r-package: deps
+	@for floor in $(ENGINE_FLOORS); do \
+	  mkdir -p $(R_ENGINE)/$$floor; \
+	  for copy in $(R_ENGINE)/$$floor/*.cpp $(R_ENGINE)/$$floor/*.h; do \
+	    [ -e "$$copy" ] && [ ! -e "src/$$floor/$${copy##*/}" ] && rm -f "$$copy" "$${copy%.cpp}.o"; \
+	  done; \
+	  cp -p src/$$floor/*.cpp src/$$floor/*.h $(R_ENGINE)/$$floor/; \
+	done; true
+	mkdir -p $(R_ENGINE)/generated $(R_PACKAGE)/inst/examples
+	cmake -DSOURCE_DIR=$(CURDIR) -DOUTPUT=$(R_ENGINE)/generated/program_version.cpp \
+	  -DVERSION=$(PROJECT_VERSION) -DGIT_EXECUTABLE=$$(command -v git) -P cmake/program_version.cmake
+	for t in parameterTemplate:defaults.par keyedTemplate:defaults.toml; do \
+	  out=$(R_ENGINE)/generated/$${t%%:*}.cpp; \
+	  [ "$$out" -nt examples/$${t#*:} ] || cmake -DINPUT=$(CURDIR)/examples/$${t#*:} \
+	    -DOUTPUT=$$out -DFUNCTION=$${t%%:*} -P cmake/embed_text.cmake; \
+	done
+	cp -p examples/*.toml examples/*.par $(R_PACKAGE)/inst/examples/
+
+# Installs the package into $(R_LIBRARY) and runs its tests there.
+r-test: r-package
+	mkdir -p $(R_LIBRARY)
+	MAKEFLAGS=-j$(JOBS) R CMD INSTALL --no-multiarch -l $(R_LIBRARY) $(R_PACKAGE)
+	cd $(R_PACKAGE)/tests && NOT_CRAN=true R_LIBS=$(CURDIR)/$(R_LIBRARY) Rscript testthat.R
+
+# R CMD build and R CMD check of the package, in $(BUILD)/r-check.
+r-check: r-package
+	rm -rf $(BUILD)/r-check && mkdir -p $(BUILD)/r-check
+	cd $(BUILD)/r-check && R CMD build $(CURDIR)/$(R_PACKAGE) && \
+	  MAKEFLAGS=-j$(JOBS) _R_CHECK_FORCE_SUGGESTS_=false R CMD check --no-manual survseq_*.tar.gz
+	@! grep -q "^Status:.*\(ERROR\|WARNING\)" $(BUILD)/r-check/survseq.Rcheck/00check.log
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

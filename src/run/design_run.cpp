@@ -8,45 +8,13 @@
 #include "report/run_error.h"
 #include "run/analytic_comparison.h"
 #include "run/design_reading.h"
+#include "run/design_search.h"
 #include "run/run_views.h"
 #include "run/thread_count.h"
-#include "search/accrual_search.h"
-#include "search/report.h"
-#include "search/simulation_pass.h"
-#include "sim/uniform_generator.h"
 
 namespace survseq::run {
 
 namespace {
-
-// The search, and when asked one more pass at its final rate under the null hypothesis,
-// on the same stream.
-search::RunRecord searchAccrualRate(input::DesignParameters& design, report::ReportFile& reportFile,
-                                    std::ostream& console, int32_t threads,
-                                    search::SearchObserver* observer,
-                                    const std::string& bracketNote, bool underNull) {
-  search::Report report(console, reportFile.stream());
-  sim::UniformGenerator generator;
-  search::AccrualSearch accrualSearch(design, report, observer);
-  accrualSearch.start(generator);
-  if (!bracketNote.empty()) reportFile.stream() << bracketNote << '\n';
-
-  search::SearchPasses passes(threads);
-  search::RunRecord record =
-      accrualSearch.run([&](input::DesignParameters& d) -> const search::IterationRecord& {
-        return passes.run(d, generator, report, observer);
-      });
-  if (underNull) {
-    // The pass's own blocks stay out of the report, which gets a block of its own.
-    std::ostream silent(nullptr);
-    search::Report quiet(silent, silent);
-    design.accrualRate = record.accrualRate;
-    const input::DesignParameters drawn = search::drawnUnderNull(design);
-    record.underNull = passes.run(design, generator, quiet, nullptr, &drawn);
-    report.writeUnderNullBlock(design, *record.underNull);
-  }
-  return record;
-}
 
 int reportFailure(const std::string& place, const char* what, report::ReportFile& reportFile,
                   std::ostream& console, std::ostream& errors) {
@@ -106,8 +74,8 @@ int runDesign(std::istream& parameters, std::ostream& console, std::ostream& err
                                         : std::string();
     const input::DesignParameters asRead = design;  // the search moves the bracket
     const search::RunRecord record =
-        searchAccrualRate(design, reportFile, views.console(), threads, views.observer(),
-                          bracketNote, options.underNull);
+        searchDesign(design, views.console(), reportFile.stream(), threads, views.observer(),
+                     bracketNote, options.underNull);
     views.console().flush();
     if (!views.console() || !console) throw RunError("could not write to standard output");
     reportFile.finish();

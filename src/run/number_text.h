@@ -26,4 +26,8 @@ inline std::string powerText(double value) {
   return buffer;
 }
 
+// A figure worked out in double (the analytic plan's) as the records for other programs
+// hold it: the shortest decimal of its single-precision value.
+inline double shortestSingle(double value) { return shortestDouble(static_cast<float>(value)); }
+
 }  // namespace survseq::run

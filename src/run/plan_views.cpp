@@ -19,11 +19,8 @@ std::string formatted(const char* format, Values... values) {
   return buffer;
 }
 
-// A real as the shortest decimal of its single-precision value.
-double rounded(double value) { return shortestDouble(static_cast<float>(value)); }
-
 // A real that may be missing (NaN): null in JSON, "-" in the text.
-json optionalRounded(double value) { return std::isnan(value) ? json() : json(rounded(value)); }
+json optionalRounded(double value) { return std::isnan(value) ? json() : json(shortestSingle(value)); }
 std::string optionalFixed(const char* format, double value) {
   return std::isnan(value) ? "-" : formatted(format, value);
 }
@@ -114,23 +111,23 @@ json planJson(const plan::AnalyticPlan& plan, PlanBasis basis, const ProtocolTab
       const ProtocolLook& row = cited.looks[static_cast<size_t>(k - 1)];
       looks.push_back(
           {{"look", k},
-           {"expected_time", rounded(look.expectedTime)},
-           {"expected_events", rounded(look.expectedEvents)},
+           {"expected_time", shortestSingle(look.expectedTime)},
+           {"expected_events", shortestSingle(look.expectedEvents)},
            {"information_fraction", shortestDouble(look.informationFraction)},
            {"efficacy_z", shortestDouble(look.efficacyZ)},
            {"nominal_p", shortestDouble(look.nominalP)},
            {"futility_z", look.hasFutilityBound ? json(shortestDouble(look.futilityZ)) : json()},
-           {"cumulative_power", rounded(look.cumulativePower)},
-           {"cumulative_type_one_error", rounded(look.cumulativeTypeOneError)},
-           {"events_needed", rounded(row.events)},
-           {"patients_enrolled", rounded(row.patients)},
+           {"cumulative_power", shortestSingle(look.cumulativePower)},
+           {"cumulative_type_one_error", shortestSingle(look.cumulativeTypeOneError)},
+           {"events_needed", shortestSingle(row.events)},
+           {"patients_enrolled", shortestSingle(row.patients)},
            {"efficacy_hazard_ratio", optionalRounded(row.efficacyHazardRatio)},
            {"futility_hazard_ratio", optionalRounded(row.futilityHazardRatio)}});
     }
     statistics.push_back({{"statistic", s},
                           {"rho", shortestDouble(statistic.rho)},
                           {"tau", shortestDouble(statistic.tau)},
-                          {"power", rounded(statistic.power)},
+                          {"power", shortestSingle(statistic.power)},
                           {"looks", looks},
                           {"expected_at_stop",
                            {{"alternative", expectationJson(cited.expected.alternative)},

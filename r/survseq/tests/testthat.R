@@ -1,0 +1,4 @@
+library(testthat)
+library(survseq)
+
+test_check("survseq")
