@@ -14,12 +14,14 @@
 #include "sim/analysis_data.h"
 #include "sim/simulated_trial.h"
 
-// The analytic moments, crossing probabilities and expected events against simulated
-// trials, each with the boundaries of its own observed information as the pass computes
-// them. 3000 trials per design: the standard error of a mean is about 0.018, of a variance
-// about sqrt(2/3000) = 0.026, of a crossing share at most 0.009. A moment may be three off
-// plus 0.02, a share three plus 0.01, for what the asymptotics leave out at a few hundred
-// events (at 20,000 trials the shares agreed within 0.005); the mean events three.
+// The analytic moments, crossing probabilities, expected events and planned information
+// against simulated trials, each with the boundaries of its own observed information as
+// the pass computes them. 3000 trials per design: the standard error of a mean is about
+// 0.018, of a variance about sqrt(2/3000) = 0.026, of a crossing share at most 0.009. A
+// moment may be three off plus 0.02, a share three plus 0.01, for what the asymptotics
+// leave out at a few hundred events (at 20,000 trials the shares agreed within 0.005); the
+// mean events three, and the mean observed information three plus 1 % of the planned (the
+// ratio n0 n1 / n^2 of a few patients at risk is below its limit on average).
 
 namespace survseq::plan {
 namespace {
@@ -76,6 +78,7 @@ TEST(SimulationAgreement, MomentsCrossingsAndEventsOfSimulatedTrials) {
     int32_t seed = -4711;
     std::ostringstream notes;
     double sum[4][16] = {}, squares[4][16] = {};  // statistic 0: the events
+    double information[4][16] = {}, informationSquares[4][16] = {};
     int32_t crossed[4] = {};
     for (int32_t n = 0; n < kTrials; ++n) {
       sim::generateTrial(d, c.patients, generator, seed, trial, notes);
@@ -89,6 +92,8 @@ TEST(SimulationAgreement, MomentsCrossingsAndEventsOfSimulatedTrials) {
         sim::computeStatistics(data, d.statisticCount, d.rho, d.tau, results);
         for (int32_t s = 1; s <= d.statisticCount; ++s) {
           boundaries.observedInformation(s, k) = results.statisticVariance[s];
+          information[s][k] += results.statisticVariance[s];
+          informationSquares[s][k] += double(results.statisticVariance[s]) * results.statisticVariance[s];
         }
         bounds::updateTrialBoundaries(k, d, boundaries, notes);
         for (int32_t s = 0; s <= d.statisticCount; ++s) {  // 0: the events
@@ -114,6 +119,12 @@ TEST(SimulationAgreement, MomentsCrossingsAndEventsOfSimulatedTrials) {
         const double drift = std::sqrt(patients) * m.drift / std::sqrt(m.information);
         EXPECT_NEAR(mean, drift, 3 * 0.018 + 0.02) << c.name << " statistic " << s << " look " << k;
         EXPECT_NEAR(variance, 1.0, 3 * 0.026 + 0.02) << c.name << " statistic " << s << k;
+        // The planned information is the expectation of the observed one.
+        const double meanInformation = information[s][k] / kTrials;
+        const double spread = informationSquares[s][k] / kTrials - meanInformation * meanInformation;
+        EXPECT_NEAR(meanInformation, planned[s][k],
+                    3 * std::sqrt(spread / kTrials) + 0.01 * planned[s][k])
+            << c.name << " statistic " << s << " look " << k;
       }
       if (s == 0) continue;
       const double share = double(crossed[s]) / kTrials;

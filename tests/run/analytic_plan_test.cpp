@@ -34,6 +34,41 @@ TEST(PlanCommand, PrintsThePlanOfEachExampleAsItsGolden) {
   }
 }
 
+// `survseq plan` and a run's planned table take the same looks and the same planned
+// information: for event-driven looks the time at which the rounded target is expected.
+TEST(PlanCommand, ThePlanAndTheSimulationsPlannedTableAgree) {
+  for (const char* looks : {"analysis_times = [20.0, 30.0, 40.0]\nanalysis_timing = \"events\"",
+                            "analysis_events = [150, 220, 290]",
+                            "analysis_times = [20.0, 30.0, 40.0]"}) {
+    for (const char* scale : {"alternative", "null", "original"}) {
+      const std::string design = std::string(looks) + "\nplanned_information = \"" + scale +
+                                  "\"\nsimulations_per_iteration = 10\ntype_one_error = 0.025\n"
+                                  "sides = 1\n[accrual]\nperiod = 24\npatients = 400\n"
+                                  "[baseline_survival]\nmedian = 24\n"
+                                  "[alternative]\nhazard_ratio = 0.7\n";
+      const ProgramRun run = runProgram(design, "survseq.out",
+                                        {{"--format", "toml", "--json", "r.json"}});
+      const ProgramRun plan =
+          runProgram(design, "", {{"plan", "--format", "toml", "--json", "p.json", "-"}});
+      ASSERT_EQ(run.exitStatus, 0) << run.errors;
+      ASSERT_EQ(plan.exitStatus, 0) << plan.errors;
+      const auto simulated =
+          nlohmann::json::parse(run.files.at("r.json"))["iterations"][0]["statistics"][0];
+      const auto planned = nlohmann::json::parse(plan.files.at("p.json"))["plan"]["statistics"][0];
+      for (size_t k = 0; k < 3; ++k) {
+        for (const char* key : {"information_fraction", "efficacy_z"}) {
+          EXPECT_NEAR(planned["looks"][k][key].get<double>(),
+                      simulated["planned_looks"][k][key].get<double>(), 1e-5)
+              << looks << " " << scale << " look " << k + 1 << " " << key;
+        }
+        EXPECT_NEAR(planned["looks"][k]["expected_time"].get<double>(),
+                    simulated["looks"][k]["time"].get<double>(), 1e-3)
+            << looks << " " << scale << " look " << k + 1;
+      }
+    }
+  }
+}
+
 TEST(PlanCommand, RepairLinesGoToStandardErrorAndTheJsonHoldsThePlan) {
   // Line 20 of 0 analyses is repaired to one, with its message.
   const ProgramRun run =
