@@ -6,7 +6,7 @@ bool usesKeyedOnlyFeatures(const DesignParameters& design) {
   return design.accrualForm != AccrualForm::Bracket ||
          design.analysisTiming != AnalysisTiming::Calendar || design.allocationRatio != 1.0f ||
          design.accrualPieceCount > 0 || design.spendingFamily != SpendingFamily::Coded ||
-         design.futility;
+         design.futility || usesCombination(design);
 }
 
 }  // namespace survseq::input

@@ -115,7 +115,13 @@ struct DesignParameters {
   bool futility = false;
   bool futilityBinding = false;
   AnalysisValues futilityZ{};  // [1..K-1]: stop for futility when Z lies below
+  // [combination]: the trial's test is the largest of these statistics (numbers into the
+  // statistics, in the order given); 0 of them: no combination, each statistic tests alone.
+  int32_t combinationCount = 0;
+  std::array<int32_t, MaxStatistics> combinationStatistics{};
 };
+
+inline bool usesCombination(const DesignParameters& design) { return design.combinationCount > 0; }
 
 // True when the design uses something the positional file cannot state; only then do
 // the report and the console show the lines of those features, so a keyed design that

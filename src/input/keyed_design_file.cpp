@@ -153,7 +153,7 @@ void readKeyedDesign(const toml::table& document, const std::string& fileName,
                         {"report_file", "seed", "analysis_times", "analysis_timing",
                          "analysis_events", "allocation_ratio", "statistics",
                          "simulations_per_iteration", "type_one_error", "sides", "boundary",
-                         "futility", "accrual", "desired_power", "baseline_survival",
+                         "futility", "combination", "accrual", "desired_power", "baseline_survival",
                          "alternative", "censoring_control", "censoring_treatment", "drop_in",
                          "drop_out"});
   readReportAndSeed(root, design);
@@ -161,6 +161,7 @@ void readKeyedDesign(const toml::table& document, const std::string& fileName,
   readStatistics(root, design);
   readSimulationAndError(root, design);
   readKeyedBoundary(root, design);
+  readKeyedCombination(root, design);
   readKeyedAccrual(root, design);
   design.desiredPower = root.real("desired_power").value_or(kDefaultDesiredPower);
   root.atKey("desired_power", [&] { requireAttainablePower(design, 0); });
