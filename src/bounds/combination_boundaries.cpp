@@ -130,10 +130,15 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
     std::fill(movingLower.begin(), movingLower.end(), sides == 2 ? -criticalValue : -kInfinity);
     return box.outside(movingLower, movingUpper);
   };
-  // Bonferroni's bound lies above the root, one statistic's quantile about below it.
-  const double high =
+  // Bonferroni's bound lies above the root, one statistic's quantile about below it; an
+  // estimate a hair above the target at Bonferroni's bound falls back on the cap.
+  double high =
       std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / (sides * J)));
-  if (crossing(high).value > target) return result;
+  if (crossing(high).value > target) {
+    if (!(high < kBoundaryCap)) return result;
+    high = kBoundaryCap;
+    if (crossing(high).value > target) return result;
+  }
   const double low = std::min(high, standardNormalQuantile(1.0 - target / sides));
   double value = 0.0;
   for (;;) {

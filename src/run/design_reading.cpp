@@ -13,6 +13,11 @@ toml::table readKeyed(std::istream& text, const DesignSource& source, std::ostre
                       input::DesignParameters& design) {
   toml::table document = input::parseKeyedDesign(text, source.name);
   input::readKeyedDesign(document, source.name, design);
+  // The trials do not test the combination yet: refused rather than silently ignored.
+  if (input::usesCombination(design)) {
+    throw RunError(input::keyedLocation(document, source.name, "combination") +
+                   ": the trials of this build cannot test a combination yet");
+  }
   input::warnOfSteepControlIntervals(
       design, warnings, input::keyedLocation(document, source.name, "baseline_survival"));
   return document;
