@@ -18,7 +18,8 @@ bool usesKeyedOnlyFeatures(const DesignParameters& design) {
   return design.accrualForm != AccrualForm::Bracket ||
          design.analysisTiming != AnalysisTiming::Calendar || design.allocationRatio != 1.0f ||
          design.accrualPieceCount > 0 || design.spendingFamily != SpendingFamily::Coded ||
-         design.futility || design.plannedInformation != PlannedInformation::Original;
+         design.futility || design.plannedInformation != PlannedInformation::Original ||
+         usesCombination(design);
 }
 
 }  // namespace survseq::input

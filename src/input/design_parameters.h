@@ -122,7 +122,13 @@ struct DesignParameters {
   bool futilityBinding = false;
   AnalysisValues futilityZ{};  // [1..K-1]: stop for futility when Z lies below
   PlannedInformation plannedInformation = PlannedInformation::Original;
+  // [combination]: the trial's test is the largest of these statistics (numbers into the
+  // statistics, in the order given); 0 of them: no combination, each statistic tests alone.
+  int32_t combinationCount = 0;
+  std::array<int32_t, MaxStatistics> combinationStatistics{};
 };
+
+inline bool usesCombination(const DesignParameters& design) { return design.combinationCount > 0; }
 
 // The keyed file's name of a planned-information scale: "alternative", "null", "original".
 const char* plannedInformationName(PlannedInformation scale);

@@ -180,6 +180,7 @@ void readKeyedDesign(const toml::table& document, const std::string& fileName,
   readStatistics(root, design);
   readSimulationAndError(root, design);
   readKeyedBoundary(root, design);
+  readKeyedCombination(root, design);
   readKeyedAccrual(root, design);
   readDesiredPower(root, design);
   readKeyedCurves(root, design);

@@ -18,4 +18,7 @@ void readKeyedAccrual(const KeyedTable& root, DesignParameters& design);
 // [baseline_survival], [alternative], the censoring curves, [drop_in] and [drop_out].
 void readKeyedCurves(const KeyedTable& root, DesignParameters& design);
 
+// [combination]; needs the statistics, the boundary and the futility rule.
+void readKeyedCombination(const KeyedTable& root, DesignParameters& design);
+
 }  // namespace survseq::input

@@ -13,13 +13,15 @@ using Keys = std::span<const std::string_view>;
 constexpr std::string_view kTopLevel[] = {
     "report_file", "seed", "analysis_times", "analysis_timing", "analysis_events",
     "allocation_ratio", "statistics", "simulations_per_iteration", "type_one_error", "sides",
-    "boundary", "futility", "accrual", "desired_power", "baseline_survival", "alternative",
-    "censoring_control", "censoring_treatment", "drop_in", "drop_out", "planned_information"};
+    "boundary", "futility", "combination", "accrual", "desired_power", "baseline_survival",
+    "alternative", "censoring_control", "censoring_treatment", "drop_in", "drop_out",
+    "planned_information"};
 constexpr std::string_view kStatistic[] = {"rho", "tau"};
 constexpr std::string_view kBoundary[] = {"method",   "use_function", "b",
                                           "gamma",    "exponent",     "error_shares",
                                           "critical_values"};
 constexpr std::string_view kFutility[] = {"z", "binding"};
+constexpr std::string_view kCombination[] = {"statistics"};
 constexpr std::string_view kAccrual[] = {"period",   "rate_lower",      "rate_upper",
                                          "rate",     "patients",        "piece_durations",
                                          "relative_rates"};
@@ -38,10 +40,11 @@ struct TableKeys {
 };
 
 // In the order a design file lists its tables.
-constexpr std::array<TableKeys, 11> kTables{{{"", kTopLevel},
+constexpr std::array<TableKeys, 12> kTables{{{"", kTopLevel},
                                              {"statistics", kStatistic},
                                              {"boundary", kBoundary},
                                              {"futility", kFutility},
+                                             {"combination", kCombination},
                                              {"accrual", kAccrual},
                                              {"baseline_survival", kCurve},
                                              {"alternative", kAlternative},

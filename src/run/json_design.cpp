@@ -142,6 +142,12 @@ json designJson(const input::DesignParameters& d) {
     design["futility"] = {{"z", reals(d.futilityZ, 1, d.analysisCount - 1)},
                           {"binding", d.futilityBinding}};
   }
+  if (input::usesCombination(d)) {
+    json chosen = json::array();
+    for (int32_t i = 0; i < d.combinationCount; ++i)
+      chosen.push_back(d.combinationStatistics[static_cast<size_t>(i)]);
+    design["combination"] = {{"statistics", chosen}};
+  }
   design["accrual"] = accrual(d);
   // A design of given size has no target power (the keyed reader refuses one).
   if (d.accrualForm != input::AccrualForm::GivenRate &&

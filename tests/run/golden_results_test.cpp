@@ -173,10 +173,12 @@ TEST(GoldenResults, LooksAddUpThePlotShowsTheJsonNumbersAndTheDesignReadsBack) {
   }
 }
 
-TEST(GoldenResults, KeyedOnlyBoundariesAndFutilityReadBackFromTheDesignObject) {
+TEST(GoldenResults, KeyedOnlyBoundariesFutilityAndCombinationReadBackFromTheDesignObject) {
   for (const char* keyedOnly : {"[boundary]\nuse_function = \"kim_demets\"\nexponent = 3\n"
                                 "[futility]\nz = [0.5]\nbinding = true\n",
-                                "[boundary]\nuse_function = \"hwang_shih_decani\"\ngamma = -4\n"}) {
+                                "[boundary]\nuse_function = \"hwang_shih_decani\"\ngamma = -4\n",
+                                "[[statistics]]\n[[statistics]]\nrho = 1\n[[statistics]]\ntau = 1\n"
+                                "[combination]\nstatistics = [3, 1]\n"}) {
     expectReadsBack(keyedDesignJson("analysis_times = [12, 24]\nsides = 1\n" +
                                     std::string(keyedOnly) +
                                     "[accrual]\nperiod = 24\n[baseline_survival]\nmedian = 12\n"

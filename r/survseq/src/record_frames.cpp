@@ -1,5 +1,6 @@
 #include "record_frames.h"
 
+#include <cmath>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -187,13 +188,20 @@ SEXP outcomeList(const search::RunRecord& record, std::optional<float> analyticR
       named_arg("analytic_power") = analyticPower ? shortestSingle(*analyticPower) : NA_REAL});
 }
 
-SEXP planList(const plan::AnalyticPlan& plan, bool givenSize) {
+SEXP planList(const plan::AnalyticPlan& plan, const run::ProtocolTable& protocol,
+              bool givenSize) {
+  // A figure that may be missing (NaN), as the JSON plan's null.
+  const auto optional = [](double value) {
+    return std::isnan(value) ? std::nullopt : std::optional<double>(shortestSingle(value));
+  };
   Frame statistics;
   statistics.whole("statistic").real("rho").real("tau").real("power");
   Frame looks;
   looks.whole("statistic").whole("look").real("expected_time").real("expected_events");
   looks.real("information_fraction").real("efficacy_z").real("nominal_p").real("futility_z");
   looks.real("cumulative_power").real("cumulative_type_one_error");
+  looks.real("events_needed").real("patients_enrolled").real("efficacy_hazard_ratio");
+  looks.real("futility_hazard_ratio");
   for (int32_t s = 1; s <= plan.statisticCount; ++s) {
     const plan::AnalyticStatistic& statistic = plan.statistics[static_cast<size_t>(s)];
     statistics.add("statistic", s);
@@ -212,6 +220,12 @@ SEXP planList(const plan::AnalyticPlan& plan, bool givenSize) {
       looks.add("futility_z", futilityOf(look.hasFutilityBound, look.futilityZ));
       looks.add("cumulative_power", shortestSingle(look.cumulativePower));
       looks.add("cumulative_type_one_error", shortestSingle(look.cumulativeTypeOneError));
+      const run::ProtocolLook& cited =
+          protocol.statistics[static_cast<size_t>(s - 1)].looks[static_cast<size_t>(k - 1)];
+      looks.add("events_needed", shortestSingle(cited.events));
+      looks.add("patients_enrolled", shortestSingle(cited.patients));
+      looks.add("efficacy_hazard_ratio", optional(cited.efficacyHazardRatio));
+      looks.add("futility_hazard_ratio", optional(cited.futilityHazardRatio));
     }
   }
   using cpp11::named_arg;

@@ -11,6 +11,7 @@
 
 #include "input/design_parameters.h"
 #include "plan/analytic_power.h"
+#include "run/protocol_table.h"
 #include "search/run_record.h"
 
 namespace survseq::r {
@@ -32,6 +33,7 @@ SEXP outcomeList(const search::RunRecord& record, std::optional<float> analyticR
 
 // The JSON's "plan": basis, accrual_rate, patients, and the data frames statistics (one
 // row per statistic) and looks (one row per statistic and look).
-SEXP planList(const plan::AnalyticPlan& plan, bool givenSize);
+SEXP planList(const plan::AnalyticPlan& plan, const run::ProtocolTable& protocol,
+              bool givenSize);
 
 }  // namespace survseq::r

@@ -122,7 +122,7 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
     const run::ProtocolTable protocol = run::protocolTableOfPlan(design, analytic);
     using cpp11::named_arg;
     cpp11::writable::list result(
-        {named_arg("plan") = r::planList(analytic, givenSize),
+        {named_arg("plan") = r::planList(analytic, protocol, givenSize),
          named_arg("text") = run::planText(design, analytic, basis, protocol),
          named_arg("warnings") = warnings.str()});
     if (withJson) {
