@@ -15,6 +15,9 @@ namespace {
 
 // Shares at risk below this count as none: no information, and the pooled hazard stops.
 constexpr double kNoneAtRisk = 1e-300;
+// Past the time at which this share is still at risk (both arms), events, drift and
+// information add nothing a double could hold beside what came before: the sums stop.
+constexpr double kNegligibleAtRisk = 1e-30;
 // A panel spans at most this many times the inverse of the hazards summed on it.
 constexpr double kPanelHazardSpan = 2.0;
 constexpr int32_t kMostPanelsPerPart = 4096;
@@ -84,6 +87,12 @@ ExpectedMoments::Rates ExpectedMoments::ratesAt(double t) const {
           controlShare_ * c0 * a0.density, treatmentShare_ * c1 * a1.density};
 }
 
+// The shares at risk only fall with time, so nothing after t counts either.
+bool ExpectedMoments::negligibleFrom(double t) const {
+  const Rates r = ratesAt(t);
+  return r.q0 + r.q1 < kNegligibleAtRisk;
+}
+
 double ExpectedMoments::pooledHazard(double t) const {
   const Rates r = ratesAt(t);
   const double atRisk = r.q0 + r.q1;
@@ -148,6 +157,7 @@ double ExpectedMoments::eventsBy(double analysisTime) const {
   const std::vector<double> ends = panelEnds(analysisTime);
   double events = 0.0;
   for (size_t p = 1; p < ends.size(); ++p) {
+    if (negligibleFrom(ends[p - 1])) break;
     forEachPanelNode(ends[p - 1], ends[p], [&](double t, double w) {
       const double g = input::enrolledShareBy(*design_, analysisTime - t) * w;
       if (g == 0.0) return;
@@ -170,6 +180,7 @@ PatientMoments ExpectedMoments::at(double analysisTime, float rho, float tau) co
   const std::vector<double> ends = panelEnds(analysisTime);
   for (size_t p = 1; p < ends.size(); ++p) {
     const double a = ends[p - 1];
+    if (negligibleFrom(a)) break;
     forEachPanelNode(a, ends[p], [&](double t, double width) {
       const double g = input::enrolledShareBy(*design_, analysisTime - t) * width;
       if (g == 0.0) return;

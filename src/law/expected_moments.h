@@ -80,6 +80,7 @@ class ExpectedMoments {
   };
   Rates ratesAt(double t) const;
   double pooledHazard(double t) const;
+  bool negligibleFrom(double t) const;
   double hazardSum(double t) const;
   std::vector<double> panelEnds(double analysisTime) const;
 
