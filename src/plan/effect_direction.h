@@ -8,7 +8,7 @@
 //
 // Method: no effect is read off the design (every hazard ratio 1, or the treatment curve
 // the control curve point for point); the direction is the sign of the drift of statistic
-// 1 at the looks (statistic_moments.h), positive when the treatment arm has fewer events,
+// 1 at the looks (law/expected_moments.h), positive when the treatment arm has fewer events,
 // which is what a one-sided test rejects for: harm at the last look and benefit at none.
 
 #include <string>

@@ -14,7 +14,7 @@ namespace survseq::run {
 
 // Writes the design echo, every iteration's blocks and the closing block to `report`, the
 // search's console lines to `console`, and returns the record of the run; `bracketNote`,
-// when not empty, is the report's line about an analytic bracket, after the echo. The
+// when not empty, is the report's line about the analytic start, after the echo. The
 // search moves `design`'s rate and bracket. `observer` (may be null) hears of the
 // progress on the calling thread; an exception it throws ends the search, with every
 // thread stopped, and comes out of this call. With `underNull`, one more pass at the

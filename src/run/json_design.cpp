@@ -84,7 +84,7 @@ json alternative(const input::DesignParameters& d) {
 }
 
 // The accrual period, the form of the accrual (a bracket, a rate, a number of patients, or
-// none: the analytic bracket) and its pieces when there are any.
+// none: the search from the analytic rate) and its pieces when there are any.
 json accrual(const input::DesignParameters& d) {
   json accrual = {{"period", shortestDouble(d.accrualPeriod)}};
   switch (d.accrualForm) {

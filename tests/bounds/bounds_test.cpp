@@ -1,4 +1,4 @@
-// src/bounds: normal law, use functions, critical values, null variances and the plan.
+// src/bounds: normal law, use functions, critical values, the planned information and the plan.
 #include <gtest/gtest.h>
 
 #include <cmath>
