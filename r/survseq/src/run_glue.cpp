@@ -38,8 +38,9 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
   const search::IterationRecord& last = record.iterations.back();
   const double patients = last.patientCount;
   try {
-    return r::planList(plan::AnalyticModel(design, patients).plan(last.accrualRate, patients),
-                       true);
+    const plan::AnalyticPlan analytic =
+        plan::AnalyticModel(design, patients).plan(last.accrualRate, patients);
+    return r::planList(analytic, run::protocolTableOfPlan(design, analytic), true);
   } catch (const RunError&) {
     return R_NilValue;
   }
