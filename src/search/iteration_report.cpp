@@ -34,7 +34,8 @@ const char* ordinalSuffix(int32_t number) {
 
 }  // namespace
 
-void writePowerLine(std::ostream& file, const StatisticSummary& summary, const char* indent) {
+void writePowerLine(std::ostream& file, const StatisticSummary& summary, const char* indent,
+                    const char* quantity) {
   LaidOutLine()
       .text(indent)
       .text("rho =")
@@ -43,7 +44,7 @@ void writePowerLine(std::ostream& file, const StatisticSummary& summary, const c
       .text("tau =")
       .fixed(summary.tau, 4, 1)
       .blanks(3)
-      .text(" power =")
+      .text(quantity)
       .fixed(summary.estimate.power, 6, 4)
       .blanks(3)
       .text("s.d. = ")

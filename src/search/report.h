@@ -51,8 +51,10 @@ struct ClosingValues {
   bool namesKeys = false;
 };
 
-// The line "rho = ... tau = ... power = ... s.d. = ..." of one statistic, after `indent`.
-void writePowerLine(std::ostream& file, const StatisticSummary& summary, const char* indent);
+// The line "rho = ... tau = ... power = ... s.d. = ..." of one statistic, after `indent`;
+// `quantity` names what the estimate is.
+void writePowerLine(std::ostream& file, const StatisticSummary& summary, const char* indent,
+                    const char* quantity = " power =");
 
 class Report {
  public:

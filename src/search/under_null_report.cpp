@@ -34,20 +34,7 @@ void Report::writeUnderNullBlock(const input::DesignParameters& design,
       .text(" patients). The share of trials that reject:")
       .writeTo(file_);
   for (const StatisticRecord& statistic : pass.statistics) {
-    const StatisticSummary& summary = statistic.summary;
-    LaidOutLine()
-        .text(" rho =")
-        .fixed(summary.rho, 4, 1)
-        .blanks(3)
-        .text("tau =")
-        .fixed(summary.tau, 4, 1)
-        .blanks(3)
-        .text(" type-I error =")
-        .fixed(summary.estimate.power, 6, 4)
-        .blanks(3)
-        .text("s.d. = ")
-        .fixed(summary.estimate.standardError, 7, 5)
-        .writeTo(file_);
+    writePowerLine(file_, statistic.summary, " ", " type-I error =");
     LaidOutLine line;
     line.text("   at each look:");
     for (int32_t k = 1; k <= design.analysisCount; ++k) {
