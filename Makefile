@@ -64,7 +64,8 @@ bench: build
 # The R package compiles the engine's own sources: they, the generated ones and the
 # examples are copied into it (r/survseq/src/engine and inst/examples, not in git), so
 # that R CMD build and check, which copy the package folder, have all they need. Files
-# are copied with their times, so that an installation rebuilds only what changed.
+# are copied with their times, so that an installation rebuilds only what changed; R's
+# build does not follow the headers, so when one has changed every object is rebuilt.
 R_PACKAGE      := r/survseq
 R_ENGINE       := $(R_PACKAGE)/src/engine
 R_LIBRARY      := $(BUILD)/r-library
@@ -78,6 +79,10 @@ r-package: deps
 	  done; \
 	  cp -p src/$$floor/*.cpp src/$$floor/*.h $(R_ENGINE)/$$floor/; \
 	done; true
+	@mkdir -p $(BUILD); headers=$$(cat $(R_ENGINE)/*/*.h $(R_PACKAGE)/src/*.h | md5sum); \
+	if [ "$$headers" != "$$(cat $(BUILD)/r-package-headers 2>/dev/null)" ]; then \
+	  find $(R_PACKAGE)/src -name '*.o' -delete; echo "$$headers" > $(BUILD)/r-package-headers; \
+	fi
 	mkdir -p $(R_ENGINE)/generated $(R_PACKAGE)/inst/examples
 	cmake -DSOURCE_DIR=$(CURDIR) -DOUTPUT=$(R_ENGINE)/generated/program_version.cpp \
 	  -DVERSION=$(PROJECT_VERSION) -DGIT_EXECUTABLE=$$(command -v git) -P cmake/program_version.cmake
