@@ -1,5 +1,6 @@
 #include "program_runner.h"
 
+#include <cctype>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -95,6 +96,13 @@ std::string exampleFile(const std::string& name) {
 
 std::string caseFile(const std::string& name) {
   return readFile(fs::path(SURVSEQ_SOURCE_DIR) / "tests" / "search" / "cases" / name);
+}
+
+bool citesPositionalLine(const std::string& text) {
+  for (size_t at = text.find("line "); at != std::string::npos; at = text.find("line ", at + 1)) {
+    if (at + 5 < text.size() && std::isdigit(static_cast<unsigned char>(text[at + 5]))) return true;
+  }
+  return false;
 }
 
 }  // namespace survseq::testing

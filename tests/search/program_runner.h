@@ -46,6 +46,9 @@ ProgramRun runProgram(const std::string& parameterFile, const std::string& repor
 ProgramRun runWithArguments(const std::vector<std::string>& arguments);
 
 std::filesystem::path freshDirectory(const std::string& purpose);  // new and empty
+// True when `text` cites a line of the positional file: "line" and a blank before a digit.
+bool citesPositionalLine(const std::string& text);
+
 std::string exampleFile(const std::string& name);  // examples/<name>
 std::string caseFile(const std::string& name);     // tests/search/cases/<name>
 
