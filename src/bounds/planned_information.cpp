@@ -56,8 +56,9 @@ LookSchedule lookSchedule(const DesignParameters& design, float rate) {
     looks.time[k] = timeOfTarget(alternative, patients, looks.eventTarget[k], k);
     // A design whose treatment arm has fewer events than the control arm's may expect a
     // target that the null never reaches: no time there.
-    looks.nullTime[k] = static_cast<float>(null.timeOfEvents(patients, looks.eventTarget[k]));
-    if (!std::isfinite(looks.nullTime[k])) looks.nullTime[k] = std::numeric_limits<float>::quiet_NaN();
+    const double nullTime = null.timeOfEvents(patients, looks.eventTarget[k]);
+    looks.nullTime[k] = std::isfinite(nullTime) ? static_cast<float>(nullTime)
+                                                : std::numeric_limits<float>::quiet_NaN();
   }
   return looks;
 }

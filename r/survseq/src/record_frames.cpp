@@ -128,7 +128,8 @@ SEXP lookFrame(const input::DesignParameters& design, const search::RunRecord& r
         frame.add("statistic", s);
         frame.add("look", k);
         frame.add("time", shortestDouble(iteration.lookTime(design, k)));
-        frame.add(planned, shortestDouble(iteration.plannedInformation[static_cast<size_t>(s)][at]));
+        frame.add(planned,
+                  shortestDouble(iteration.plannedInformation[static_cast<size_t>(s)][at]));
         frame.add("stopped", look.stoppedCount);
         frame.add("stopped_share",
                   shortestDouble(static_cast<float>(double(look.stoppedCount) / trials)));
