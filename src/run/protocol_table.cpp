@@ -32,6 +32,26 @@ double enrolledBy(const input::DesignParameters& design, int32_t patients, doubl
   return patients * input::enrolledShareBy(design, time);
 }
 
+// One look's row: its time, events and patients, the bounds of `bounds` (an analytic or a
+// planned look) on the Z scale and as hazard ratios.
+template <typename Bounds>
+ProtocolLook protocolLook(const input::DesignParameters& design, int32_t k, double time,
+                          double events, double patients, const Bounds& bounds, float rho,
+                          float tau) {
+  ProtocolLook row;
+  row.look = k;
+  row.time = time;
+  row.events = events;
+  row.patients = patients;
+  row.informationFraction = bounds.informationFraction;
+  row.efficacyZ = bounds.efficacyZ;
+  row.nominalP = bounds.nominalP;
+  row.hasFutilityBound = bounds.hasFutilityBound;
+  row.futilityZ = bounds.futilityZ;
+  hazardRatios(design, rho, tau, row);
+  return row;
+}
+
 }  // namespace
 
 ProtocolTable protocolTableOfPlan(const input::DesignParameters& design,
@@ -45,19 +65,12 @@ ProtocolTable protocolTableOfPlan(const input::DesignParameters& design,
                           {}, true,          plan::stopExpectations(design, plan, null, s)};
     for (int32_t k = 1; k <= plan.analysisCount; ++k) {
       const plan::AnalyticLook& look = statistic.looks[static_cast<size_t>(k)];
-      ProtocolLook row;
-      row.look = k;
-      row.time = look.expectedTime;
       // At an event target, the target itself (the null's looks keep it).
-      row.events = eventTargets ? null[static_cast<size_t>(k)].events : look.expectedEvents;
-      row.patients = enrolledBy(design, plan.patients, look.expectedTime);
-      row.informationFraction = look.informationFraction;
-      row.efficacyZ = look.efficacyZ;
-      row.nominalP = look.nominalP;
-      row.hasFutilityBound = look.hasFutilityBound;
-      row.futilityZ = look.futilityZ;
-      hazardRatios(design, statistic.rho, statistic.tau, row);
-      out.looks.push_back(row);
+      const double events =
+          eventTargets ? null[static_cast<size_t>(k)].events : look.expectedEvents;
+      out.looks.push_back(protocolLook(design, k, look.expectedTime, events,
+                                       enrolledBy(design, plan.patients, look.expectedTime), look,
+                                       statistic.rho, statistic.tau));
     }
     table.statistics.push_back(out);
   }
@@ -89,18 +102,11 @@ ProtocolTable protocolTableOfRun(const input::DesignParameters& design,
     if (planned) out.expected = plan::stopExpectations(design, analytic, null, s);
     for (int32_t k = 1; k <= design.analysisCount; ++k) {
       const bounds::PlannedLook& look = statistic.plannedLooks[static_cast<size_t>(k)];
-      ProtocolLook row;
-      row.look = k;
-      row.time = last.lookTime(design, k);
-      row.events = statistic.looks[static_cast<size_t>(k)].meanEventCount;
-      row.patients = enrolledBy(design, last.patientCount, row.time);
-      row.informationFraction = look.informationFraction;
-      row.efficacyZ = look.efficacyZ;
-      row.nominalP = look.nominalP;
-      row.hasFutilityBound = look.hasFutilityBound;
-      row.futilityZ = look.futilityZ;
-      hazardRatios(design, out.rho, out.tau, row);
-      out.looks.push_back(row);
+      const double time = last.lookTime(design, k);
+      out.looks.push_back(protocolLook(design, k, time,
+                                       statistic.looks[static_cast<size_t>(k)].meanEventCount,
+                                       enrolledBy(design, last.patientCount, time), look, out.rho,
+                                       out.tau));
     }
     table.statistics.push_back(out);
   }
