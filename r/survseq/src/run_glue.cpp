@@ -31,6 +31,16 @@ using namespace survseq;
 
 namespace {
 
+// The keyed design `text` named `name`, read as `survseq plan` reads it (no report).
+input::DesignParameters keyedDesign(const std::string& text, const std::string& name,
+                                    std::ostream& warnings) {
+  std::istringstream in(text);
+  input::DesignParameters design;
+  run::readDesignWithoutReport(in, run::DesignSource{run::DesignFormat::Keyed, name, ""},
+                               warnings, design);
+  return design;
+}
+
 // The analytic plan at the size where the search ended, beside the simulated figures; none
 // when the analytic power cannot treat the design there.
 SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::RunRecord& record) {
@@ -112,11 +122,8 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
 [[cpp11::register]] cpp11::writable::list plan_design_(std::string text, std::string name,
                                                        bool withJson) {
   return r::engineCall([&] {
-    std::istringstream in(text);
     std::ostringstream warnings;
-    input::DesignParameters design;
-    run::readDesignWithoutReport(in, run::DesignSource{run::DesignFormat::Keyed, name, ""},
-                                 warnings, design);
+    const input::DesignParameters design = keyedDesign(text, name, warnings);
     const plan::AnalyticPlan analytic = plan::planOfDesign(design);
     const bool givenSize = plan::hasGivenSize(design);
     const run::PlanBasis basis = givenSize ? run::PlanBasis::GivenSize : run::PlanBasis::DesiredPower;
@@ -140,11 +147,8 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
                                                                    std::string name,
                                                                    cpp11::doubles rates) {
   return r::engineCall([&] {
-    std::istringstream in(text);
     std::ostringstream warnings;
-    input::DesignParameters design;
-    run::readDesignWithoutReport(in, run::DesignSource{run::DesignFormat::Keyed, name, ""},
-                                 warnings, design);
+    const input::DesignParameters design = keyedDesign(text, name, warnings);
     cpp11::writable::doubles powers;
     for (const double rate : rates) {
       double power = NA_REAL;
