@@ -14,6 +14,7 @@
 #include "search/accrual_search.h"
 #include "search/trial_analysis.h"
 #include "sim/simulated_trial.h"
+#include "sim/trial_draws.h"
 
 namespace survseq::search {
 
@@ -21,8 +22,10 @@ namespace {
 
 using input::DesignParameters;
 
-// The trials of one pass as the pipeline runs them: patients drawn from the one stream,
-// analysed against the read-only design, and added to the pass's counts in trial order.
+// The trials of one pass as the pipeline runs them: uniforms drawn from the one stream,
+// turned into patients and analysed against the read-only design on any thread, and added
+// to the pass's counts in trial order. A design whose switch checks cannot be decided on
+// the uniforms has its patients made whole on the stream's thread.
 class PassTrials final : public TrialWork {
  public:
   PassTrials(const DesignParameters& design, const DesignParameters& drawnFrom,
@@ -30,6 +33,7 @@ class PassTrials final : public TrialWork {
              SearchObserver* observer, const input::AnalysisCounts* eventTargets)
       : design_(design),
         drawnFrom_(drawnFrom),
+        split_(drawnFrom),
         subjectCount_(subjectCount),
         generator_(generator),
         seed_(design.seed),
@@ -40,11 +44,18 @@ class PassTrials final : public TrialWork {
   int32_t seed() const { return seed_; }
 
   void generate(TrialSlot& slot) override {
-    sim::generateTrial(drawnFrom_, subjectCount_, generator_, seed_, slot.trial,
-                       slot.report.file());
+    if (split_.usesSplit()) {
+      split_.drawUniforms(subjectCount_, generator_, seed_, slot.draws);
+    } else {
+      sim::generateTrial(drawnFrom_, subjectCount_, generator_, seed_, slot.trial,
+                         slot.report.file());
+    }
   }
 
   void analyse(TrialSlot& slot, TrialWorkspace& workspace) override {
+    if (split_.usesSplit()) {
+      split_.patientsFromUniforms(subjectCount_, slot.draws, slot.trial, slot.report.file());
+    }
     analyseTrial(design_, slot.trial, subjectCount_, slot.trialNumber, workspace, slot.report,
                  slot.outcome, eventTargets_);
   }
@@ -82,6 +93,7 @@ class PassTrials final : public TrialWork {
  private:
   const DesignParameters& design_;
   const DesignParameters& drawnFrom_;
+  sim::SplitGeneration split_;
   int32_t subjectCount_;
   sim::UniformGenerator& generator_;
   int32_t seed_;

@@ -19,7 +19,8 @@ constexpr double kWindowBytes = 256.0 * 1024 * 1024;
 
 int32_t windowFor(int32_t patientCapacity, int32_t threadCount) {
   if (threadCount == 1) return 1;
-  const double slotBytes = 4.0 * sizeof(float) * std::max(patientCapacity, 1);
+  // Per patient: four floats of the trial, three uniforms and a switch mark of its draws.
+  const double slotBytes = (7.0 * sizeof(float) + 1.0) * std::max(patientCapacity, 1);
   const auto affordable = static_cast<int32_t>(
       std::min(kWindowBytes / slotBytes, double(kSlotsPerThread) * threadCount));
   return std::max(threadCount + 1, affordable);

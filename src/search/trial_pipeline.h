@@ -1,10 +1,10 @@
 #pragma once
 
-// The trials of a pass in flight on several threads. Trials are generated one after the
-// other on the calling thread, since they all draw from the one random stream and the
-// order of draws is part of the result; they are analysed on any thread, the calling
-// thread included; and what each contributes is merged on the calling thread in trial
-// order. So every count, every sum (single-precision sums depend on the order of
+// The trials of a pass in flight on several threads. The draws of the trials are taken
+// one trial after the other on the calling thread, since they all come from the one
+// random stream and the order of draws is part of the result; the rest of a trial (its
+// patients made from the draws, and its analysis) runs on any thread, the calling thread
+// included; and what each contributes is merged on the calling thread in trial order. So every count, every sum (single-precision sums depend on the order of
 // addition) and every line written is the same for any number of threads.
 //
 // At most a fixed window of trials is in flight; the slots that hold them, and the
@@ -24,15 +24,17 @@
 #include "search/report.h"
 #include "search/trial_analysis.h"
 #include "sim/simulated_trial.h"
+#include "sim/trial_draws.h"
 
 namespace survseq::search {
 
-// One trial in flight: its patients, what it writes (held until its turn comes), and
+// One trial in flight: its draws, its patients, what it writes (held until its turn comes), and
 // what it contributes.
 struct TrialSlot {
-  explicit TrialSlot(int32_t patientCapacity) : trial(patientCapacity) {}
+  explicit TrialSlot(int32_t patientCapacity) : draws(patientCapacity), trial(patientCapacity) {}
 
   int32_t trialNumber = 0;
+  sim::TrialDraws draws;
   sim::SimulatedTrial trial;
   // The trial's console lines and report lines, held until its turn; `report` writes
   // into them.
@@ -46,7 +48,8 @@ struct TrialSlot {
 // The three steps of a trial, as the pipeline calls them.
 class TrialWork {
  public:
-  // On the calling thread, in trial order; slot.trialNumber is set.
+  // On the calling thread, in trial order; slot.trialNumber is set. Only what the stream
+  // needs in order belongs here: the rest of the trial's work belongs to analyse.
   virtual void generate(TrialSlot& slot) = 0;
   // On any thread, each trial once, never two at once in the same workspace.
   virtual void analyse(TrialSlot& slot, TrialWorkspace& workspace) = 0;

@@ -51,24 +51,41 @@ float survivalAtWith(const input::SurvivalCurve& curve, float t, HazardOf hazard
   return decayFrom(curve, n, hazardOf(n), t);
 }
 
+// The piece of the inversion that serves u: 0 for u >= 1; the first usable interval i
+// (1..n) with u >= s[i]; n + 1 below every usable interval; n + 2 for u <= 0.
+int pieceOf(const input::SurvivalCurve& curve, float u) {
+  const int n = curve.count;
+  if (u >= 1.0f) {
+    return 0;
+  }
+  if (u <= 0.0f) {
+    return n + 2;
+  }
+  for (int i = 1; i <= n; ++i) {
+    const float drop = curve.s[i - 1] - curve.s[i];
+    if (drop >= kMinimumDrop && u >= curve.s[i]) {
+      return i;
+    }
+  }
+  return n + 1;
+}
+
 // S(t) = u solved for t; the hazard of interval i is hazardOf(i).
 template <class HazardOf>
 float timeAtSurvivalWith(const input::SurvivalCurve& curve, float u, HazardOf hazardOf) {
-  if (u >= 1.0f) {
+  const int n = curve.count;
+  const int i = pieceOf(curve, u);
+  if (i == 0) {
     return curve.x[0];
   }
   // Every curve stays positive, so a survival of 0 is never reached. Answering this
   // directly also keeps ln(0) away from a zero or negative hazard, where the formula
   // would give NaN or -infinity instead.
-  if (u <= 0.0f) {
+  if (i == n + 2) {
     return kNeverReached;
   }
-  const int n = curve.count;
-  for (int i = 1; i <= n; ++i) {
-    const float drop = curve.s[i - 1] - curve.s[i];
-    if (drop >= kMinimumDrop && u >= curve.s[i]) {
-      return timeFrom(curve, i - 1, hazardOf(i), u);
-    }
+  if (i <= n) {
+    return timeFrom(curve, i - 1, hazardOf(i), u);
   }
   // Below every usable interval: extrapolate with the last interval's hazard, even if
   // that interval is flat (then the time is +infinity: never reached).
@@ -97,6 +114,8 @@ float timeAtSurvival(const input::SurvivalCurve& curve, float u) {
 float timeAtSurvival(const CurveHazards& curve, float u) {
   return timeAtSurvivalWith(*curve.curve, u, [&curve](int i) { return curve.hazard[i]; });
 }
+
+int inversionPiece(const input::SurvivalCurve& curve, float u) { return pieceOf(curve, u); }
 
 CurveHazards withHazards(const input::SurvivalCurve& curve) {
   CurveHazards prepared{&curve, {}};
@@ -135,8 +154,12 @@ float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
 }
 
 float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream& report) {
+  return timeAtSurvival(law.baseline, hazardRatioTarget(law, u, &report).survival);
+}
+
+HazardRatioTarget hazardRatioTarget(const HazardRatioLaw& law, float u, std::ostream* report) {
   if (u >= 1.0f) {
-    return law.baseline.curve->x[0];
+    return {0, 1.0f};  // the baseline's first point, as the inversion gives for 1
   }
   for (int k = 1;; ++k) {
     // With P = 1, u / P is u itself, a single-precision probability.
@@ -144,20 +167,26 @@ float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream
     const float q = static_cast<float>(p == 1.0f ? powerOfProbability(u, law.exponent[k])
                                                  : std::pow(double(u) / double(p), law.exponent[k]));
     if (q >= law.survivalAtCut[k]) {
-      return timeAtSurvival(law.baseline, q);
+      return {k, q};
     }
-    if (law.survivalAtCut[k] < kSmallProbability) {
-      report::writePlainLine(report, {"tmpp too small"});
+    if (law.survivalAtCut[k] < kSmallProbability && report != nullptr) {
+      report::writePlainLine(*report, {"tmpp too small"});
     }
-    if (p < kSmallProbability) {
-      report::writePlainLine(report, {"rmlp too small"});
+    if (p < kSmallProbability && report != nullptr) {
+      report::writePlainLine(*report, {"rmlp too small"});
     }
     if (k == law.lastInterval) {
       // u = 0 must stay 0 even if P has degenerated to 0 or NaN: it is never reached.
-      const float target = u <= 0.0f ? 0.0f : static_cast<float>(double(u) / double(law.pBeyond));
-      return timeAtSurvival(law.baseline, target);
+      return {k + 1, u <= 0.0f ? 0.0f : static_cast<float>(double(u) / double(law.pBeyond))};
     }
   }
+}
+
+bool writesWarnings(const HazardRatioLaw& law) {
+  for (int k = 1; k <= law.lastInterval; ++k) {
+    if (law.survivalAtCut[k] < kSmallProbability || law.p[k] < kSmallProbability) return true;
+  }
+  return false;
 }
 
 NullVarianceCurves::NullVarianceCurves(const input::DesignParameters& design)

@@ -31,6 +31,12 @@ CurveHazards withHazards(const input::SurvivalCurve& curve);
 float survivalAt(const CurveHazards& curve, float t);
 float timeAtSurvival(const CurveHazards& curve, float u);
 
+// The piece of the curve that timeAtSurvival inverts u on: 0 for u >= 1, the interval i
+// (1..count) whose exponential decay gives the time, count + 1 for the extrapolation
+// below every usable interval, count + 2 for u <= 0. It never increases as u grows, and
+// on one piece the time is one exponential inversion.
+int inversionPiece(const input::SurvivalCurve& curve, float u);
+
 // The time t with S1(t) = u for the alternative given by hazard ratios to the
 // baseline curve. Writes the warnings "tmpp too small" / "rmlp too small" to `report`.
 float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
@@ -50,6 +56,19 @@ struct HazardRatioLaw {
 };
 HazardRatioLaw hazardRatioLaw(const input::DesignParameters& design);
 float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream& report);
+
+// The step of that inversion that maps u to a baseline survival: the time is
+// timeAtSurvival(law.baseline, survival). `interval` is 0 for u >= 1, the ratio's interval
+// k (1..lastInterval) where the power of u / P_k passes the baseline survival at the cut,
+// lastInterval + 1 beyond; it never increases as u grows, and on one interval the
+// survival never decreases as u grows. The warnings go to `report` unless it is null.
+struct HazardRatioTarget {
+  int interval;
+  float survival;
+};
+HazardRatioTarget hazardRatioTarget(const HazardRatioLaw& law, float u, std::ostream* report);
+// Whether some u makes the inversion write a warning.
+bool writesWarnings(const HazardRatioLaw& law);
 
 // The three curves the null-variance density reads, with their hazards worked out once.
 struct NullVarianceCurves {

@@ -1,0 +1,53 @@
+#pragma once
+
+// Whether the event time a uniform u inverts to lies beyond a time t, decided on u itself
+// without inverting it: the switch checks of a patient, which decide how many draws the
+// patient takes from the stream, then cost a comparison or two.
+//
+// The set of u in [0, 1] with time(u) > t is found once per design by bisection over the
+// single-precision numbers, on the time exactly as the simulation computes it, and kept as
+// the points where the answer flips. The bisection is exact because the inversion is split
+// into pieces on which it is monotone as computed, and each piece is searched on its own:
+//  - the piece that serves u (the curve's interval, and for hazard ratios the ratio's
+//    interval before it) never increases as u grows, so each piece is a run of
+//    consecutive numbers and its end is found by bisection;
+//  - on one piece the time is x - ln(v / s) / lambda with lambda > 0 (checked) and
+//    v = u, u / P or (u / P)^(1 / HR) rounded to single precision. Two different single-
+//    precision v differ by a factor of at least 1 + 2^-24, so their logarithms (and the
+//    powers of two different u, with 1 / HR > 1e-6) differ by far more than the 1 ulp
+//    error of glibc's log and pow; the division, the subtraction and the rounding to
+//    single precision, each correctly rounded, keep the order. So the computed time never
+//    increases as u grows within a piece, and "time > t" holds on a first run of it.
+// A law for which this argument does not hold (a hazard of the inversion not positive and
+// finite, a degenerate ratio law, one that writes warnings) gets no cut.
+
+#include <optional>
+#include <vector>
+
+#include "sim/survival_functions.h"
+
+namespace survseq::sim {
+
+class EventBeyondCut {
+ public:
+  // time(u) = timeAtSurvival(curve, u).
+  static std::optional<EventBeyondCut> forCurve(const CurveHazards& curve, float t);
+  // time(u) = hazardRatioTimeAtSurvival(law, u, ...).
+  static std::optional<EventBeyondCut> forHazardRatio(const HazardRatioLaw& law, float t);
+
+  // time(u) > t, for u in [0, 1].
+  bool beyond(float u) const {
+    bool answer = atZero_;
+    for (const float flip : flips_) {
+      if (u < flip) break;
+      answer = !answer;
+    }
+    return answer;
+  }
+
+ private:
+  bool atZero_ = true;
+  std::vector<float> flips_;  // increasing: the answer changes at each
+};
+
+}  // namespace survseq::sim

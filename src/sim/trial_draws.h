@@ -1,0 +1,81 @@
+#pragma once
+
+// A simulated trial generated in two steps, so that only the first stays on the thread
+// that owns the random stream. drawUniforms takes the trial's uniforms from the stream
+// in exactly the order generateTrial takes them, deciding each switch check on the
+// uniform itself (EventBeyondCut) instead of on the time it inverts to; patientsFromUniforms,
+// on any thread, turns them into the patients generateTrial gives, float for float.
+//
+// Where a switch check cannot be decided on the uniform (see EventBeyondCut), or the
+// hazard-ratio alternative writes warnings while switch points make the number of its
+// inversions differ from one per patient, the design is not split: usesSplit() is
+// false and the trials are generated whole by generateTrial on the stream's thread.
+
+#include <cstdint>
+#include <iosfwd>
+#include <vector>
+
+#include "input/design_parameters.h"
+#include "sim/event_beyond_cut.h"
+#include "sim/simulated_trial.h"
+#include "sim/trial_laws.h"
+#include "sim/uniform_generator.h"
+
+namespace survseq::sim {
+
+// The uniforms of a trial's patients, as drawn. Sized once, like SimulatedTrial.
+struct TrialDraws {
+  explicit TrialDraws(int32_t patientCapacity)
+      : entry(static_cast<size_t>(patientCapacity)),
+        event(static_cast<size_t>(patientCapacity)),
+        censoring(static_cast<size_t>(patientCapacity)),
+        switched(static_cast<size_t>(patientCapacity)) {}
+
+  int32_t capacity() const { return static_cast<int32_t>(entry.size()); }
+
+  std::vector<float> entry;
+  std::vector<float> event;  // the uniform the event time is inverted at
+  std::vector<float> censoring;
+  std::vector<uint8_t> switched;  // 1: inverted under the law the patient switched to
+};
+
+class SplitGeneration {
+ public:
+  // Keeps a reference to `design`, which must outlive it.
+  explicit SplitGeneration(const input::DesignParameters& design);
+  SplitGeneration(const SplitGeneration&) = delete;
+  SplitGeneration& operator=(const SplitGeneration&) = delete;
+
+  bool usesSplit() const { return usesSplit_; }
+
+  // The stream's step: patients 1..subjectCount, with the capacity check and the errors
+  // of generateTrial. Only when usesSplit().
+  void drawUniforms(int32_t subjectCount, UniformGenerator& generator, int32_t& seed,
+                    TrialDraws& draws) const;
+
+  // Any thread: the patients of the draws; the hazard-ratio alternative's warnings go to
+  // `report` as generateTrial writes them.
+  void patientsFromUniforms(int32_t subjectCount, const TrialDraws& draws, SimulatedTrial& trial,
+                            std::ostream& report) const;
+
+ private:
+  // An arm with, per switch point k (index k - 1), "event beyond the point" under its own
+  // law and under the law it switches to.
+  struct ArmCuts {
+    ArmPlan plan;
+    std::vector<EventBeyondCut> own;
+    std::vector<EventBeyondCut> switched;
+  };
+  bool cutsFor(ArmCuts& arm) const;
+  std::optional<EventBeyondCut> cutUnder(Arm law, float t) const;
+  int32_t switchPointTaken(const ArmCuts& arm, float u, UniformGenerator& generator,
+                           int32_t& seed) const;
+
+  const input::DesignParameters& design_;
+  TrialLaws laws_;
+  ArmCuts control_;
+  ArmCuts treatment_;
+  bool usesSplit_ = false;
+};
+
+}  // namespace survseq::sim
