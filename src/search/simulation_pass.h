@@ -68,6 +68,9 @@ class SimulationPass {
   // The counts of the last pass.
   const PassResults& results() const { return results_; }
 
+  // From now on the passes add their threads' CPU time to `account` (null: no longer).
+  void accountCpu(ThreadCpu* account) { pipeline_.accountCpu(account); }
+
  private:
   void prepareStatistics(input::DesignParameters& design, Report& report);
   void fixHaybittleBoundary(input::DesignParameters& design,

@@ -1,5 +1,8 @@
 #include "search/trial_pipeline.h"
 
+#include <pthread.h>
+#include <time.h>
+
 #include <algorithm>
 #include <string>
 #include <system_error>
@@ -26,7 +29,34 @@ int32_t windowFor(int32_t patientCapacity, int32_t threadCount) {
   return std::max(threadCount + 1, affordable);
 }
 
+double cpuSeconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+
 }  // namespace
+
+// The CPU time of every thread so far: the calling thread's, then each worker's.
+std::vector<double> TrialPipeline::threadClocks() {
+  std::vector<double> seconds{cpuSeconds(CLOCK_THREAD_CPUTIME_ID)};
+  for (std::thread& worker : workers_) {
+    clockid_t clock{};
+    pthread_getcpuclockid(worker.native_handle(), &clock);
+    seconds.push_back(cpuSeconds(clock));
+  }
+  return seconds;
+}
+
+void TrialPipeline::generateSlot(TrialWork& work, TrialSlot& slot) {
+  if (account_ == nullptr) {
+    work.generate(slot);
+    return;
+  }
+  const double start = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+  work.generate(slot);
+  account_->streamSeconds += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start;
+}
 
 TrialPipeline::TrialPipeline(int32_t patientCapacity, int32_t threadCount) {
   const int32_t threads = std::max(threadCount, 1);
@@ -96,6 +126,18 @@ void TrialPipeline::settle(std::unique_lock<std::mutex>& lock) {
 }
 
 void TrialPipeline::run(int32_t trialCount, TrialWork& work, Report& report) {
+  if (account_ == nullptr) {
+    runTrials(trialCount, work, report);
+    return;
+  }
+  const std::vector<double> before = threadClocks();
+  runTrials(trialCount, work, report);
+  const std::vector<double> after = threadClocks();
+  account_->threadSeconds.resize(after.size());
+  for (size_t i = 0; i < after.size(); ++i) account_->threadSeconds[i] += after[i] - before[i];
+}
+
+void TrialPipeline::runTrials(int32_t trialCount, TrialWork& work, Report& report) {
   std::unique_lock lock(mutex_);
   work_ = &work;
   bool generationFailed = false;
@@ -125,7 +167,7 @@ void TrialPipeline::run(int32_t trialCount, TrialWork& work, Report& report) {
         slot.console.clear();  // a pass that ended early may have left lines here
         slot.file.clear();
         try {
-          work.generate(slot);
+          generateSlot(work, slot);
         } catch (...) {
           slot.failure = std::current_exception();
           generationFailed = true;  // the stream stops here, as it would in order

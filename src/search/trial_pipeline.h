@@ -61,6 +61,13 @@ class TrialWork {
   ~TrialWork() = default;
 };
 
+// The CPU time the threads of a pipeline spent on its passes, each from the thread's
+// own clock: what measures how much of the work the stream's sequential step is.
+struct ThreadCpu {
+  double streamSeconds = 0.0;       // the calling thread in TrialWork::generate
+  std::vector<double> threadSeconds;  // every thread over the passes; [0] the calling thread
+};
+
 class TrialPipeline {
  public:
   // threadCount >= 1 threads in all: the calling thread and threadCount - 1 workers.
@@ -78,6 +85,10 @@ class TrialPipeline {
   // nothing after, and the exception comes out of run() once no thread works on the pass.
   void run(int32_t trialCount, TrialWork& work, Report& report);
 
+  // From now on run() adds to `account` (null: no longer). Reading the clocks costs a
+  // system call per trial, so it is off unless asked for.
+  void accountCpu(ThreadCpu* account) { account_ = account; }
+
  private:
   TrialSlot& slotOf(int32_t trialNumber) {
     return *slots_[static_cast<size_t>((trialNumber - 1) % windowSize())];
@@ -86,6 +97,9 @@ class TrialPipeline {
   void workerLoop(TrialWorkspace& workspace);
   // Waits until no worker is analysing, and leaves nothing for them to take.
   void settle(std::unique_lock<std::mutex>& lock);
+  void runTrials(int32_t trialCount, TrialWork& work, Report& report);
+  void generateSlot(TrialWork& work, TrialSlot& slot);
+  std::vector<double> threadClocks();
 
   std::vector<std::unique_ptr<TrialSlot>> slots_;
   std::vector<std::unique_ptr<TrialWorkspace>> workspaces_;  // [0]: the calling thread's
@@ -104,6 +118,7 @@ class TrialPipeline {
   bool stopping_ = false;
 
   std::vector<std::thread> workers_;
+  ThreadCpu* account_ = nullptr;
 };
 
 }  // namespace survseq::search

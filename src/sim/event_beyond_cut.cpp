@@ -1,8 +1,11 @@
 #include "sim/event_beyond_cut.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+
+#include "sim/uniform_generator.h"
 
 namespace survseq::sim {
 
@@ -35,6 +38,7 @@ bool invertsMonotonely(const CurveHazards& curve) {
 // grows) and "beyond" true on a first run of each piece.
 template <class PieceOf, class Beyond>
 void findFlips(PieceOf pieceOf, Beyond beyond, bool& atZero, std::vector<float>& flips) {
+  flips.clear();
   bool current = beyond(0.0f);
   atZero = current;
   uint32_t low = 0;
@@ -76,28 +80,49 @@ void findFlips(PieceOf pieceOf, Beyond beyond, bool& atZero, std::vector<float>&
 
 }  // namespace
 
+void EventBeyondCut::setFlips(bool atZero, const std::vector<float>& numbers) {
+  atZero_ = atZero;
+  flips_.clear();
+  for (const float number : numbers) {
+    const int32_t residue = UniformGenerator::residueFrom(number);
+    // Flips closer than one residue apart cancel; one at the end is never reached.
+    if (!flips_.empty() && flips_.back() == residue) {
+      flips_.pop_back();
+    } else {
+      flips_.push_back(residue);
+    }
+  }
+  single_ = atZero_ && flips_.size() == 1;
+  belowResidue_ = single_ ? flips_[0] : 0;
+}
+
 std::optional<EventBeyondCut> EventBeyondCut::forCurve(const CurveHazards& curve, float t) {
   if (!invertsMonotonely(curve)) return std::nullopt;
-  EventBeyondCut cut;
+  bool atZero = true;
+  std::vector<float> flips;
   findFlips([&curve](float u) { return inversionPiece(*curve.curve, u); },
-            [&curve, t](float u) { return timeAtSurvival(curve, u) > t; }, cut.atZero_,
-            cut.flips_);
+            [&curve, t](float u) { return timeAtSurvival(curve, u) > t; }, atZero, flips);
+  EventBeyondCut cut;
+  cut.setFlips(atZero, flips);
   return cut;
 }
 
 std::optional<EventBeyondCut> EventBeyondCut::forHazardRatio(const HazardRatioLaw& law, float t) {
-  if (!invertsMonotonely(law.baseline) || writesWarnings(law) || !positiveFinite(law.pBeyond)) {
-    return std::nullopt;
-  }
-  for (int k = 1; k <= law.lastInterval; ++k) {
+  if (!invertsMonotonely(law.baseline) || writesWarnings(law)) return std::nullopt;
+  // u = 0 reaches the last interval any u reaches (see writesWarnings); the intervals
+  // no u reaches need nothing.
+  const int reached = hazardRatioTarget(law, 0.0f, nullptr).interval;
+  for (int k = 1; k <= std::min(reached, law.lastInterval); ++k) {
     if (!positiveFinite(law.p[k]) || !std::isfinite(law.exponent[k]) ||
         law.exponent[k] < kSmallestExponent) {
       return std::nullopt;
     }
   }
+  if (reached > law.lastInterval && !positiveFinite(law.pBeyond)) return std::nullopt;
   // The ratio's interval first, then the baseline's piece within it.
   constexpr int kPiecesPerInterval = input::MaxIntervals + 3;
-  EventBeyondCut cut;
+  bool atZero = true;
+  std::vector<float> flips;
   findFlips(
       [&law](float u) {
         const HazardRatioTarget target = hazardRatioTarget(law, u, nullptr);
@@ -107,7 +132,9 @@ std::optional<EventBeyondCut> EventBeyondCut::forHazardRatio(const HazardRatioLa
       [&law, t](float u) {
         return timeAtSurvival(law.baseline, hazardRatioTarget(law, u, nullptr).survival) > t;
       },
-      cut.atZero_, cut.flips_);
+      atZero, flips);
+  EventBeyondCut cut;
+  cut.setFlips(atZero, flips);
   return cut;
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-// Whether the event time a uniform u inverts to lies beyond a time t, decided on u itself
-// without inverting it: the switch checks of a patient, which decide how many draws the
-// patient takes from the stream, then cost a comparison or two.
+// Whether the event time a uniform u inverts to lies beyond a time t, decided on the
+// generator's residue that gives u without inverting it: the switch checks of a patient,
+// which decide how many draws the patient takes from the stream, then cost a comparison.
 //
 // The set of u in [0, 1] with time(u) > t is found once per design by bisection over the
 // single-precision numbers, on the time exactly as the simulation computes it, and kept as
-// the points where the answer flips. The bisection is exact because the inversion is split
+// the residues where the answer flips (u = toUnitInterval(r) never decreases with r). The bisection is exact because the inversion is split
 // into pieces on which it is monotone as computed, and each piece is searched on its own:
 //  - the piece that serves u (the curve's interval, and for hazard ratios the ratio's
 //    interval before it) never increases as u grows, so each piece is a run of
@@ -21,6 +21,7 @@
 // A law for which this argument does not hold (a hazard of the inversion not positive and
 // finite, a degenerate ratio law, one that writes warnings) gets no cut.
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -35,19 +36,26 @@ class EventBeyondCut {
   // time(u) = hazardRatioTimeAtSurvival(law, u, ...).
   static std::optional<EventBeyondCut> forHazardRatio(const HazardRatioLaw& law, float t);
 
-  // time(u) > t, for u in [0, 1].
-  bool beyond(float u) const {
+  // time(toUnitInterval(residue)) > t.
+  bool beyond(int32_t residue) const {
+    if (single_) return residue < belowResidue_;
     bool answer = atZero_;
-    for (const float flip : flips_) {
-      if (u < flip) break;
+    for (const int32_t flip : flips_) {
+      if (residue < flip) break;
       answer = !answer;
     }
     return answer;
   }
 
  private:
+  // Fills the flips from those over the single-precision numbers.
+  void setFlips(bool atZero, const std::vector<float>& numbers);
+
   bool atZero_ = true;
-  std::vector<float> flips_;  // increasing: the answer changes at each
+  std::vector<int32_t> flips_;  // increasing residues: the answer changes at each
+  // The usual case, beyond exactly below one residue.
+  bool single_ = false;
+  int32_t belowResidue_ = 0;
 };
 
 }  // namespace survseq::sim

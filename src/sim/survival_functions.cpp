@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <ostream>
+#include <sstream>
 
 #include "report/output_line.h"
 #include "sim/probability_powers.h"
@@ -53,7 +54,7 @@ float survivalAtWith(const input::SurvivalCurve& curve, float t, HazardOf hazard
 
 // The piece of the inversion that serves u: 0 for u >= 1; the first usable interval i
 // (1..n) with u >= s[i]; n + 1 below every usable interval; n + 2 for u <= 0.
-int pieceOf(const input::SurvivalCurve& curve, float u) {
+[[gnu::always_inline]] inline int pieceOf(const input::SurvivalCurve& curve, float u) {
   const int n = curve.count;
   if (u >= 1.0f) {
     return 0;
@@ -182,11 +183,16 @@ HazardRatioTarget hazardRatioTarget(const HazardRatioLaw& law, float u, std::ost
   }
 }
 
+// A uniform writes the warnings of the intervals it passes, which are the first ones up to
+// its own. With positive exponents the power of u / P_k grows with u, so u = 0 passes
+// every interval any u passes and writes every warning any u can write.
 bool writesWarnings(const HazardRatioLaw& law) {
   for (int k = 1; k <= law.lastInterval; ++k) {
-    if (law.survivalAtCut[k] < kSmallProbability || law.p[k] < kSmallProbability) return true;
+    if (!(law.exponent[k] > 0.0)) return true;
   }
-  return false;
+  std::ostringstream lines;
+  hazardRatioTarget(law, 0.0f, &lines);
+  return !lines.str().empty();
 }
 
 NullVarianceCurves::NullVarianceCurves(const input::DesignParameters& design)

@@ -1,5 +1,8 @@
 #include "sim/trial_draws.h"
 
+#include <cmath>
+#include <limits>
+
 #include "input/accrual_profile.h"
 #include "report/run_error.h"
 
@@ -8,8 +11,8 @@ namespace survseq::sim {
 SplitGeneration::SplitGeneration(const input::DesignParameters& design)
     : design_(design),
       laws_(design),
-      control_{controlPlan(design, laws_), {}, {}},
-      treatment_{treatmentPlan(design, laws_), {}, {}} {
+      control_{controlPlan(design, laws_), {}, {}, {}},
+      treatment_{treatmentPlan(design, laws_), {}, {}, {}} {
   const bool switches = design.dropInCount > 0 || design.dropOutCount > 0;
   const bool warns = laws_.hazardRatiosGiven && writesWarnings(laws_.hazardRatio);
   usesSplit_ = !(switches && warns) && cutsFor(control_) && cutsFor(treatment_);
@@ -29,17 +32,23 @@ bool SplitGeneration::cutsFor(ArmCuts& arm) const {
     if (!own || !switched) return false;
     arm.own.push_back(std::move(*own));
     arm.switched.push_back(std::move(*switched));
+    // A draw switches when its number is at most the rate: below the first residue whose
+    // number passes the rate. A rate that is not a number never switches.
+    const float rate = points.rates[k];
+    arm.switchBelow.push_back(std::isnan(rate) ? 0
+                                               : UniformGenerator::residueFrom(std::nextafter(
+                                                     rate, std::numeric_limits<float>::infinity())));
   }
   return true;
 }
 
 // generateTrial's walk over the switch points, with "event beyond the point" decided on u.
-int32_t SplitGeneration::switchPointTaken(const ArmCuts& arm, float u,
+int32_t SplitGeneration::switchPointTaken(const ArmCuts& arm, int32_t eventDraw,
                                           UniformGenerator& generator, int32_t& seed) const {
-  const SwitchPoints& points = arm.plan.switchPoints;
-  for (int32_t k = 1; k <= points.count; ++k) {
-    if (arm.own[static_cast<size_t>(k - 1)].beyond(u) &&
-        generator.nextUniform(seed) <= points.rates[k]) {
+  const int32_t count = arm.plan.switchPoints.count;
+  for (int32_t k = 1; k <= count; ++k) {
+    const auto i = static_cast<size_t>(k - 1);
+    if (arm.own[i].beyond(eventDraw) && generator.nextResidue(seed) < arm.switchBelow[i]) {
       return k;
     }
   }
@@ -55,21 +64,21 @@ void SplitGeneration::drawUniforms(int32_t subjectCount, UniformGenerator& gener
   for (int32_t j = 1; j <= subjectCount; ++j) {
     const ArmCuts& arm = j <= controlCount ? control_ : treatment_;
     const auto i = static_cast<size_t>(j - 1);
-    draws.entry[i] = generator.nextUniform(seed);
-    float u = generator.nextUniform(seed);
-    const int32_t k = arm.plan.switchPoints.count > 0 ? switchPointTaken(arm, u, generator, seed) : 0;
+    draws.entry[i] = generator.nextResidue(seed);
+    int32_t eventDraw = generator.nextResidue(seed);
+    const int32_t k = switchPointTaken(arm, eventDraw, generator, seed);
     if (k > 0) {
       const EventBeyondCut& beyondSwitch = arm.switched[static_cast<size_t>(k - 1)];
-      for (int32_t tries = 0; !beyondSwitch.beyond(u); ++tries) {
+      for (int32_t tries = 0; !beyondSwitch.beyond(eventDraw); ++tries) {
         if (tries == kMaxSwitchDraws) {
           throw RunError(switchGivenUp(arm.plan.switchPoints, k), arm.plan.switchPoints.timesLine);
         }
-        u = generator.nextUniform(seed);
+        eventDraw = generator.nextResidue(seed);
       }
     }
-    draws.event[i] = u;
+    draws.event[i] = eventDraw;
     draws.switched[i] = k > 0 ? 1 : 0;
-    draws.censoring[i] = generator.nextUniform(seed);
+    draws.censoring[i] = generator.nextResidue(seed);
   }
 }
 
@@ -79,11 +88,11 @@ void SplitGeneration::patientsFromUniforms(int32_t subjectCount, const TrialDraw
   for (int32_t j = 1; j <= subjectCount; ++j) {
     const ArmPlan& plan = j <= controlCount ? control_.plan : treatment_.plan;
     const auto i = static_cast<size_t>(j - 1);
-    trial.entryTime[i] = entryTimeAt(design_, draws.entry[i]);
-    trial.eventTime[i] =
-        eventTimeUnder(draws.switched[i] != 0 ? plan.switchedTo : plan.arm, laws_, draws.event[i],
-                       report);
-    trial.censoringTime[i] = timeAtSurvival(plan.censoring, draws.censoring[i]);
+    trial.entryTime[i] = entryTimeAt(design_, UniformGenerator::toUnitInterval(draws.entry[i]));
+    trial.eventTime[i] = eventTimeUnder(draws.switched[i] != 0 ? plan.switchedTo : plan.arm, laws_,
+                                        UniformGenerator::toUnitInterval(draws.event[i]), report);
+    trial.censoringTime[i] =
+        timeAtSurvival(plan.censoring, UniformGenerator::toUnitInterval(draws.censoring[i]));
     trial.group[i] = plan.groupCode;
   }
 }

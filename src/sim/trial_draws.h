@@ -23,7 +23,8 @@
 
 namespace survseq::sim {
 
-// The uniforms of a trial's patients, as drawn. Sized once, like SimulatedTrial.
+// The draws of a trial's patients: the generator's residues, each the uniform
+// UniformGenerator::toUnitInterval(residue). Sized once, like SimulatedTrial.
 struct TrialDraws {
   explicit TrialDraws(int32_t patientCapacity)
       : entry(static_cast<size_t>(patientCapacity)),
@@ -33,9 +34,9 @@ struct TrialDraws {
 
   int32_t capacity() const { return static_cast<int32_t>(entry.size()); }
 
-  std::vector<float> entry;
-  std::vector<float> event;  // the uniform the event time is inverted at
-  std::vector<float> censoring;
+  std::vector<int32_t> entry;
+  std::vector<int32_t> event;  // the draw the event time is inverted at
+  std::vector<int32_t> censoring;
   std::vector<uint8_t> switched;  // 1: inverted under the law the patient switched to
 };
 
@@ -60,15 +61,17 @@ class SplitGeneration {
 
  private:
   // An arm with, per switch point k (index k - 1), "event beyond the point" under its own
-  // law and under the law it switches to.
+  // law and under the law it switches to, and the residues below which the draw at the
+  // point switches (its number at most the rate).
   struct ArmCuts {
     ArmPlan plan;
     std::vector<EventBeyondCut> own;
     std::vector<EventBeyondCut> switched;
+    std::vector<int32_t> switchBelow;
   };
   bool cutsFor(ArmCuts& arm) const;
   std::optional<EventBeyondCut> cutUnder(Arm law, float t) const;
-  int32_t switchPointTaken(const ArmCuts& arm, float u, UniformGenerator& generator,
+  int32_t switchPointTaken(const ArmCuts& arm, int32_t eventDraw, UniformGenerator& generator,
                            int32_t& seed) const;
 
   const input::DesignParameters& design_;

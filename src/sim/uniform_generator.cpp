@@ -6,6 +6,20 @@ float UniformGenerator::toUnitInterval(int32_t residue) {
   return static_cast<float>(double(residue) * double(kScale));
 }
 
+int32_t UniformGenerator::residueFrom(float u) {
+  int32_t low = 0;
+  int32_t high = kModulus;
+  while (low < high) {
+    const int32_t middle = low + (high - low) / 2;
+    if (toUnitInterval(middle) >= u) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return low;
+}
+
 void UniformGenerator::initialise(int32_t seed) {
   initialised_ = true;
   input::buildGeneratorTable(seed, table_);
@@ -24,6 +38,12 @@ float UniformGenerator::restartAndDraw(int32_t& seed) {
   initialise(seed);
   seed = 1;
   return draw();
+}
+
+int32_t UniformGenerator::restartAndDrawResidue(int32_t& seed) {
+  initialise(seed);
+  seed = 1;
+  return input::nextGeneratorResidue(table_, nextIndex_, nextIndexP_);
 }
 
 float UniformGenerator::draw() {

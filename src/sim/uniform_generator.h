@@ -12,6 +12,7 @@ namespace survseq::sim {
 class UniformGenerator {
  public:
   static constexpr float kScale = 1.0e-9f;
+  static constexpr int32_t kModulus = input::kGeneratorModulus;
 
   // The next number of the stream, in [0, 1] (both ends can occur) for every seed the
   // readers accept (input::requireSeedWithinStream); a larger seed that they refuse
@@ -19,6 +20,18 @@ class UniformGenerator {
   // the generator is new, or when `seed` is negative, the table is first rebuilt from
   // |seed| and `seed` is set to 1.
   float nextUniform(int32_t& seed);
+
+  // The residue nextUniform would have turned into its number: nextUniform(seed) is
+  // toUnitInterval(nextResidue(seed)), draw for draw.
+  int32_t nextResidue(int32_t& seed) {
+    if (!initialised_ || seed < 0) [[unlikely]] return restartAndDrawResidue(seed);
+    return input::nextGeneratorResidue(table_, nextIndex_, nextIndexP_);
+  }
+
+  // The smallest residue whose number is at least u (kModulus when none is): the
+  // number of a residue r is >= u exactly when r >= residueFrom(u), as toUnitInterval
+  // never decreases.
+  static int32_t residueFrom(float u);
 
   // A residue of the generator, 0..kModulus-1, as a number in [0, 1]: the product
   // with kScale formed in double and rounded once to float, so that 999999999 gives
@@ -28,6 +41,7 @@ class UniformGenerator {
  private:
   void initialise(int32_t seed);
   [[gnu::noinline]] float restartAndDraw(int32_t& seed);
+  [[gnu::noinline]] int32_t restartAndDrawResidue(int32_t& seed);
   float draw();
 
   bool initialised_ = false;
