@@ -24,16 +24,20 @@ using input::DesignParameters;
 
 // The trials of one pass as the pipeline runs them: uniforms drawn from the one stream,
 // turned into patients and analysed against the read-only design on any thread, and added
-// to the pass's counts in trial order. A design whose switch checks cannot be decided on
-// the uniforms has its patients made whole on the stream's thread.
+// to the pass's counts in trial order. On one thread, or for a design whose switch checks
+// cannot be decided on the draws, the patients are made whole on the stream's thread by
+// the straightforward generation, which gives the same patients: with one thread there
+// is nobody to hand the rest to.
 class PassTrials final : public TrialWork {
  public:
   PassTrials(const DesignParameters& design, const DesignParameters& drawnFrom,
              int32_t subjectCount, sim::UniformGenerator& generator, PassResults& results,
-             SearchObserver* observer, const input::AnalysisCounts* eventTargets)
+             SearchObserver* observer, const input::AnalysisCounts* eventTargets,
+             int32_t threadCount)
       : design_(design),
         drawnFrom_(drawnFrom),
-        split_(drawnFrom),
+        generation_(drawnFrom),
+        split_(threadCount > 1 && generation_.usesSplit()),
         subjectCount_(subjectCount),
         generator_(generator),
         seed_(design.seed),
@@ -44,8 +48,8 @@ class PassTrials final : public TrialWork {
   int32_t seed() const { return seed_; }
 
   void generate(TrialSlot& slot) override {
-    if (split_.usesSplit()) {
-      split_.drawUniforms(subjectCount_, generator_, seed_, slot.draws);
+    if (split_) {
+      generation_.drawUniforms(subjectCount_, generator_, seed_, slot.draws);
     } else {
       sim::generateTrial(drawnFrom_, subjectCount_, generator_, seed_, slot.trial,
                          slot.report.file());
@@ -53,8 +57,8 @@ class PassTrials final : public TrialWork {
   }
 
   void analyse(TrialSlot& slot, TrialWorkspace& workspace) override {
-    if (split_.usesSplit()) {
-      split_.patientsFromUniforms(subjectCount_, slot.draws, slot.trial, slot.report.file());
+    if (split_) {
+      generation_.patientsFromUniforms(subjectCount_, slot.draws, slot.trial, slot.report.file());
     }
     analyseTrial(design_, slot.trial, subjectCount_, slot.trialNumber, workspace, slot.report,
                  slot.outcome, eventTargets_);
@@ -93,7 +97,8 @@ class PassTrials final : public TrialWork {
  private:
   const DesignParameters& design_;
   const DesignParameters& drawnFrom_;
-  sim::SplitGeneration split_;
+  sim::SplitGeneration generation_;
+  bool split_;
   int32_t subjectCount_;
   sim::UniformGenerator& generator_;
   int32_t seed_;
@@ -156,7 +161,8 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   // From here until the trials are merged the design is only read: the generator state
   // moves in a copy of the seed.
   PassTrials trials(design, drawnFrom != nullptr ? *drawnFrom : design, subjectCount, generator,
-                    results_, observer, eventDriven ? &record_.eventTargets : nullptr);
+                    results_, observer, eventDriven ? &record_.eventTargets : nullptr,
+                    pipeline_.threadCount());
   pipeline_.run(design.simulationCount, trials, report);
   design.seed = trials.seed();
   writeResults(design, report);

@@ -52,45 +52,69 @@ float survivalAtWith(const input::SurvivalCurve& curve, float t, HazardOf hazard
   return decayFrom(curve, n, hazardOf(n), t);
 }
 
-// The piece of the inversion that serves u: 0 for u >= 1; the first usable interval i
-// (1..n) with u >= s[i]; n + 1 below every usable interval; n + 2 for u <= 0.
-[[gnu::always_inline]] inline int pieceOf(const input::SurvivalCurve& curve, float u) {
-  const int n = curve.count;
+// The walk of the inversion of u over the curve's pieces: `atOne` for u >= 1, `atZero` for
+// u <= 0, else onPiece(i) for the first usable interval i with u >= s[i] (1..n), or
+// onPiece(n + 1) below every usable interval. The time and the piece share it.
+template <class Result, class OnPiece>
+Result walkInversion(const input::SurvivalCurve& curve, float u, Result atOne, Result atZero,
+                     OnPiece onPiece) {
   if (u >= 1.0f) {
-    return 0;
+    return atOne;
   }
   if (u <= 0.0f) {
-    return n + 2;
+    return atZero;
   }
+  const int n = curve.count;
   for (int i = 1; i <= n; ++i) {
     const float drop = curve.s[i - 1] - curve.s[i];
     if (drop >= kMinimumDrop && u >= curve.s[i]) {
-      return i;
+      return onPiece(i);
     }
   }
-  return n + 1;
+  return onPiece(n + 1);
 }
 
 // S(t) = u solved for t; the hazard of interval i is hazardOf(i).
 template <class HazardOf>
 float timeAtSurvivalWith(const input::SurvivalCurve& curve, float u, HazardOf hazardOf) {
   const int n = curve.count;
-  const int i = pieceOf(curve, u);
-  if (i == 0) {
-    return curve.x[0];
-  }
   // Every curve stays positive, so a survival of 0 is never reached. Answering this
   // directly also keeps ln(0) away from a zero or negative hazard, where the formula
   // would give NaN or -infinity instead.
-  if (i == n + 2) {
-    return kNeverReached;
+  return walkInversion(curve, u, curve.x[0], kNeverReached, [&](int i) {
+    // Below every usable interval: extrapolate with the last interval's hazard, even if
+    // that interval is flat (then the time is +infinity: never reached).
+    return i <= n ? timeFrom(curve, i - 1, hazardOf(i), u) : timeFrom(curve, n, hazardOf(n), u);
+  });
+}
+
+// The walk of the hazard-ratio inversion over the ratio's intervals for u < 1: onTarget(k, q)
+// for the first interval k whose power q of u / P_k passes the baseline survival at the
+// cut, else onTarget(lastInterval + 1, u / P beyond); the warnings of the intervals passed
+// go to `report` unless it is null.
+template <class OnTarget>
+auto walkHazardRatios(const HazardRatioLaw& law, float u, std::ostream* report,
+                      OnTarget onTarget) {
+  for (int k = 1;; ++k) {
+    // With P = 1, u / P is u itself, a single-precision probability.
+    const float p = law.p[k];
+    const float q = static_cast<float>(p == 1.0f ? powerOfProbability(u, law.exponent[k])
+                                                 : std::pow(double(u) / double(p), law.exponent[k]));
+    if (q >= law.survivalAtCut[k]) {
+      return onTarget(k, q);
+    }
+    if (law.survivalAtCut[k] < kSmallProbability && report != nullptr) {
+      report::writePlainLine(*report, {"tmpp too small"});
+    }
+    if (p < kSmallProbability && report != nullptr) {
+      report::writePlainLine(*report, {"rmlp too small"});
+    }
+    if (k == law.lastInterval) {
+      // u = 0 must stay 0 even if P has degenerated to 0 or NaN: it is never reached.
+      return onTarget(k + 1,
+                      u <= 0.0f ? 0.0f : static_cast<float>(double(u) / double(law.pBeyond)));
+    }
   }
-  if (i <= n) {
-    return timeFrom(curve, i - 1, hazardOf(i), u);
-  }
-  // Below every usable interval: extrapolate with the last interval's hazard, even if
-  // that interval is flat (then the time is +infinity: never reached).
-  return timeFrom(curve, n, hazardOf(n), u);
 }
 
 }  // namespace
@@ -116,7 +140,9 @@ float timeAtSurvival(const CurveHazards& curve, float u) {
   return timeAtSurvivalWith(*curve.curve, u, [&curve](int i) { return curve.hazard[i]; });
 }
 
-int inversionPiece(const input::SurvivalCurve& curve, float u) { return pieceOf(curve, u); }
+int inversionPiece(const input::SurvivalCurve& curve, float u) {
+  return walkInversion(curve, u, 0, curve.count + 2, [](int i) { return i; });
+}
 
 CurveHazards withHazards(const input::SurvivalCurve& curve) {
   CurveHazards prepared{&curve, {}};
@@ -155,32 +181,18 @@ float hazardRatioTimeAtSurvival(const input::DesignParameters& design, float u,
 }
 
 float hazardRatioTimeAtSurvival(const HazardRatioLaw& law, float u, std::ostream& report) {
-  return timeAtSurvival(law.baseline, hazardRatioTarget(law, u, &report).survival);
+  if (u >= 1.0f) {
+    return law.baseline.curve->x[0];
+  }
+  return walkHazardRatios(law, u, &report,
+                          [&law](int, float q) { return timeAtSurvival(law.baseline, q); });
 }
 
 HazardRatioTarget hazardRatioTarget(const HazardRatioLaw& law, float u, std::ostream* report) {
   if (u >= 1.0f) {
     return {0, 1.0f};  // the baseline's first point, as the inversion gives for 1
   }
-  for (int k = 1;; ++k) {
-    // With P = 1, u / P is u itself, a single-precision probability.
-    const float p = law.p[k];
-    const float q = static_cast<float>(p == 1.0f ? powerOfProbability(u, law.exponent[k])
-                                                 : std::pow(double(u) / double(p), law.exponent[k]));
-    if (q >= law.survivalAtCut[k]) {
-      return {k, q};
-    }
-    if (law.survivalAtCut[k] < kSmallProbability && report != nullptr) {
-      report::writePlainLine(*report, {"tmpp too small"});
-    }
-    if (p < kSmallProbability && report != nullptr) {
-      report::writePlainLine(*report, {"rmlp too small"});
-    }
-    if (k == law.lastInterval) {
-      // u = 0 must stay 0 even if P has degenerated to 0 or NaN: it is never reached.
-      return {k + 1, u <= 0.0f ? 0.0f : static_cast<float>(double(u) / double(law.pBeyond))};
-    }
-  }
+  return walkHazardRatios(law, u, report, [](int k, float q) { return HazardRatioTarget{k, q}; });
 }
 
 // A uniform writes the warnings of the intervals it passes, which are the first ones up to
