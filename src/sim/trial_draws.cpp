@@ -42,13 +42,14 @@ bool SplitGeneration::cutsFor(ArmCuts& arm) const {
   return true;
 }
 
-// generateTrial's walk over the switch points, with "event beyond the point" decided on u.
-int32_t SplitGeneration::switchPointTaken(const ArmCuts& arm, int32_t eventDraw,
-                                          UniformGenerator& generator, int32_t& seed) const {
+// generateTrial's walk over the switch points, with "event beyond the point" decided on
+// the draw.
+inline int32_t SplitGeneration::switchPointTaken(const ArmCuts& arm, int32_t eventDraw,
+                                                 UniformGenerator::Run& run) const {
   const int32_t count = arm.plan.switchPoints.count;
   for (int32_t k = 1; k <= count; ++k) {
     const auto i = static_cast<size_t>(k - 1);
-    if (arm.own[i].beyond(eventDraw) && generator.nextResidue(seed) < arm.switchBelow[i]) {
+    if (arm.own[i].beyond(eventDraw) && run.next() < arm.switchBelow[i]) {
       return k;
     }
   }
@@ -60,25 +61,29 @@ void SplitGeneration::drawUniforms(int32_t subjectCount, UniformGenerator& gener
   if (subjectCount > draws.capacity()) {
     throw RunError("a simulated trial needs more patients than its arrays can hold");
   }
+  if (subjectCount < 1) return;
+  // The first draw restarts a new generator or a negative seed; the others are a run.
+  const int32_t firstDraw = generator.nextResidue(seed);
+  UniformGenerator::Run run(generator);
   const int32_t controlCount = input::controlPatients(design_, subjectCount);
   for (int32_t j = 1; j <= subjectCount; ++j) {
     const ArmCuts& arm = j <= controlCount ? control_ : treatment_;
     const auto i = static_cast<size_t>(j - 1);
-    draws.entry[i] = generator.nextResidue(seed);
-    int32_t eventDraw = generator.nextResidue(seed);
-    const int32_t k = switchPointTaken(arm, eventDraw, generator, seed);
+    draws.entry[i] = j == 1 ? firstDraw : run.next();
+    int32_t eventDraw = run.next();
+    const int32_t k = switchPointTaken(arm, eventDraw, run);
     if (k > 0) {
       const EventBeyondCut& beyondSwitch = arm.switched[static_cast<size_t>(k - 1)];
       for (int32_t tries = 0; !beyondSwitch.beyond(eventDraw); ++tries) {
         if (tries == kMaxSwitchDraws) {
           throw RunError(switchGivenUp(arm.plan.switchPoints, k), arm.plan.switchPoints.timesLine);
         }
-        eventDraw = generator.nextResidue(seed);
+        eventDraw = run.next();
       }
     }
     draws.event[i] = eventDraw;
     draws.switched[i] = k > 0 ? 1 : 0;
-    draws.censoring[i] = generator.nextResidue(seed);
+    draws.censoring[i] = run.next();
   }
 }
 

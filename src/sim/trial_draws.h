@@ -71,8 +71,9 @@ class SplitGeneration {
   };
   bool cutsFor(ArmCuts& arm) const;
   std::optional<EventBeyondCut> cutUnder(Arm law, float t) const;
-  int32_t switchPointTaken(const ArmCuts& arm, int32_t eventDraw, UniformGenerator& generator,
-                           int32_t& seed) const;
+  // Inlined into drawUniforms, where the run's indexes stay in registers.
+  [[gnu::always_inline]] inline int32_t switchPointTaken(const ArmCuts& arm, int32_t eventDraw,
+                                                         UniformGenerator::Run& run) const;
 
   const input::DesignParameters& design_;
   TrialLaws laws_;

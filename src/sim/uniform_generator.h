@@ -28,6 +28,29 @@ class UniformGenerator {
     return input::nextGeneratorResidue(table_, nextIndex_, nextIndexP_);
   }
 
+  // A run of draws from a generator that has drawn before (so no restart is due): the
+  // residues nextResidue would give, with the table's indexes held in the run and handed
+  // back when it ends, however it ends. A caller's stores cannot alias them, so they stay
+  // in registers: the stream's step draws thousands of residues per trial this way.
+  class Run {
+   public:
+    explicit Run(UniformGenerator& generator)
+        : generator_(generator), index_(generator.nextIndex_), indexP_(generator.nextIndexP_) {}
+    ~Run() {
+      generator_.nextIndex_ = index_;
+      generator_.nextIndexP_ = indexP_;
+    }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    int32_t next() { return input::nextGeneratorResidue(generator_.table_, index_, indexP_); }
+
+   private:
+    UniformGenerator& generator_;
+    int32_t index_;
+    int32_t indexP_;
+  };
+
   // The smallest residue whose number is at least u (kModulus when none is): the
   // number of a residue r is >= u exactly when r >= residueFrom(u), as toUnitInterval
   // never decreases.

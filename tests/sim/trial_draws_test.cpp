@@ -12,6 +12,7 @@
 
 #include "input/keyed_design_file.h"
 #include "input/parameter_file.h"
+#include "report/run_error.h"
 #include "sim/event_beyond_cut.h"
 #include "sim/trial_draws.h"
 #include "sim_fixtures.h"
@@ -102,6 +103,34 @@ TEST(SplitGeneration, GivesTheStraightforwardTrialsFloatForFloatAndLeavesTheStre
     }
     EXPECT_EQ(straight.nextUniform(straightSeed), stream.nextUniform(streamSeed)) << name;
   }
+}
+
+TEST(SplitGeneration, GivesUpOnASwitchWhereTheStraightforwardGenerationDoesAndLeavesTheStreamThere) {
+  // Only a uniform of exactly 0 gets beyond 10 on the curve switched to (S(10) = 1e-50).
+  auto d = design();
+  d.alternativeCurve = curve({0, 1}, {1, 0.00001f});
+  d.dropInCount = 1;
+  d.dropInTimes = {0, 10};
+  d.dropInRates = {0, 1};
+  const SplitGeneration split(d);
+  ASSERT_TRUE(split.usesSplit());
+  std::string messages[2];
+  UniformGenerator generators[2];
+  int32_t seeds[2] = {-123457, -123457};
+  SimulatedTrial trial(2);
+  TrialDraws drawn(2);
+  std::ostringstream report;
+  for (int way = 0; way < 2; ++way) {
+    try {
+      way == 0 ? generateTrial(d, 2, generators[0], seeds[0], trial, report)
+               : split.drawUniforms(2, generators[1], seeds[1], drawn);
+    } catch (const RunError& error) {
+      messages[way] = std::to_string(error.line()) + error.what();
+    }
+  }
+  EXPECT_FALSE(messages[0].empty());
+  EXPECT_EQ(messages[0], messages[1]);
+  EXPECT_EQ(generators[0].nextUniform(seeds[0]), generators[1].nextUniform(seeds[1]));
 }
 
 TEST(SplitGeneration, ADesignWhoseHazardRatioWarnsWithSwitchPointsIsGeneratedWhole) {
