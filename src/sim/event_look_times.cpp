@@ -1,6 +1,8 @@
 #include "sim/event_look_times.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 
@@ -18,6 +20,16 @@ bool seenAt(float t, float entry, float eventTime, float censoring) {
   return followUp > 0.0f && !(followUp < eventTime);
 }
 
+// std::nextafter(x, +infinity) and std::nextafter(x, -infinity) for x not a NaN and not
+// infinite, without the library call: the neighbours of a float are its bit pattern
+// plus or minus one, away from or toward zero by its sign.
+float stepUp(float x) {
+  if (x == 0.0f) return std::numeric_limits<float>::denorm_min();
+  const auto bits = std::bit_cast<uint32_t>(x);
+  return std::bit_cast<float>(x > 0.0f ? bits + 1 : bits - 1);
+}
+float stepDown(float x) { return -stepUp(-x); }
+
 }  // namespace
 
 float eventObservationTime(const SimulatedTrial& trial, int32_t j) {
@@ -30,9 +42,11 @@ float eventObservationTime(const SimulatedTrial& trial, int32_t j) {
   if (!std::isfinite(t)) return kInfinity;
   // t - entry is monotone in t, so the first time seen is a few representable steps from
   // the rounded sum at most.
-  while (!seenAt(t, entry, eventTime, censoring)) t = std::nextafter(t, kInfinity);
-  for (float earlier = std::nextafter(t, -kInfinity); seenAt(earlier, entry, eventTime, censoring);
-       earlier = std::nextafter(earlier, -kInfinity)) {
+  // t stays finite or, stepping up from the largest float, becomes +infinity, where the
+  // event is seen (followed up to the censoring, which is not before the event).
+  while (!seenAt(t, entry, eventTime, censoring)) t = stepUp(t);
+  for (float earlier = stepDown(t); seenAt(earlier, entry, eventTime, censoring);
+       earlier = stepDown(earlier)) {
     t = earlier;
   }
   return t;
