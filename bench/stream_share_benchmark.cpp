@@ -66,8 +66,9 @@ void streamShare(benchmark::State& state, const std::string& designName) {
   state.counters["bound8"] = amdahlBound(share, 8.0);
   state.counters["bound16"] = amdahlBound(share, 16.0);
   state.counters["bound64"] = amdahlBound(share, 64.0);
-  state.counters["trials/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations()) * design.simulationCount, benchmark::Counter::kIsRate);
+  state.counters["trials/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * design.simulationCount,
+                         benchmark::Counter::kIsRate);
 }
 
 // The argument is the number of threads.

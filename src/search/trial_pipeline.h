@@ -4,8 +4,9 @@
 // one trial after the other on the calling thread, since they all come from the one
 // random stream and the order of draws is part of the result; the rest of a trial (its
 // patients made from the draws, and its analysis) runs on any thread, the calling thread
-// included; and what each contributes is merged on the calling thread in trial order. So every count, every sum (single-precision sums depend on the order of
-// addition) and every line written is the same for any number of threads.
+// included; and what each contributes is merged on the calling thread in trial order.
+// So every count, every sum (single-precision sums depend on the order of addition) and
+// every line written is the same for any number of threads.
 //
 // At most a fixed window of trials is in flight; the slots that hold them, and the
 // working arrays of each thread, are allocated once, when the pipeline is made, and

@@ -6,17 +6,19 @@
 //
 // The set of u in [0, 1] with time(u) > t is found once per design by bisection over the
 // single-precision numbers, on the time exactly as the simulation computes it, and kept as
-// the residues where the answer flips (u = toUnitInterval(r) never decreases with r). The bisection is exact because the inversion is split
-// into pieces on which it is monotone as computed, and each piece is searched on its own:
+// the residues where the answer flips (u = toUnitInterval(r) never decreases with r). The
+// bisection is exact because the inversion is split into pieces on which it is monotone
+// as computed, and each piece is searched on its own:
 //  - the piece that serves u (the curve's interval, and for hazard ratios the ratio's
 //    interval before it) never increases as u grows, so each piece is a run of
 //    consecutive numbers and its end is found by bisection;
 //  - on one piece the time is x - ln(v / s) / lambda with lambda > 0 (checked) and
-//    v = u, u / P or (u / P)^(1 / HR) rounded to single precision. Two different single-
-//    precision v differ by a factor of at least 1 + 2^-24, so their logarithms (and the
-//    powers of two different u, with 1 / HR > 1e-6) differ by far more than the 1 ulp
-//    error of glibc's log and pow; the division, the subtraction and the rounding to
-//    single precision, each correctly rounded, keep the order. So the computed time never
+//    v = u, u / P or (u / P)^(1 / HR) rounded to single precision (u >= 1e-9 unless 0).
+//    Two different such v differ by a factor of at least 1 + 2^-24, and so do their
+//    quotients by s, so their logarithms differ by far more than the error of glibc's log
+//    (within 1 ulp); likewise the powers of two different u / P, with 1 / HR >= 1e-6, for
+//    glibc's pow. The divisions, the subtraction and the rounding to single precision,
+//    each correctly rounded, keep the order. So the computed time never
 //    increases as u grows within a piece, and "time > t" holds on a first run of it.
 // A law for which this argument does not hold (a hazard of the inversion not positive and
 // finite, a degenerate ratio law, one that writes warnings) gets no cut.

@@ -98,8 +98,9 @@ auto walkHazardRatios(const HazardRatioLaw& law, float u, std::ostream* report,
   for (int k = 1;; ++k) {
     // With P = 1, u / P is u itself, a single-precision probability.
     const float p = law.p[k];
-    const float q = static_cast<float>(p == 1.0f ? powerOfProbability(u, law.exponent[k])
-                                                 : std::pow(double(u) / double(p), law.exponent[k]));
+    const double power = p == 1.0f ? powerOfProbability(u, law.exponent[k])
+                                   : std::pow(double(u) / double(p), law.exponent[k]);
+    const auto q = static_cast<float>(power);
     if (q >= law.survivalAtCut[k]) {
       return onTarget(k, q);
     }

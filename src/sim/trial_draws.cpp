@@ -35,9 +35,8 @@ bool SplitGeneration::cutsFor(ArmCuts& arm) const {
     // A draw switches when its number is at most the rate: below the first residue whose
     // number passes the rate. A rate that is not a number never switches.
     const float rate = points.rates[k];
-    arm.switchBelow.push_back(std::isnan(rate) ? 0
-                                               : UniformGenerator::residueFrom(std::nextafter(
-                                                     rate, std::numeric_limits<float>::infinity())));
+    const float aboveRate = std::nextafter(rate, std::numeric_limits<float>::infinity());
+    arm.switchBelow.push_back(std::isnan(rate) ? 0 : UniformGenerator::residueFrom(aboveRate));
   }
   return true;
 }

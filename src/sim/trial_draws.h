@@ -1,12 +1,13 @@
 #pragma once
 
 // A simulated trial generated in two steps, so that only the first stays on the thread
-// that owns the random stream. drawUniforms takes the trial's uniforms from the stream
-// in exactly the order generateTrial takes them, deciding each switch check on the
-// uniform itself (EventBeyondCut) instead of on the time it inverts to; patientsFromUniforms,
-// on any thread, turns them into the patients generateTrial gives, float for float.
+// that owns the random stream. drawUniforms takes the trial's draws (the generator's
+// residues) from the stream in exactly the order generateTrial takes them, deciding each
+// switch check on the draw itself (EventBeyondCut) instead of on the time it inverts to;
+// patientsFromUniforms, on any thread, turns them into the patients generateTrial gives,
+// float for float.
 //
-// Where a switch check cannot be decided on the uniform (see EventBeyondCut), or the
+// Where a switch check cannot be decided on the draw (see EventBeyondCut), or the
 // hazard-ratio alternative writes warnings while switch points make the number of its
 // inversions differ from one per patient, the design is not split: usesSplit() is
 // false and the trials are generated whole by generateTrial on the stream's thread.

@@ -33,7 +33,8 @@ input::DesignParameters exampleDesign(const std::filesystem::path& path) {
 }
 
 // The fixtures' design with the treatment arm given by hazard ratios.
-input::DesignParameters ratios(std::initializer_list<float> cuts, std::initializer_list<float> values) {
+input::DesignParameters ratios(std::initializer_list<float> cuts,
+                               std::initializer_list<float> values) {
   auto d = design(cuts, values);
   d.alternativeKind = 2.0f;
   return d;
@@ -105,7 +106,7 @@ TEST(SplitGeneration, GivesTheStraightforwardTrialsFloatForFloatAndLeavesTheStre
   }
 }
 
-TEST(SplitGeneration, GivesUpOnASwitchWhereTheStraightforwardGenerationDoesAndLeavesTheStreamThere) {
+TEST(SplitGeneration, GivesUpOnASwitchWhereTheStraightforwardOneDoesAndLeavesTheStreamThere) {
   // Only a uniform of exactly 0 gets beyond 10 on the curve switched to (S(10) = 1e-50).
   auto d = design();
   d.alternativeCurve = curve({0, 1}, {1, 0.00001f});
