@@ -24,6 +24,8 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kTargetError = 1.0e-5;
 constexpr int32_t kMostPoints = 1 << 14;
 constexpr double kTolerance = 1.0e-6;  // on c
+// The search stops once the crossing probability is this close to its target, relatively.
+constexpr double kRelativeTolerance = 1.0e-4;
 constexpr int32_t kMostSteps = 60;
 // An interim look with this share of the planned information spends no error.
 constexpr float kNearlyComplete = 0.99f;
@@ -72,7 +74,7 @@ double solve(Crossing crossing, double target, double low, double high) {
   for (int32_t step = 0; step < kMostSteps && high - low > kTolerance; ++step) {
     const double c = high - gapHigh * (high - low) / (gapHigh - gapLow);
     const double g = gap(c);
-    if (g == 0.0) return c;
+    if (std::fabs(g) <= kRelativeTolerance) return c;
     if (g > 0.0) {
       low = c;
       gapLow = g;
@@ -120,7 +122,12 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
     upper[i] = state.criticalValue[c.look[i]];
     lower[i] = sides == 2 ? -upper[i] : -kInfinity;
   }
-  BoxProbability box(c.correlation, n, J, lower, upper);
+  // The moving block is ordered, and the fixed block tilted, for limits near where the
+  // root will be: Bonferroni's bound on what is allowed by now.
+  const double guess = standardNormalQuantile(1.0 - double(cumulativeError) / (sides * J));
+  const std::vector<double> guessUpper(static_cast<size_t>(J), guess);
+  const std::vector<double> guessLower(static_cast<size_t>(J), sides == 2 ? -guess : -kInfinity);
+  BoxProbability box(c.correlation, n, J, lower, upper, guessLower, guessUpper);
   // What is left to spend: the error allowed by now less the chance of crossing earlier.
   const double target = double(cumulativeError) - (1.0 - box.fixedBlock().value);
   if (!(target > 0.0)) return result;
