@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "bounds/boundary_computation.h"
@@ -26,6 +27,9 @@ constexpr int32_t kMostPoints = 1 << 14;
 constexpr double kTolerance = 1.0e-6;  // on c
 // The search stops once the crossing probability is this close to its target, relatively.
 constexpr double kRelativeTolerance = 1.0e-4;
+// The least widening of a bracket, and the half-width of the bracket about an earlier root.
+constexpr double kLeastWidth = 0.05;
+constexpr double kNearWidth = 0.02;
 constexpr int32_t kMostSteps = 60;
 // An interim look with this share of the planned information spends no error.
 constexpr float kNearlyComplete = 0.99f;
@@ -60,34 +64,56 @@ Coordinates coordinatesOf(int32_t analysis, const CombinationState& state) {
   return c;
 }
 
-// Finds c with crossing(c) = target on [low, high], crossing decreasing in c.
+struct Root {
+  double value;
+  ProbabilityEstimate crossing;  // at value
+};
+
+// Finds c with crossing(c) = target, crossing decreasing in c, from the bracket [low, high]
+// widened as needed; nothing when crossing(kBoundaryCap) is still above the target. The
+// search works on log crossing - log target by the Illinois variant of regula falsi.
 template <class Crossing>
-double solve(Crossing crossing, double target, double low, double high) {
-  const auto gap = [&](double c) { return std::log(std::max(crossing(c), 1e-300) / target); };
-  double gapLow = gap(low), gapHigh = gap(high);
-  while (gapLow < 0.0 && low > 0.0) {
-    low = std::max(0.0, low - 1.0);
-    gapLow = gap(low);
+std::optional<Root> solve(Crossing crossing, double target, double low, double high) {
+  const auto gap = [&](const ProbabilityEstimate& e) {
+    return std::log(std::max(e.value, 1e-300) / target);
+  };
+  ProbabilityEstimate atHigh = crossing(high);
+  double gapHigh = gap(atHigh);
+  while (gapHigh > 0.0) {
+    if (!(high < kBoundaryCap)) return std::nullopt;
+    high = std::min(double(kBoundaryCap), high + std::max(2.0 * (high - low), kLeastWidth));
+    atHigh = crossing(high);
+    gapHigh = gap(atHigh);
   }
-  if (gapLow <= 0.0) return low;
+  ProbabilityEstimate atLow = crossing(low);
+  double gapLow = gap(atLow);
+  while (gapLow < 0.0 && low > 0.0) {
+    low = std::max(0.0, low - std::max(2.0 * (high - low), kLeastWidth));
+    atLow = crossing(low);
+    gapLow = gap(atLow);
+  }
+  if (gapLow <= 0.0) return Root{low, atLow};
   int32_t side = 0;
   for (int32_t step = 0; step < kMostSteps && high - low > kTolerance; ++step) {
     const double c = high - gapHigh * (high - low) / (gapHigh - gapLow);
-    const double g = gap(c);
-    if (std::fabs(g) <= kRelativeTolerance) return c;
+    const ProbabilityEstimate at = crossing(c);
+    const double g = gap(at);
+    if (std::fabs(g) <= kRelativeTolerance) return Root{c, at};
     if (g > 0.0) {
       low = c;
       gapLow = g;
+      atLow = at;
       if (side == 1) gapHigh /= 2.0;
       side = 1;
     } else {
       high = c;
       gapHigh = g;
+      atHigh = at;
       if (side == -1) gapLow /= 2.0;
       side = -1;
     }
   }
-  return (low + high) / 2.0;
+  return -gapLow < gapHigh ? Root{low, atLow} : Root{high, atHigh};
 }
 
 }  // namespace
@@ -128,34 +154,38 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
   const std::vector<double> guessUpper(static_cast<size_t>(J), guess);
   const std::vector<double> guessLower(static_cast<size_t>(J), sides == 2 ? -guess : -kInfinity);
   BoxProbability box(c.correlation, n, J, lower, upper, guessLower, guessUpper);
-  // What is left to spend: the error allowed by now less the chance of crossing earlier.
-  const double target = double(cumulativeError) - (1.0 - box.fixedBlock().value);
-  if (!(target > 0.0)) return result;
   std::vector<double> movingLower(static_cast<size_t>(J)), movingUpper(static_cast<size_t>(J));
   const auto crossing = [&](double criticalValue) {
     std::fill(movingUpper.begin(), movingUpper.end(), criticalValue);
     std::fill(movingLower.begin(), movingLower.end(), sides == 2 ? -criticalValue : -kInfinity);
     return box.outside(movingLower, movingUpper);
   };
-  // Bonferroni's bound lies above the root, one statistic's quantile about below it; an
-  // estimate a hair above the target at Bonferroni's bound falls back on the cap.
-  double high =
-      std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / (sides * J)));
-  if (crossing(high).value > target) {
-    if (!(high < kBoundaryCap)) return result;
-    high = kBoundaryCap;
-    if (crossing(high).value > target) return result;
-  }
-  const double low = std::min(high, standardNormalQuantile(1.0 - target / sides));
-  double value = 0.0;
+  // A first search on few points, then searches near the root found on more, as many as
+  // the error asks for.
+  double value = std::nan("");
   for (;;) {
-    value = solve([&](double x) { return crossing(x).value; }, target, low, high);
-    const double error = crossing(value).standardError;
+    // What is left to spend: the error allowed by now less the chance of crossing earlier,
+    // whose estimate's error adds to the crossing's.
+    const ProbabilityEstimate earlier = box.fixedBlock();
+    const double target = double(cumulativeError) - (1.0 - earlier.value);
+    if (!(target > 0.0)) return result;
+    // Bonferroni's bound lies above the root, one statistic's quantile about below it.
+    const double bonferroni = standardNormalQuantile(1.0 - target / (sides * J));
+    const double high = std::isnan(value) ? std::min(double(kBoundaryCap), bonferroni)
+                                          : std::min(double(kBoundaryCap), value + kNearWidth);
+    const double low = std::isnan(value) ? std::min(high, standardNormalQuantile(1.0 - target / sides))
+                                         : std::max(0.0, value - kNearWidth);
+    const std::optional<Root> root = solve(crossing, target, low, high);
+    if (!root) return result;
+    value = root->value;
+    const double error = std::hypot(root->crossing.standardError, earlier.standardError);
     if (error <= kTargetError || box.pointsPerShift() >= kMostPoints) {
       state.largestError = std::max(state.largestError, static_cast<float>(error));
       break;
     }
-    box.growTo(2 * box.pointsPerShift());
+    // Lattice errors fall at least as the number of points to the power -1.5 here.
+    const double more = std::clamp(std::pow(error / kTargetError, 1.0 / 1.5), 2.0, 16.0);
+    box.growTo(static_cast<int32_t>(std::min(double(kMostPoints), more * box.pointsPerShift())));
   }
   result = static_cast<float>(value);
   return result;

@@ -106,14 +106,15 @@ std::vector<double> orderedCholesky(std::vector<double> sigma, int32_t n, int32_
   return l;
 }
 
-// The mean and standard error over the shifted copies of per-point values laid out copy
-// after copy.
-ProbabilityEstimate overShifts(const std::vector<double>& values, int32_t points) {
+// The mean and standard error over the shifted copies of the means of value(at) over each
+// copy's points, the copies laid out one after another.
+template <class Value>
+ProbabilityEstimate overShifts(int32_t points, Value value) {
   std::array<double, kLatticeShifts> means{};
   double total = 0.0;
   for (int32_t s = 0; s < kLatticeShifts; ++s) {
     double sum = 0.0;
-    for (int32_t q = 0; q < points; ++q) sum += values[static_cast<size_t>(s) * points + q];
+    for (int32_t q = 0; q < points; ++q) sum += value(static_cast<size_t>(s) * points + q);
     means[s] = sum / points;
     total += means[s];
   }
@@ -312,19 +313,18 @@ ProbabilityEstimate BoxProbability::moving(std::span<const double> lower,
     low[r] = lower[movingOrder_[r]];
     high[r] = upper[movingOrder_[r]];
   }
-  std::vector<double> values(fixedFactor_.size());
-  for (size_t at = 0; at < values.size(); ++at) {
+  return overShifts(points_, [&](size_t at) {
     const double factor = fixedFactor_[at];
-    if (!(factor > 0.0)) continue;
+    if (!(factor > 0.0)) return 0.0;
     const Walk walked = walk(p, dimension_, &movingMean_[at * m], low.data(), high.data(),
                              &movingPoint_[at * m], draws.data(), Outside);
-    values[at] = factor * (Outside ? walked.leaving : walked.probability);
-  }
-  return overShifts(values, points_);
+    return factor * (Outside ? walked.leaving : walked.probability);
+  });
 }
 
 ProbabilityEstimate BoxProbability::fixedBlock() const {
-  return overShifts(plainFactor_.empty() ? fixedFactor_ : plainFactor_, points_);
+  const std::vector<double>& factor = plainFactor_.empty() ? fixedFactor_ : plainFactor_;
+  return overShifts(points_, [&](size_t at) { return factor[at]; });
 }
 
 ProbabilityEstimate BoxProbability::inside(std::span<const double> lower,
