@@ -27,6 +27,9 @@ constexpr double kSingularShare = 1.0e-4;
 // near 1e-5 where a dependent row has none).
 constexpr double kNoCoefficient = 1.0e-3;
 constexpr int32_t kFirstPoints = 251;
+// The largest tilt of a standardised draw: a shift t multiplies the variance of the weights
+// by up to exp(t^2), and a small pivot could ask for a large one.
+constexpr double kMostTilt = 3.0;
 
 double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 
@@ -196,7 +199,7 @@ BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimen
                    : variance > 0.0 ? shared / variance * limit * movingCount
                                     : 0.0;
       for (int32_t m = 0; m < i; ++m) sum -= cholesky_[i * n + m] * tilt_[m];
-      tilt_[i] = sum / cholesky_[i * n + i];
+      tilt_[i] = std::clamp(sum / cholesky_[i * n + i], -kMostTilt, kMostTilt);
     }
   }
   std::mt19937_64 uniforms(kShiftSeed);
@@ -268,7 +271,7 @@ void BoxProbability::growTo(int32_t points) {
   const auto total = static_cast<size_t>(kLatticeShifts) * points_;
   fixedFactor_.assign(total, 0.0);
   const bool tilted = std::any_of(tilt_.begin(), tilt_.end(), [](double t) { return t != 0.0; });
-  plainFactor_.assign(tilted ? total : 0, 0.0);
+  fixedLeaving_.assign(tilted ? total : 0, 0.0);
   movingMean_.assign(total * m, 0.0);
   movingPoint_.assign(total * m, 0.0);
   const std::vector<double> zeros(static_cast<size_t>(p), 0.0);
@@ -283,15 +286,11 @@ void BoxProbability::growTo(int32_t points) {
         const double x = double(turn) / points_ + shift[i];
         w[i] = std::fabs(2.0 * (x - std::floor(x)) - 1.0);
       }
-      if (tilted) {
-        plainFactor_[at] = walk(0, p, zeros.data(), fixedLower_.data(), fixedUpper_.data(),
-                                w.data(), draws.data(), false)
-                               .probability;
-      }
-      const double factor = walk(0, p, zeros.data(), fixedLower_.data(), fixedUpper_.data(),
-                                 w.data(), draws.data(), tilted)
-                                .probability;
+      const Walk fixed = walk(0, p, zeros.data(), fixedLower_.data(), fixedUpper_.data(),
+                              w.data(), draws.data(), tilted);
+      const double factor = fixed.probability;
       fixedFactor_[at] = factor;
+      if (tilted) fixedLeaving_[at] = fixed.leaving;
       for (int32_t r = 0; r < m; ++r) {
         double mean = 0.0;
         if (factor > 0.0) {
@@ -323,8 +322,11 @@ ProbabilityEstimate BoxProbability::moving(std::span<const double> lower,
 }
 
 ProbabilityEstimate BoxProbability::fixedBlock() const {
-  const std::vector<double>& factor = plainFactor_.empty() ? fixedFactor_ : plainFactor_;
-  return overShifts(points_, [&](size_t at) { return factor[at]; });
+  // Tilted, the fixed block is summed as the chance of leaving it, which the tilt is for.
+  if (!fixedLeaving_.empty()) {
+    return overShifts(points_, [&](size_t at) { return 1.0 - fixedLeaving_[at]; });
+  }
+  return overShifts(points_, [&](size_t at) { return fixedFactor_[at]; });
 }
 
 ProbabilityEstimate BoxProbability::inside(std::span<const double> lower,

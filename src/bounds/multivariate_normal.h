@@ -88,9 +88,9 @@ class BoxProbability {
   std::vector<double> shifts_;        // kLatticeShifts rows of kMaxNormalDimension
   int32_t points_ = 0;
   // Point by point, the shifted copies one after another: the fixed block's factor (tilted
-  // when tilt_ is not all zero, and then untilted in plainFactor_), the moving block's
-  // conditional means given the fixed block, and its lattice coordinates.
-  std::vector<double> fixedFactor_, plainFactor_, movingMean_, movingPoint_;
+  // when tilt_ is not all zero, and then the chance of leaving it in fixedLeaving_), the
+  // moving block's conditional means given the fixed block, and its lattice coordinates.
+  std::vector<double> fixedFactor_, fixedLeaving_, movingMean_, movingPoint_;
 };
 
 // P(lower <= X <= upper), with lattice points added until the standard error is at most
