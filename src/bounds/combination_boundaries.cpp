@@ -27,9 +27,8 @@ constexpr int32_t kMostPoints = 1 << 14;
 constexpr double kTolerance = 1.0e-6;  // on c
 // The search stops once the crossing probability is this close to its target, relatively.
 constexpr double kRelativeTolerance = 1.0e-4;
-// The least widening of a bracket, and the half-width of the bracket about an earlier root.
+// The least step outwards while the root is not bracketed.
 constexpr double kLeastWidth = 0.05;
-constexpr double kNearWidth = 0.02;
 constexpr int32_t kMostSteps = 60;
 // An interim look with this share of the planned information spends no error.
 constexpr float kNearlyComplete = 0.99f;
@@ -67,53 +66,64 @@ Coordinates coordinatesOf(int32_t analysis, const CombinationState& state) {
 struct Root {
   double value;
   ProbabilityEstimate crossing;  // at value
+  double slope;                  // of log crossing in c, from the last two values tried
 };
 
-// Finds c with crossing(c) = target, crossing decreasing in c, from the bracket [low, high]
-// widened as needed; nothing when crossing(kBoundaryCap) is still above the target. The
-// search works on log crossing - log target by the Illinois variant of regula falsi.
+// Finds c with crossing(c) = target, crossing decreasing in c, starting from `first` and
+// either `second` or, given the slope of log crossing in c (negative), a Newton step from
+// `first`; then secant steps outwards until the root is bracketed, and the Illinois variant
+// of regula falsi on log crossing - log target. Nothing when crossing(kBoundaryCap) is
+// still above the target.
 template <class Crossing>
-std::optional<Root> solve(Crossing crossing, double target, double low, double high) {
-  const auto gap = [&](const ProbabilityEstimate& e) {
-    return std::log(std::max(e.value, 1e-300) / target);
+std::optional<Root> solve(Crossing crossing, double target, double first, double second,
+                          double slope) {
+  struct Point {
+    double c, gap;
+    ProbabilityEstimate at;
   };
-  ProbabilityEstimate atHigh = crossing(high);
-  double gapHigh = gap(atHigh);
-  while (gapHigh > 0.0) {
-    if (!(high < kBoundaryCap)) return std::nullopt;
-    high = std::min(double(kBoundaryCap), high + std::max(2.0 * (high - low), kLeastWidth));
-    atHigh = crossing(high);
-    gapHigh = gap(atHigh);
-  }
-  ProbabilityEstimate atLow = crossing(low);
-  double gapLow = gap(atLow);
-  while (gapLow < 0.0 && low > 0.0) {
-    low = std::max(0.0, low - std::max(2.0 * (high - low), kLeastWidth));
-    atLow = crossing(low);
-    gapLow = gap(atLow);
-  }
-  if (gapLow <= 0.0) return Root{low, atLow};
-  int32_t side = 0;
-  for (int32_t step = 0; step < kMostSteps && high - low > kTolerance; ++step) {
-    const double c = high - gapHigh * (high - low) / (gapHigh - gapLow);
+  const auto point = [&](double c) {
     const ProbabilityEstimate at = crossing(c);
-    const double g = gap(at);
-    if (std::fabs(g) <= kRelativeTolerance) return Root{c, at};
-    if (g > 0.0) {
-      low = c;
-      gapLow = g;
-      atLow = at;
-      if (side == 1) gapHigh /= 2.0;
+    return Point{c, std::log(std::max(at.value, 1e-300) / target), at};
+  };
+  const auto close = [](const Point& x) { return std::fabs(x.gap) <= kRelativeTolerance; };
+  Point a = point(first);
+  if (close(a)) return Root{a.c, a.at, slope};
+  if (slope < 0.0) second = a.c - a.gap / slope;
+  Point b = point(std::clamp(second, 0.0, double(kBoundaryCap)));
+  if (close(b)) return Root{b.c, b.at, (b.gap - a.gap) / (b.c - a.c)};
+  // Outwards by secant steps (at least kLeastWidth, at most twice the last step) until
+  // the gaps differ in sign.
+  while ((a.gap > 0.0) == (b.gap > 0.0)) {
+    const bool up = b.gap > 0.0;  // crossing too likely: c must grow
+    const Point& far = up == (b.c > a.c) ? b : a;
+    if (up && !(far.c < kBoundaryCap)) return std::nullopt;
+    if (!up && !(far.c > 0.0)) return Root{far.c, far.at, slope};
+    const double width = std::fabs(b.c - a.c);
+    const double secant = b.gap != a.gap ? std::fabs(far.gap * (b.c - a.c) / (b.gap - a.gap)) : width;
+    const double step = std::clamp(secant, kLeastWidth, 2.0 * width + kLeastWidth);
+    const Point next = point(std::clamp(far.c + (up ? step : -step), 0.0, double(kBoundaryCap)));
+    if (close(next)) return Root{next.c, next.at, (next.gap - far.gap) / (next.c - far.c)};
+    a = far;
+    b = next;
+  }
+  Point low = a.gap > 0.0 ? a : b, high = a.gap > 0.0 ? b : a;
+  int32_t side = 0;
+  for (int32_t step = 0; step < kMostSteps && high.c - low.c > kTolerance; ++step) {
+    const Point x = point(high.c - high.gap * (high.c - low.c) / (high.gap - low.gap));
+    const double secant = (high.gap - low.gap) / (high.c - low.c);
+    if (close(x)) return Root{x.c, x.at, secant};
+    if (x.gap > 0.0) {
+      low = x;
+      if (side == 1) high.gap /= 2.0;
       side = 1;
     } else {
-      high = c;
-      gapHigh = g;
-      atHigh = at;
-      if (side == -1) gapLow /= 2.0;
+      high = x;
+      if (side == -1) low.gap /= 2.0;
       side = -1;
     }
   }
-  return -gapLow < gapHigh ? Root{low, atLow} : Root{high, atHigh};
+  const double secant = (high.gap - low.gap) / (high.c - low.c);
+  return -low.gap < high.gap ? Root{low.c, low.at, secant} : Root{high.c, high.at, secant};
 }
 
 }  // namespace
@@ -160,24 +170,27 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
     std::fill(movingLower.begin(), movingLower.end(), sides == 2 ? -criticalValue : -kInfinity);
     return box.outside(movingLower, movingUpper);
   };
-  // A first search on few points, then searches near the root found on more, as many as
-  // the error asks for.
-  double value = std::nan("");
+  // A first search on few points, then Newton steps from the root found, with the slope
+  // found, on more points, as many as the error asks for.
+  double value = std::nan(""), slope = 0.0;
   for (;;) {
     // What is left to spend: the error allowed by now less the chance of crossing earlier,
     // whose estimate's error adds to the crossing's.
     const ProbabilityEstimate earlier = box.fixedBlock();
     const double target = double(cumulativeError) - (1.0 - earlier.value);
     if (!(target > 0.0)) return result;
-    // Bonferroni's bound lies above the root, one statistic's quantile about below it.
-    const double bonferroni = standardNormalQuantile(1.0 - target / (sides * J));
-    const double high = std::isnan(value) ? std::min(double(kBoundaryCap), bonferroni)
-                                          : std::min(double(kBoundaryCap), value + kNearWidth);
-    const double low = std::isnan(value) ? std::min(high, standardNormalQuantile(1.0 - target / sides))
-                                         : std::max(0.0, value - kNearWidth);
-    const std::optional<Root> root = solve(crossing, target, low, high);
+    // One statistic's quantile lies about below the root, Bonferroni's bound above it.
+    const std::optional<Root> root =
+        std::isnan(value)
+            ? solve(crossing, target,
+                    std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides)),
+                    std::min(double(kBoundaryCap),
+                             standardNormalQuantile(1.0 - target / (sides * J))),
+                    0.0)
+            : solve(crossing, target, value, value, slope);
     if (!root) return result;
     value = root->value;
+    if (root->slope < 0.0) slope = root->slope;
     const double error = std::hypot(root->crossing.standardError, earlier.standardError);
     if (error <= kTargetError || box.pointsPerShift() >= kMostPoints) {
       state.largestError = std::max(state.largestError, static_cast<float>(error));
