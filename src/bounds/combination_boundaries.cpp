@@ -13,8 +13,10 @@
 // The probabilities are normal box probabilities (multivariate_normal.h): the earlier
 // looks that could reject are the fixed block, the look in hand the moving block, so the
 // root search in c moves over the same lattice points throughout and sees a smooth
-// function. The search works on log P(cross at look k) - log(target) by the Illinois
-// variant of regula falsi, which needs only that the function be continuous.
+// function. The search works on log P(cross at look k) - log(target): first on few points
+// from one statistic's quantile and Bonferroni's bound, by secant steps and the Illinois
+// variant of regula falsi; then, while the error (the crossing's and the earlier looks')
+// is above 1e-5, on more points from the root and slope found, by a Newton step first.
 
 namespace survseq::bounds {
 
