@@ -102,22 +102,33 @@ BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimen
       }
     }
   }
-  // Moving limits above with none below: the moving block leaves its box upwards, and the
-  // fixed block's draws that matter lie near their own upper limits, where the uniform
-  // lattice puts few points. The fixed block is drawn tilted (importance sampling by a
-  // shift of each standardised draw, weighted back by the ratio of the densities) towards
-  // its regression on the moving block's mean at the mean of the moving limits.
+  // Moving limits above, with none below or the box symmetric about 0: the draws that
+  // matter lie near the upper limits, where the uniform lattice puts few points. They are
+  // drawn tilted there (importance sampling by a shift of each standardised draw, weighted
+  // back by the ratio of the densities): the fixed block towards its regression on the
+  // moving block's mean at the mean of the moving limits, and, with none below, the moving
+  // block towards its limits. A symmetric box is left as often downwards as upwards (the
+  // law is centred), so only the leaving upwards is summed, twice, the moving block untilted.
   tilt_.assign(static_cast<size_t>(n), 0.0);
-  const bool upwards =
-      orderMoving &&
-      std::all_of(movingLower.begin(), movingLower.end(), [](double x) { return x == -INFINITY; }) &&
-      std::all_of(movingUpper.begin(), movingUpper.end(), [](double x) { return std::isfinite(x); });
+  const bool finite = orderMoving && std::all_of(movingUpper.begin(), movingUpper.end(),
+                                                 [](double x) { return std::isfinite(x); });
+  const bool below = std::all_of(movingLower.begin(), movingLower.end(),
+                                 [](double x) { return x == -INFINITY; });
+  // (With no fixed block, summing both ways costs the lattice less.)
+  symmetric_ = finite && fixedCount_ > 0;
+  for (int32_t r = 0; r < movingCount; ++r) {
+    symmetric_ = symmetric_ && movingLower[r] == -movingUpper[r];
+  }
+  for (int32_t i = 0; i < fixedCount_; ++i) {
+    symmetric_ = symmetric_ && fixedLower_[i] == -fixedUpper_[i];
+  }
+  const bool upwards = finite && (below || symmetric_);
   if (upwards) {
     double limit = 0.0, variance = 0.0;
     for (const double x : movingUpper) limit += x / movingCount;
     for (int32_t a = fixedCount_; a < n; ++a)
       for (int32_t b = fixedCount_; b < n; ++b) variance += covariance[order[a] * n + order[b]];
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < (symmetric_ ? fixedCount_ : n); ++i) {
       if (!(cholesky_[i * n + i] > 0.0) || attachedTo_[i] >= 0) continue;
       double shared = 0.0;
       for (int32_t b = fixedCount_; b < n; ++b) shared += covariance[order[i] * n + order[b]];
@@ -153,6 +164,7 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
     if (pivot == 0.0) {
       if (!(mean >= lower[i - begin] && mean <= upper[i - begin])) {
         result.leaving += result.probability;
+        if (mean > upper[i - begin]) result.upwards += result.probability;
         result.probability = 0.0;
       }
       continue;
@@ -169,12 +181,16 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
       b = std::min(b, high);
     }
     if (!(a < b)) {
+      // No room: the leaving is upwards when the limits lie below the row's centre.
       result.leaving += result.probability;
-      return {0.0, result.leaving};
+      if (a + b < 0.0) result.upwards += result.probability;
+      result.probability = 0.0;
+      return result;
     }
     const double d = a == -INFINITY ? 0.0 : lowerTail(a);
     const double e = b == INFINITY ? 1.0 : lowerTail(b);
     result.leaving += result.probability * ((1.0 - e) + d);
+    result.upwards += result.probability * (1.0 - e);
     const double theta = tilted && drawn_[i] ? tilt_[i] : 0.0;
     if (theta == 0.0) {
       result.probability *= e - d;
@@ -216,7 +232,7 @@ void BoxProbability::growTo(int32_t points) {
                               w.data(), draws.data(), tilted);
       const double factor = fixed.probability;
       fixedFactor_[at] = factor;
-      if (tilted) fixedLeaving_[at] = fixed.leaving;
+      if (tilted) fixedLeaving_[at] = symmetric_ ? 2.0 * fixed.upwards : fixed.leaving;
       for (int32_t r = 0; r < m; ++r) {
         double mean = 0.0;
         if (factor > 0.0) {
@@ -238,12 +254,15 @@ ProbabilityEstimate BoxProbability::moving(std::span<const double> lower,
     low[r] = lower[movingOrder_[r]];
     high[r] = upper[movingOrder_[r]];
   }
+  bool doubled = symmetric_;
+  for (int32_t r = 0; r < m; ++r) doubled = doubled && low[r] == -high[r];
   return overShifts(points_, [&](size_t at) {
     const double factor = fixedFactor_[at];
     if (!(factor > 0.0)) return 0.0;
     const Walk walked = walk(p, dimension_, &movingMean_[at * m], low.data(), high.data(),
                              &movingPoint_[at * m], draws.data(), Outside);
-    return factor * (Outside ? walked.leaving : walked.probability);
+    if (!Outside) return factor * walked.probability;
+    return factor * (doubled ? 2.0 * walked.upwards : walked.leaving);
   });
 }
 

@@ -37,9 +37,10 @@ class BoxProbability {
   // coordinate with no variance left given the earlier ones is held at its conditional
   // mean); limits may be infinite. Limits for the moving block given here (optional) order
   // it as the fixed block is ordered; without them it keeps its order. When they are upper
-  // limits only, the fixed block is drawn tilted towards them for inside() and outside()
-  // (importance sampling: the probabilities stay the same, their errors shrink when the
-  // moving block leaves its box mostly from the upper tail of the fixed block).
+  // limits only, or a box symmetric about 0 with a fixed block, the draws are tilted
+  // towards them (importance sampling: the probabilities stay the same, their errors shrink
+  // when the box is left mostly near its upper limits); fixedBlock() and outside() are then
+  // summed as chances of leaving the box, inside() as the tilted chance of staying.
   BoxProbability(std::span<const double> covariance, int32_t dimension, int32_t movingCount,
                  std::span<const double> fixedLower, std::span<const double> fixedUpper,
                  std::span<const double> movingLower = {},
@@ -68,6 +69,7 @@ class BoxProbability {
   struct Walk {
     double probability = 1.0;  // of staying in the box
     double leaving = 0.0;      // of leaving it, row by row
+    double upwards = 0.0;      // of leaving it above
   };
   Walk walk(int32_t begin, int32_t end, const double* base, const double* lower,
             const double* upper, const double* w, double* draws, bool tilted) const;
@@ -85,6 +87,7 @@ class BoxProbability {
   std::vector<std::vector<int32_t>> attached_;
   std::vector<char> drawn_;
   std::vector<double> tilt_;
+  bool symmetric_ = false;  // the limits given to the constructor are symmetric about 0
   std::vector<double> shifts_;        // kLatticeShifts rows of kMaxNormalDimension
   int32_t points_ = 0;
   // Point by point, the shifted copies one after another: the fixed block's factor (tilted
