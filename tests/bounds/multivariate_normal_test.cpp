@@ -2,6 +2,7 @@
 // against closed forms and one-dimensional integrals on a fine grid.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -19,11 +20,12 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 double density(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi); }
 
-// Simpson's rule on [-12, 12] in 24,000 steps: the integrals below are smooth and their
-// integrands negligible beyond, so the grid is exact far below the tolerances used.
+// Simpson's rule on [lower, upper] (by default [-12, 12]) in 24,000 steps: the integrals
+// below are smooth and their integrands negligible beyond, so the grid is exact far below
+// the tolerances used.
 template <class F>
-double integrateOverLine(F f, double upper = 12.0) {
-  const double a = -12.0;
+double integrateOverLine(F f, double upper = 12.0, double lower = -12.0) {
+  const double a = lower;
   const int steps = 24000;
   const double h = (upper - a) / steps;
   double sum = f(a) + f(upper);
@@ -163,23 +165,31 @@ TEST(BoxProbability, MovingBlockSplitsTheSameBox) {
   }
 }
 
-TEST(BoxProbability, UpperMovingLimitsTiltTheDrawsButNotTheProbabilities) {
-  // Moving limits given to the constructor as upper limits only tilt the draws towards
-  // them; outside() is then summed as the first exit row by row. Against integrals: one
-  // statistic over two looks (correlation r: P(X1 < a, X2 >= c) is one integral), and the
-  // largest of four equicorrelated coordinates at one look.
+TEST(BoxProbability, TiltedDrawsKeepTheProbabilities) {
+  // Moving limits given to the constructor as upper limits only, or symmetric with a fixed
+  // block, tilt the draws towards them; outside() is then summed as the first exit row by
+  // row (a symmetric box's upwards, twice). Against integrals: one statistic over two
+  // looks (correlation r: P(X1 in its interval, X2 beyond c) is one integral), one- and
+  // two-sided, and the largest of four equicorrelated coordinates at one look.
   struct Case {
     double r, a, c;
+    int sides;
   };
-  for (const Case& t : {Case{0.5, 2.5, 2.2}, Case{0.8, 3.0, 2.0}, Case{0.95, 2.2, 2.4}}) {
+  for (const Case& t : {Case{0.5, 2.5, 2.2, 1}, Case{0.8, 3.0, 2.0, 1}, Case{0.95, 2.2, 2.4, 1},
+                        Case{0.6, 2.8, 2.1, 2}, Case{0.9, 2.4, 2.5, 2}}) {
+    const double s = std::sqrt(1.0 - t.r * t.r);
+    const double lowerA = t.sides == 2 ? -t.a : -kInfinity;
+    const double lowerC = t.sides == 2 ? -t.c : -kInfinity;
     const double reference = integrateOverLine(
         [&](double x) {
-          return density(x) * (1.0 - lowerTail((t.c - t.r * x) / std::sqrt(1.0 - t.r * t.r)));
+          const double staying = lowerTail((t.c - t.r * x) / s) -
+                                 (t.sides == 2 ? lowerTail((-t.c - t.r * x) / s) : 0.0);
+          return density(x) * (1.0 - staying);
         },
-        t.a);
-    BoxProbability box(Reals{1.0, t.r, t.r, 1.0}, 2, 1, Reals{-kInfinity}, Reals{t.a},
-                       Reals{-kInfinity}, Reals{t.c - 0.1});
-    expectClose(box.outside(Reals{-kInfinity}, Reals{t.c}), reference, "two looks");
+        t.a, std::max(lowerA, -12.0));
+    BoxProbability box(Reals{1.0, t.r, t.r, 1.0}, 2, 1, Reals{lowerA}, Reals{t.a},
+                       Reals{t.sides == 2 ? 0.1 - t.c : -kInfinity}, Reals{t.c - 0.1});
+    expectClose(box.outside(Reals{lowerC}, Reals{t.c}), reference, "two looks");
   }
   for (double c : {1.8, 2.3, 2.9}) {
     BoxProbability box(equicorrelation(4, 0.7), 4, 4, Reals{}, Reals{}, Reals(4, -kInfinity),
