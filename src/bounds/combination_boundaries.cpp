@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "bounds/boundary_computation.h"
@@ -12,8 +13,10 @@
 // The probabilities are normal box probabilities (multivariate_normal.h): the earlier
 // looks that could reject are the fixed block, the look in hand the moving block, so the
 // root search in c moves over the same lattice points throughout and sees a smooth
-// function. The search works on log P(cross at look k) - log(target) by the Illinois
-// variant of regula falsi, which needs only that the function be continuous.
+// function. The search works on log P(cross at look k) - log(target): first on few points
+// from one statistic's quantile and Bonferroni's bound, by secant steps and the Illinois
+// variant of regula falsi; then, while the error (the crossing's and the earlier looks')
+// is above 1e-5, on more points from the root and slope found, by a Newton step first.
 
 namespace survseq::bounds {
 
@@ -24,6 +27,10 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kTargetError = 1.0e-5;
 constexpr int32_t kMostPoints = 1 << 14;
 constexpr double kTolerance = 1.0e-6;  // on c
+// The search stops once the crossing probability is this close to its target, relatively.
+constexpr double kRelativeTolerance = 1.0e-4;
+// The least step outwards while the root is not bracketed.
+constexpr double kLeastWidth = 0.05;
 constexpr int32_t kMostSteps = 60;
 // An interim look with this share of the planned information spends no error.
 constexpr float kNearlyComplete = 0.99f;
@@ -58,34 +65,67 @@ Coordinates coordinatesOf(int32_t analysis, const CombinationState& state) {
   return c;
 }
 
-// Finds c with crossing(c) = target on [low, high], crossing decreasing in c.
+struct Root {
+  double value;
+  ProbabilityEstimate crossing;  // at value
+  double slope;                  // of log crossing in c, from the last two values tried
+};
+
+// Finds c with crossing(c) = target, crossing decreasing in c, starting from `first` and
+// either `second` or, given the slope of log crossing in c (negative), a Newton step from
+// `first`; then secant steps outwards until the root is bracketed, and the Illinois variant
+// of regula falsi on log crossing - log target. Nothing when crossing(kBoundaryCap) is
+// still above the target.
 template <class Crossing>
-double solve(Crossing crossing, double target, double low, double high) {
-  const auto gap = [&](double c) { return std::log(std::max(crossing(c), 1e-300) / target); };
-  double gapLow = gap(low), gapHigh = gap(high);
-  while (gapLow < 0.0 && low > 0.0) {
-    low = std::max(0.0, low - 1.0);
-    gapLow = gap(low);
+std::optional<Root> solve(Crossing crossing, double target, double first, double second,
+                          double slope) {
+  struct Point {
+    double c, gap;
+    ProbabilityEstimate at;
+  };
+  const auto point = [&](double c) {
+    const ProbabilityEstimate at = crossing(c);
+    return Point{c, std::log(std::max(at.value, 1e-300) / target), at};
+  };
+  const auto close = [](const Point& x) { return std::fabs(x.gap) <= kRelativeTolerance; };
+  Point a = point(first);
+  if (close(a)) return Root{a.c, a.at, slope};
+  if (slope < 0.0) second = a.c - a.gap / slope;
+  Point b = point(std::clamp(second, 0.0, double(kBoundaryCap)));
+  if (close(b)) return Root{b.c, b.at, (b.gap - a.gap) / (b.c - a.c)};
+  // Outwards by secant steps (at least kLeastWidth, at most twice the last step) until
+  // the gaps differ in sign.
+  while ((a.gap > 0.0) == (b.gap > 0.0)) {
+    const bool up = b.gap > 0.0;  // crossing too likely: c must grow
+    const Point& far = up == (b.c > a.c) ? b : a;
+    if (up && !(far.c < kBoundaryCap)) return std::nullopt;
+    if (!up && !(far.c > 0.0)) return Root{far.c, far.at, slope};
+    const double width = std::fabs(b.c - a.c);
+    const double secant = b.gap != a.gap ? std::fabs(far.gap * (b.c - a.c) / (b.gap - a.gap)) : width;
+    const double step = std::clamp(secant, kLeastWidth, 2.0 * width + kLeastWidth);
+    const Point next = point(std::clamp(far.c + (up ? step : -step), 0.0, double(kBoundaryCap)));
+    if (close(next)) return Root{next.c, next.at, (next.gap - far.gap) / (next.c - far.c)};
+    a = far;
+    b = next;
   }
-  if (gapLow <= 0.0) return low;
+  Point low = a.gap > 0.0 ? a : b, high = a.gap > 0.0 ? b : a;
   int32_t side = 0;
-  for (int32_t step = 0; step < kMostSteps && high - low > kTolerance; ++step) {
-    const double c = high - gapHigh * (high - low) / (gapHigh - gapLow);
-    const double g = gap(c);
-    if (g == 0.0) return c;
-    if (g > 0.0) {
-      low = c;
-      gapLow = g;
-      if (side == 1) gapHigh /= 2.0;
+  for (int32_t step = 0; step < kMostSteps && high.c - low.c > kTolerance; ++step) {
+    const Point x = point(high.c - high.gap * (high.c - low.c) / (high.gap - low.gap));
+    const double secant = (high.gap - low.gap) / (high.c - low.c);
+    if (close(x)) return Root{x.c, x.at, secant};
+    if (x.gap > 0.0) {
+      low = x;
+      if (side == 1) high.gap /= 2.0;
       side = 1;
     } else {
-      high = c;
-      gapHigh = g;
-      if (side == -1) gapLow /= 2.0;
+      high = x;
+      if (side == -1) low.gap /= 2.0;
       side = -1;
     }
   }
-  return (low + high) / 2.0;
+  const double secant = (high.gap - low.gap) / (high.c - low.c);
+  return -low.gap < high.gap ? Root{low.c, low.at, secant} : Root{high.c, high.at, secant};
 }
 
 }  // namespace
@@ -120,35 +160,47 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
     upper[i] = state.criticalValue[c.look[i]];
     lower[i] = sides == 2 ? -upper[i] : -kInfinity;
   }
-  BoxProbability box(c.correlation, n, J, lower, upper);
-  // What is left to spend: the error allowed by now less the chance of crossing earlier.
-  const double target = double(cumulativeError) - (1.0 - box.fixedBlock().value);
-  if (!(target > 0.0)) return result;
+  // The moving block is ordered, and the fixed block tilted, for limits near where the
+  // root will be: Bonferroni's bound on what is allowed by now.
+  const double guess = standardNormalQuantile(1.0 - double(cumulativeError) / (sides * J));
+  const std::vector<double> guessUpper(static_cast<size_t>(J), guess);
+  const std::vector<double> guessLower(static_cast<size_t>(J), sides == 2 ? -guess : -kInfinity);
+  BoxProbability box(c.correlation, n, J, lower, upper, guessLower, guessUpper);
   std::vector<double> movingLower(static_cast<size_t>(J)), movingUpper(static_cast<size_t>(J));
   const auto crossing = [&](double criticalValue) {
     std::fill(movingUpper.begin(), movingUpper.end(), criticalValue);
     std::fill(movingLower.begin(), movingLower.end(), sides == 2 ? -criticalValue : -kInfinity);
     return box.outside(movingLower, movingUpper);
   };
-  // Bonferroni's bound lies above the root, one statistic's quantile about below it; an
-  // estimate a hair above the target at Bonferroni's bound falls back on the cap.
-  double high =
-      std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / (sides * J)));
-  if (crossing(high).value > target) {
-    if (!(high < kBoundaryCap)) return result;
-    high = kBoundaryCap;
-    if (crossing(high).value > target) return result;
-  }
-  const double low = std::min(high, standardNormalQuantile(1.0 - target / sides));
-  double value = 0.0;
+  // A first search on few points, then Newton steps from the root found, with the slope
+  // found, on more points, as many as the error asks for.
+  double value = std::nan(""), slope = 0.0;
   for (;;) {
-    value = solve([&](double x) { return crossing(x).value; }, target, low, high);
-    const double error = crossing(value).standardError;
+    // What is left to spend: the error allowed by now less the chance of crossing earlier,
+    // whose estimate's error adds to the crossing's.
+    const ProbabilityEstimate earlier = box.fixedBlock();
+    const double target = double(cumulativeError) - (1.0 - earlier.value);
+    if (!(target > 0.0)) return result;
+    // One statistic's quantile lies about below the root, Bonferroni's bound above it.
+    const std::optional<Root> root =
+        std::isnan(value)
+            ? solve(crossing, target,
+                    std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides)),
+                    std::min(double(kBoundaryCap),
+                             standardNormalQuantile(1.0 - target / (sides * J))),
+                    0.0)
+            : solve(crossing, target, value, value, slope);
+    if (!root) return result;
+    value = root->value;
+    if (root->slope < 0.0) slope = root->slope;
+    const double error = std::hypot(root->crossing.standardError, earlier.standardError);
     if (error <= kTargetError || box.pointsPerShift() >= kMostPoints) {
       state.largestError = std::max(state.largestError, static_cast<float>(error));
       break;
     }
-    box.growTo(2 * box.pointsPerShift());
+    // Lattice errors fall at least as the number of points to the power -1.5 here.
+    const double more = std::clamp(std::pow(error / kTargetError, 1.0 / 1.5), 2.0, 16.0);
+    box.growTo(static_cast<int32_t>(std::min(double(kMostPoints), more * box.pointsPerShift())));
   }
   result = static_cast<float>(value);
   return result;

@@ -3,22 +3,28 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <numbers>
 #include <random>
 
+#include "bounds/lattice_rules.h"
 #include "bounds/normal_quantile.h"
+#include "bounds/ordered_cholesky.h"
 #include "report/run_error.h"
 
 namespace survseq::bounds {
 
 namespace {
 
+static_assert(kMaxNormalDimension <= kLatticeCoordinates);
+
 // The shifts' own generator and seed: fixed, so that every box gets the same shifts.
 constexpr uint64_t kShiftSeed = 0x5eed'0f'1a77'1ce5ULL;
-// A pivot at or below this share of its variance counts as no variance left.
-constexpr double kSingularShare = 1.0e-12;
-constexpr int32_t kMaxPoints = 1 << 20;
-constexpr int32_t kFirstPoints = 256;
+// A coefficient below this share of its row's scale counts as none (rounding leaves some
+// near 1e-5 where a dependent row has none).
+constexpr double kNoCoefficient = 1.0e-3;
+constexpr int32_t kFirstPoints = 251;
+// The largest tilt of a standardised draw: a shift t multiplies the variance of the weights
+// by up to exp(t^2), and a small pivot could ask for a large one.
+constexpr double kMostTilt = 3.0;
 
 double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 
@@ -29,194 +35,16 @@ double quantileInside(double p) {
   return standardNormalQuantile(std::clamp(p, kLeast, kMost));
 }
 
-// The first kMaxNormalDimension primes, by trial division.
-std::array<int32_t, kMaxNormalDimension> firstPrimes() {
-  std::array<int32_t, kMaxNormalDimension> primes{};
-  int32_t found = 0;
-  for (int32_t candidate = 2; found < kMaxNormalDimension; ++candidate) {
-    bool prime = true;
-    for (int32_t i = 0; i < found && primes[i] * primes[i] <= candidate; ++i) {
-      if (candidate % primes[i] == 0) prime = false;
-    }
-    if (prime) primes[found++] = candidate;
-  }
-  return primes;
-}
-
-// The lower Cholesky factor of the covariance with the fixed block (the first p
-// coordinates, limits lower and upper) put in the order of Genz and Bretz's
-// prioritisation: at each step the coordinate whose interval is least likely given the
-// truncated means of those before it. The permutation is applied to the limits; the moving
-// block keeps its order. A pivot with no variance left makes its column zero.
-std::vector<double> orderedCholesky(std::vector<double> sigma, int32_t n, int32_t p,
-                                    std::vector<double>& lower, std::vector<double>& upper) {
-  std::vector<double> l(static_cast<size_t>(n) * n, 0.0);
-  std::vector<double> means(static_cast<size_t>(n), 0.0);
-  const auto swap = [&](int32_t a, int32_t b) {
-    for (int32_t m = 0; m < n; ++m) std::swap(sigma[a * n + m], sigma[b * n + m]);
-    for (int32_t m = 0; m < n; ++m) std::swap(sigma[m * n + a], sigma[m * n + b]);
-    for (int32_t m = 0; m < n; ++m) std::swap(l[a * n + m], l[b * n + m]);
-    std::swap(lower[a], lower[b]);
-    std::swap(upper[a], upper[b]);
-  };
-  for (int32_t i = 0; i < n; ++i) {
-    if (i < p) {
-      int32_t best = i;
-      double least = 2.0;
-      for (int32_t j = i; j < p; ++j) {
-        double variance = sigma[j * n + j], mean = 0.0;
-        for (int32_t m = 0; m < i; ++m) {
-          variance -= l[j * n + m] * l[j * n + m];
-          mean += l[j * n + m] * means[m];
-        }
-        const double sd = std::sqrt(std::max(variance, 0.0));
-        const double chance = sd > 0.0 ? lowerTail((upper[j] - mean) / sd) -
-                                             lowerTail((lower[j] - mean) / sd)
-                                       : 1.0;
-        if (chance < least) {
-          least = chance;
-          best = j;
-        }
-      }
-      if (best != i) swap(i, best);
-    }
-    double pivot = sigma[i * n + i];
-    for (int32_t m = 0; m < i; ++m) pivot -= l[i * n + m] * l[i * n + m];
-    l[i * n + i] = pivot > kSingularShare * sigma[i * n + i] ? std::sqrt(pivot) : 0.0;
-    for (int32_t j = i + 1; j < n; ++j) {
-      double sum = sigma[j * n + i];
-      for (int32_t m = 0; m < i; ++m) sum -= l[j * n + m] * l[i * n + m];
-      l[j * n + i] = l[i * n + i] > 0.0 ? sum / l[i * n + i] : 0.0;
-    }
-    if (i < p && l[i * n + i] > 0.0) {
-      // The mean of the standardised coordinate truncated to its interval.
-      double shift = 0.0;
-      for (int32_t m = 0; m < i; ++m) shift += l[i * n + m] * means[m];
-      const double a = (lower[i] - shift) / l[i * n + i];
-      const double b = (upper[i] - shift) / l[i * n + i];
-      const double mass = lowerTail(b) - lowerTail(a);
-      const auto density = [](double x) {
-        return std::isfinite(x) ? std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi) : 0.0;
-      };
-      means[i] = mass > 0.0 ? (density(a) - density(b)) / mass : (std::isfinite(a) ? a : b);
-      if (!std::isfinite(means[i])) means[i] = 0.0;
-    }
-  }
-  return l;
-}
-
-// P(lower <= mean + pivot Z <= upper) for one coordinate, and the conditional draw at the
-// lattice coordinate w; with no pivot the coordinate is its mean.
-struct Step {
-  double probability;
-  double draw;
-};
-Step step(double mean, double pivot, double lower, double upper, double w, bool drawn) {
-  if (pivot == 0.0) return {mean >= lower && mean <= upper ? 1.0 : 0.0, 0.0};
-  const double d = lowerTail((lower - mean) / pivot);
-  const double e = lowerTail((upper - mean) / pivot);
-  return {e - d, drawn ? quantileInside(d + w * (e - d)) : 0.0};
-}
-
-}  // namespace
-
-BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimension,
-                               int32_t movingCount, std::span<const double> fixedLower,
-                               std::span<const double> fixedUpper)
-    : dimension_(dimension), fixedCount_(dimension - movingCount), movingCount_(movingCount) {
-  if (dimension < 1 || dimension > kMaxNormalDimension || movingCount < 0 ||
-      movingCount > dimension ||
-      covariance.size() != static_cast<size_t>(dimension) * dimension ||
-      fixedLower.size() != static_cast<size_t>(fixedCount_) ||
-      fixedUpper.size() != static_cast<size_t>(fixedCount_)) {
-    throw RunError("a normal box probability was asked with inconsistent sizes");
-  }
-  fixedLower_.assign(fixedLower.begin(), fixedLower.end());
-  fixedUpper_.assign(fixedUpper.begin(), fixedUpper.end());
-  fixedLower_.resize(static_cast<size_t>(dimension));
-  fixedUpper_.resize(static_cast<size_t>(dimension));
-  cholesky_ = orderedCholesky({covariance.begin(), covariance.end()}, dimension, fixedCount_,
-                              fixedLower_, fixedUpper_);
-  fixedLower_.resize(static_cast<size_t>(fixedCount_));
-  fixedUpper_.resize(static_cast<size_t>(fixedCount_));
-  const auto primes = firstPrimes();
-  for (int32_t i = 0; i < dimension; ++i) {
-    const double root = std::sqrt(double(primes[i]));
-    generator_.push_back(root - std::floor(root));
-  }
-  std::mt19937_64 uniforms(kShiftSeed);
-  shifts_.resize(static_cast<size_t>(kLatticeShifts) * kMaxNormalDimension);
-  for (double& shift : shifts_) shift = double(uniforms() >> 11) * 0x1.0p-53;
-  fixedFactor_.resize(kLatticeShifts);
-  movingMean_.resize(kLatticeShifts);
-  movingPoint_.resize(kLatticeShifts);
-  growTo(kFirstPoints);
-}
-
-void BoxProbability::growTo(int32_t points) {
-  const int32_t n = dimension_;
-  const int32_t p = fixedCount_;
-  std::vector<double> w(static_cast<size_t>(n));
-  std::vector<double> draws(static_cast<size_t>(n));
-  for (int32_t s = 0; s < kLatticeShifts; ++s) {
-    const double* shift = &shifts_[static_cast<size_t>(s) * kMaxNormalDimension];
-    for (int32_t q = points_ + 1; q <= points; ++q) {
-      // The lattice point under the baker's transformation |2x - 1|.
-      for (int32_t i = 0; i < n; ++i) {
-        const double x = double(q) * generator_[i] + shift[i];
-        w[i] = std::fabs(2.0 * (x - std::floor(x)) - 1.0);
-      }
-      double factor = 1.0;
-      for (int32_t i = 0; i < p && factor > 0.0; ++i) {
-        double mean = 0.0;
-        for (int32_t j = 0; j < i; ++j) mean += cholesky_[i * n + j] * draws[j];
-        const Step one = step(mean, cholesky_[i * n + i], fixedLower_[i], fixedUpper_[i], w[i],
-                              i + 1 < n);
-        factor *= one.probability;
-        draws[i] = one.draw;
-      }
-      fixedFactor_[s].push_back(factor);
-      for (int32_t r = p; r < n; ++r) {
-        double mean = 0.0;
-        if (factor > 0.0) {
-          for (int32_t j = 0; j < p; ++j) mean += cholesky_[r * n + j] * draws[j];
-        }
-        movingMean_[s].push_back(mean);
-        if (r + 1 < n) movingPoint_[s].push_back(w[r]);
-      }
-    }
-  }
-  points_ = std::max(points_, points);
-}
-
-double BoxProbability::movingFactor(int32_t shift, int32_t point, std::span<const double> lower,
-                                    std::span<const double> upper) const {
-  const int32_t n = dimension_;
-  const int32_t m = movingCount_;
-  const double* mean = &movingMean_[shift][static_cast<size_t>(point) * m];
-  const double* w = m > 1 ? &movingPoint_[shift][static_cast<size_t>(point) * (m - 1)] : nullptr;
-  std::array<double, kMaxNormalDimension> draws{};
-  double factor = 1.0;
-  for (int32_t r = 0; r < m && factor > 0.0; ++r) {
-    const int32_t row = fixedCount_ + r;
-    double conditional = mean[r];
-    for (int32_t j = 0; j < r; ++j) conditional += cholesky_[row * n + fixedCount_ + j] * draws[j];
-    const Step one = step(conditional, cholesky_[row * n + row], lower[r], upper[r],
-                          r + 1 < m ? w[r] : 0.0, r + 1 < m);
-    factor *= one.probability;
-    draws[r] = one.draw;
-  }
-  return factor;
-}
-
-template <class PointValue>
-ProbabilityEstimate BoxProbability::average(PointValue value) const {
+// The mean and standard error over the shifted copies of the means of value(at) over each
+// copy's points, the copies laid out one after another.
+template <class Value>
+ProbabilityEstimate overShifts(int32_t points, Value value) {
   std::array<double, kLatticeShifts> means{};
   double total = 0.0;
   for (int32_t s = 0; s < kLatticeShifts; ++s) {
     double sum = 0.0;
-    for (int32_t q = 0; q < points_; ++q) sum += value(s, q);
-    means[s] = sum / points_;
+    for (int32_t q = 0; q < points; ++q) sum += value(static_cast<size_t>(s) * points + q);
+    means[s] = sum / points;
     total += means[s];
   }
   const double mean = total / kLatticeShifts;
@@ -225,24 +53,235 @@ ProbabilityEstimate BoxProbability::average(PointValue value) const {
   return {mean, std::sqrt(squares / (kLatticeShifts * (kLatticeShifts - 1.0)))};
 }
 
+}  // namespace
+
+BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimension,
+                               int32_t movingCount, std::span<const double> fixedLower,
+                               std::span<const double> fixedUpper,
+                               std::span<const double> movingLower,
+                               std::span<const double> movingUpper)
+    : dimension_(dimension), fixedCount_(dimension - movingCount), movingCount_(movingCount) {
+  const bool orderMoving = !movingLower.empty();
+  if (dimension < 1 || dimension > kMaxNormalDimension || movingCount < 0 ||
+      movingCount > dimension ||
+      covariance.size() != static_cast<size_t>(dimension) * dimension ||
+      fixedLower.size() != static_cast<size_t>(fixedCount_) ||
+      fixedUpper.size() != static_cast<size_t>(fixedCount_) ||
+      (orderMoving && (movingLower.size() != static_cast<size_t>(movingCount) ||
+                       movingUpper.size() != static_cast<size_t>(movingCount)))) {
+    throw RunError("a normal box probability was asked with inconsistent sizes");
+  }
+  fixedLower_.assign(fixedLower.begin(), fixedLower.end());
+  fixedUpper_.assign(fixedUpper.begin(), fixedUpper.end());
+  fixedLower_.insert(fixedLower_.end(), movingLower.begin(), movingLower.end());
+  fixedUpper_.insert(fixedUpper_.end(), movingUpper.begin(), movingUpper.end());
+  fixedLower_.resize(static_cast<size_t>(dimension), -INFINITY);
+  fixedUpper_.resize(static_cast<size_t>(dimension), INFINITY);
+  std::vector<int32_t> order;
+  cholesky_ = orderedCholesky({covariance.begin(), covariance.end()}, dimension, fixedCount_,
+                              orderMoving, fixedLower_, fixedUpper_, order);
+  fixedLower_.resize(static_cast<size_t>(fixedCount_));
+  fixedUpper_.resize(static_cast<size_t>(fixedCount_));
+  for (int32_t r = 0; r < movingCount; ++r) movingOrder_.push_back(order[fixedCount_ + r] - fixedCount_);
+  const int32_t n = dimension;
+  attachedTo_.assign(static_cast<size_t>(n), -1);
+  attached_.resize(static_cast<size_t>(n));
+  drawn_.assign(static_cast<size_t>(n), 0);
+  for (int32_t r = 0; r < n; ++r) {
+    const double scale = std::sqrt(covariance[order[r] * (n + 1)]);
+    for (int32_t m = 0; m < r; ++m) {
+      if (std::fabs(cholesky_[r * n + m]) > kNoCoefficient * scale) drawn_[m] = 1;
+    }
+    if (cholesky_[r * n + r] > 0.0) continue;
+    const int32_t begin = r < fixedCount_ ? 0 : fixedCount_;
+    for (int32_t m = r - 1; m >= begin; --m) {
+      if (cholesky_[m * n + m] > 0.0 && std::fabs(cholesky_[r * n + m]) > kNoCoefficient * scale) {
+        attachedTo_[r] = m;
+        attached_[m].push_back(r);
+        break;
+      }
+    }
+  }
+  // Moving limits above, with none below or the box symmetric about 0: the draws that
+  // matter lie near the upper limits, where the uniform lattice puts few points. They are
+  // drawn tilted there (importance sampling by a shift of each standardised draw, weighted
+  // back by the ratio of the densities): the fixed block towards its regression on the
+  // moving block's mean at the mean of the moving limits, and, with none below, the moving
+  // block towards its limits. A symmetric box is left as often downwards as upwards (the
+  // law is centred), so only the leaving upwards is summed, twice, the moving block untilted.
+  tilt_.assign(static_cast<size_t>(n), 0.0);
+  const bool finite = orderMoving && std::all_of(movingUpper.begin(), movingUpper.end(),
+                                                 [](double x) { return std::isfinite(x); });
+  const bool below = std::all_of(movingLower.begin(), movingLower.end(),
+                                 [](double x) { return x == -INFINITY; });
+  // (With no fixed block, summing both ways costs the lattice less.)
+  symmetric_ = finite && fixedCount_ > 0;
+  for (int32_t r = 0; r < movingCount; ++r) {
+    symmetric_ = symmetric_ && movingLower[r] == -movingUpper[r];
+  }
+  for (int32_t i = 0; i < fixedCount_; ++i) {
+    symmetric_ = symmetric_ && fixedLower_[i] == -fixedUpper_[i];
+  }
+  const bool upwards = finite && (below || symmetric_);
+  if (upwards) {
+    double limit = 0.0, variance = 0.0;
+    for (const double x : movingUpper) limit += x / movingCount;
+    for (int32_t a = fixedCount_; a < n; ++a)
+      for (int32_t b = fixedCount_; b < n; ++b) variance += covariance[order[a] * n + order[b]];
+    for (int32_t i = 0; i < (symmetric_ ? fixedCount_ : n); ++i) {
+      if (!(cholesky_[i * n + i] > 0.0) || attachedTo_[i] >= 0) continue;
+      double shared = 0.0;
+      for (int32_t b = fixedCount_; b < n; ++b) shared += covariance[order[i] * n + order[b]];
+      double sum = i >= fixedCount_   ? movingUpper[movingOrder_[i - fixedCount_]]
+                   : variance > 0.0 ? shared / variance * limit * movingCount
+                                    : 0.0;
+      for (int32_t m = 0; m < i; ++m) sum -= cholesky_[i * n + m] * tilt_[m];
+      tilt_[i] = std::clamp(sum / cholesky_[i * n + i], -kMostTilt, kMostTilt);
+    }
+  }
+  std::mt19937_64 uniforms(kShiftSeed);
+  shifts_.resize(static_cast<size_t>(kLatticeShifts) * kMaxNormalDimension);
+  for (double& shift : shifts_) shift = double(uniforms() >> 11) * 0x1.0p-53;
+  growTo(kFirstPoints);
+}
+
+BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const double* base,
+                                          const double* lower, const double* upper,
+                                          const double* w, double* draws, bool tilted) const {
+  const int32_t n = dimension_;
+  // The part of row r's mean from the draws begin..i-1.
+  const auto partial = [&](int32_t r, int32_t i) {
+    double sum = base[r - begin];
+    for (int32_t m = begin; m < i; ++m) sum += cholesky_[r * n + m] * draws[m];
+    return sum;
+  };
+  Walk result;
+  for (int32_t i = begin; i < end && result.probability > 0.0; ++i) {
+    draws[i] = 0.0;
+    if (attachedTo_[i] >= 0) continue;
+    const double pivot = cholesky_[i * n + i];
+    const double mean = partial(i, i);
+    if (pivot == 0.0) {
+      if (!(mean >= lower[i - begin] && mean <= upper[i - begin])) {
+        result.leaving += result.probability;
+        if (mean > upper[i - begin]) result.upwards += result.probability;
+        result.probability = 0.0;
+      }
+      continue;
+    }
+    // The standardised draw's limits from its own row and the rows attached to it.
+    double a = (lower[i - begin] - mean) / pivot, b = (upper[i - begin] - mean) / pivot;
+    for (const int32_t r : attached_[i]) {
+      const double coefficient = cholesky_[r * n + i];
+      const double rest = partial(r, i);
+      double low = (lower[r - begin] - rest) / coefficient;
+      double high = (upper[r - begin] - rest) / coefficient;
+      if (coefficient < 0.0) std::swap(low, high);
+      a = std::max(a, low);
+      b = std::min(b, high);
+    }
+    if (!(a < b)) {
+      // No room: the leaving is upwards when the limits lie below the row's centre.
+      result.leaving += result.probability;
+      if (a + b < 0.0) result.upwards += result.probability;
+      result.probability = 0.0;
+      return result;
+    }
+    const double d = a == -INFINITY ? 0.0 : lowerTail(a);
+    const double e = b == INFINITY ? 1.0 : lowerTail(b);
+    result.leaving += result.probability * ((1.0 - e) + d);
+    result.upwards += result.probability * (1.0 - e);
+    const double theta = tilted && drawn_[i] ? tilt_[i] : 0.0;
+    if (theta == 0.0) {
+      result.probability *= e - d;
+      if (drawn_[i]) draws[i] = quantileInside(d + w[i - begin] * (e - d));
+      continue;
+    }
+    const double dTilted = a == -INFINITY ? 0.0 : lowerTail(a - theta);
+    const double eTilted = b == INFINITY ? 1.0 : lowerTail(b - theta);
+    draws[i] = theta + quantileInside(dTilted + w[i - begin] * (eTilted - dTilted));
+    result.probability *= (eTilted - dTilted) * std::exp(theta * (0.5 * theta - draws[i]));
+  }
+  return result;
+}
+
+void BoxProbability::growTo(int32_t points) {
+  const LatticeRule rule = latticeRuleFor(points);
+  if (rule.points == points_) return;
+  points_ = rule.points;
+  const int32_t n = dimension_, p = fixedCount_, m = movingCount_;
+  const auto total = static_cast<size_t>(kLatticeShifts) * points_;
+  fixedFactor_.assign(total, 0.0);
+  const bool tilted = std::any_of(tilt_.begin(), tilt_.end(), [](double t) { return t != 0.0; });
+  fixedLeaving_.assign(tilted ? total : 0, 0.0);
+  movingMean_.assign(total * m, 0.0);
+  movingPoint_.assign(total * m, 0.0);
+  const std::vector<double> zeros(static_cast<size_t>(p), 0.0);
+  std::vector<double> w(static_cast<size_t>(n)), draws(static_cast<size_t>(n));
+  for (int32_t s = 0; s < kLatticeShifts; ++s) {
+    const double* shift = &shifts_[static_cast<size_t>(s) * kMaxNormalDimension];
+    for (int32_t q = 0; q < points_; ++q) {
+      const size_t at = static_cast<size_t>(s) * points_ + q;
+      // The lattice point under the baker's transformation |2x - 1|.
+      for (int32_t i = 0; i < n; ++i) {
+        const int64_t turn = int64_t(q) * rule.generator[i] % points_;
+        const double x = double(turn) / points_ + shift[i];
+        w[i] = std::fabs(2.0 * (x - std::floor(x)) - 1.0);
+      }
+      const Walk fixed = walk(0, p, zeros.data(), fixedLower_.data(), fixedUpper_.data(),
+                              w.data(), draws.data(), tilted);
+      const double factor = fixed.probability;
+      fixedFactor_[at] = factor;
+      if (tilted) fixedLeaving_[at] = symmetric_ ? 2.0 * fixed.upwards : fixed.leaving;
+      for (int32_t r = 0; r < m; ++r) {
+        double mean = 0.0;
+        if (factor > 0.0) {
+          for (int32_t j = 0; j < p; ++j) mean += cholesky_[(p + r) * n + j] * draws[j];
+        }
+        movingMean_[at * m + r] = mean;
+        movingPoint_[at * m + r] = w[p + r];
+      }
+    }
+  }
+}
+
+template <bool Outside>
+ProbabilityEstimate BoxProbability::moving(std::span<const double> lower,
+                                           std::span<const double> upper) const {
+  const int32_t p = fixedCount_, m = movingCount_;
+  std::array<double, kMaxNormalDimension> low{}, high{}, draws{};
+  for (int32_t r = 0; r < m; ++r) {
+    low[r] = lower[movingOrder_[r]];
+    high[r] = upper[movingOrder_[r]];
+  }
+  bool doubled = symmetric_;
+  for (int32_t r = 0; r < m; ++r) doubled = doubled && low[r] == -high[r];
+  return overShifts(points_, [&](size_t at) {
+    const double factor = fixedFactor_[at];
+    if (!(factor > 0.0)) return 0.0;
+    const Walk walked = walk(p, dimension_, &movingMean_[at * m], low.data(), high.data(),
+                             &movingPoint_[at * m], draws.data(), Outside);
+    if (!Outside) return factor * walked.probability;
+    return factor * (doubled ? 2.0 * walked.upwards : walked.leaving);
+  });
+}
+
 ProbabilityEstimate BoxProbability::fixedBlock() const {
-  return average([&](int32_t s, int32_t q) { return fixedFactor_[s][q]; });
+  // Tilted, the fixed block is summed as the chance of leaving it, which the tilt is for.
+  if (!fixedLeaving_.empty()) {
+    return overShifts(points_, [&](size_t at) { return 1.0 - fixedLeaving_[at]; });
+  }
+  return overShifts(points_, [&](size_t at) { return fixedFactor_[at]; });
 }
 
 ProbabilityEstimate BoxProbability::inside(std::span<const double> lower,
                                            std::span<const double> upper) const {
-  return average([&](int32_t s, int32_t q) {
-    const double factor = fixedFactor_[s][q];
-    return factor > 0.0 ? factor * movingFactor(s, q, lower, upper) : 0.0;
-  });
+  return moving<false>(lower, upper);
 }
 
 ProbabilityEstimate BoxProbability::outside(std::span<const double> lower,
                                             std::span<const double> upper) const {
-  return average([&](int32_t s, int32_t q) {
-    const double factor = fixedFactor_[s][q];
-    return factor > 0.0 ? factor * (1.0 - movingFactor(s, q, lower, upper)) : 0.0;
-  });
+  return moving<true>(lower, upper);
 }
 
 ProbabilityEstimate boxProbability(std::span<const double> covariance, int32_t dimension,
@@ -250,7 +289,7 @@ ProbabilityEstimate boxProbability(std::span<const double> covariance, int32_t d
                                    double targetError) {
   BoxProbability box(covariance, dimension, 0, lower, upper);
   ProbabilityEstimate estimate = box.fixedBlock();
-  while (estimate.standardError > targetError && box.pointsPerShift() < kMaxPoints) {
+  while (estimate.standardError > targetError && box.pointsPerShift() < largestLatticeRule()) {
     box.growTo(2 * box.pointsPerShift());
     estimate = box.fixedBlock();
   }

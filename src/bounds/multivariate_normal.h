@@ -19,11 +19,12 @@ struct ProbabilityEstimate {
 // Box probabilities of a centred normal vector X by separation of variables with a
 // randomised lattice rule (Genz, 1992, J. Comput. Graph. Stat. 1, 141-149; Genz and
 // Bretz, 2009, Computation of Multivariate Normal and t Probabilities, Springer, sections
-// 4.1.2 and 4.2.2): the Cholesky factor turns the box into nested one-dimensional limits,
-// the integral over the unit cube is estimated on Richtmyer's lattice (generators the
-// fractional parts of the square roots of the primes) under the baker's transformation,
-// in kLatticeShifts copies shifted by uniforms from a generator of its own with a fixed
-// seed. The estimate is therefore the same on every call and every thread.
+// 4.1.2 and 4.2.2): the Cholesky factor, with the coordinates put in Genz and Bretz's
+// order, turns the box into nested one-dimensional limits; the integral over the unit
+// cube is estimated on a rank-1 lattice rule built component by component
+// (lattice_rules.h) under the baker's transformation, in kLatticeShifts copies shifted by
+// uniforms from a generator of its own with a fixed seed. The estimate is therefore the
+// same on every call and every thread, and does not touch any other random stream.
 //
 // The coordinates are split: the first dimension - movingCount (the fixed block) lie in a
 // box given once, the last movingCount (the moving block) in limits given at each
@@ -34,12 +35,19 @@ class BoxProbability {
  public:
   // `covariance` is dimension x dimension, row by row, positive semi-definite (a
   // coordinate with no variance left given the earlier ones is held at its conditional
-  // mean); limits may be infinite.
+  // mean); limits may be infinite. Limits for the moving block given here (optional) order
+  // it as the fixed block is ordered; without them it keeps its order. When they are upper
+  // limits only, or a box symmetric about 0 with a fixed block, the draws are tilted
+  // towards them (importance sampling: the probabilities stay the same, their errors shrink
+  // when the box is left mostly near its upper limits); fixedBlock() and outside() are then
+  // summed as chances of leaving the box, inside() as the tilted chance of staying.
   BoxProbability(std::span<const double> covariance, int32_t dimension, int32_t movingCount,
-                 std::span<const double> fixedLower, std::span<const double> fixedUpper);
+                 std::span<const double> fixedLower, std::span<const double> fixedUpper,
+                 std::span<const double> movingLower = {},
+                 std::span<const double> movingUpper = {});
 
-  // Adds lattice points (the rule is extensible: earlier points stay) until each shifted
-  // copy holds `points`.
+  // Puts at least `points` points in each shifted copy: the smallest lattice rule with
+  // that many, or the largest there is (pointsPerShift() tells which).
   void growTo(int32_t points);
   int32_t pointsPerShift() const { return points_; }
 
@@ -48,30 +56,48 @@ class BoxProbability {
   // P(fixed block in its box, lower <= moving block <= upper).
   ProbabilityEstimate inside(std::span<const double> lower, std::span<const double> upper) const;
   // P(fixed block in its box, moving block not in [lower, upper]), estimated point by
-  // point as fixedBlock() - inside(), so its error is that of the difference.
+  // point as fixedBlock() - inside() when the fixed block is not tilted (see the
+  // constructor), so its error is that of the difference.
   ProbabilityEstimate outside(std::span<const double> lower, std::span<const double> upper) const;
 
  private:
-  template <class PointValue>
-  ProbabilityEstimate average(PointValue value) const;
-  double movingFactor(int32_t shift, int32_t point, std::span<const double> lower,
-                      std::span<const double> upper) const;
+  template <bool Outside>
+  ProbabilityEstimate moving(std::span<const double> lower, std::span<const double> upper) const;
+  // The probability of rows begin..end-1 given the draws before begin (their share of each
+  // row's mean in base[row - begin]), the draws of these rows written to draws[row]; when
+  // `tilted`, drawn with tilt_ and weighted back.
+  struct Walk {
+    double probability = 1.0;  // of staying in the box
+    double leaving = 0.0;      // of leaving it, row by row
+    double upwards = 0.0;      // of leaving it above
+  };
+  Walk walk(int32_t begin, int32_t end, const double* base, const double* lower,
+            const double* upper, const double* w, double* draws, bool tilted) const;
 
   int32_t dimension_;
   int32_t fixedCount_;
   int32_t movingCount_;
-  std::vector<double> cholesky_;  // lower factor, row by row
+  std::vector<double> cholesky_;  // lower factor, row by row, in the order used
   std::vector<double> fixedLower_, fixedUpper_;
-  std::vector<double> generator_;  // one per lattice coordinate
-  std::vector<double> shifts_;     // kLatticeShifts rows of kMaxNormalDimension
+  std::vector<int32_t> movingOrder_;  // the given moving coordinate at each place
+  // A row with no variance left is a limit on the last earlier draw of its block it depends
+  // on (Genz and Bretz, section 4.1.3): attachedTo_ that row or -1, attached_ the rows of
+  // each; drawn_ whether a later row needs the row's draw.
+  std::vector<int32_t> attachedTo_;
+  std::vector<std::vector<int32_t>> attached_;
+  std::vector<char> drawn_;
+  std::vector<double> tilt_;
+  bool symmetric_ = false;  // the limits given to the constructor are symmetric about 0
+  std::vector<double> shifts_;        // kLatticeShifts rows of kMaxNormalDimension
   int32_t points_ = 0;
-  // Per shifted copy, per point: the fixed block's factor, the moving block's conditional
-  // means given the fixed block, and the moving block's lattice coordinates.
-  std::vector<std::vector<double>> fixedFactor_, movingMean_, movingPoint_;
+  // Point by point, the shifted copies one after another: the fixed block's factor (tilted
+  // when tilt_ is not all zero, and then the chance of leaving it in fixedLeaving_), the
+  // moving block's conditional means given the fixed block, and its lattice coordinates.
+  std::vector<double> fixedFactor_, fixedLeaving_, movingMean_, movingPoint_;
 };
 
 // P(lower <= X <= upper), with lattice points added until the standard error is at most
-// `targetError` or 2^20 points per copy are reached.
+// `targetError` or the largest lattice rule is reached.
 ProbabilityEstimate boxProbability(std::span<const double> covariance, int32_t dimension,
                                    std::span<const double> lower, std::span<const double> upper,
                                    double targetError = 1.0e-5);

@@ -1,10 +1,13 @@
 // src/bounds: the combination's critical values from a trial's covariances, against
-// one-dimensional integrals (one look) and the independent group-sequential recursion
-// (one statistic over several looks).
+// one-dimensional integrals (one look), the independent group-sequential recursion (one
+// statistic over several looks) and a Monte Carlo of normal vectors drawn from the
+// covariance (several statistics over several looks).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "bounds/boundary_computation.h"
@@ -96,6 +99,106 @@ TEST(CombinationBoundaries, NoInformationOrNoErrorLeftCannotReject) {
   state.covariance[2] = equicorrelated(2, 20.0f, 0.5f);
   EXPECT_EQ(combinationCriticalValue(2, 0.015f, 1, state), kBoundaryCap);
   EXPECT_LT(combinationCriticalValue(2, 0.025f, 1, state), kBoundaryCap);
+}
+
+// The covariances of weighted log-rank scores as a trial sums them: 600 patients, events in
+// turn (the pooled survival before the i-th 1 - i/600, variance term 1/4), `events[k]` by
+// look k, the statistics FH(0,0), FH(0,1), FH(1,0), FH(1,1) in that order, the first
+// `count`. FH(0,0)'s weight is FH(0,1)'s plus FH(1,0)'s, so from three on the scores are
+// exactly dependent.
+std::vector<sim::ScoreCovariance> trialCovariances(int32_t count, const std::vector<int>& events) {
+  const double rho[4] = {0.0, 0.0, 1.0, 1.0}, gamma[4] = {0.0, 1.0, 0.0, 1.0};
+  std::vector<sim::ScoreCovariance> looks(events.size());
+  double sum[4][4] = {};
+  int event = 0;
+  for (size_t k = 0; k < events.size(); ++k) {
+    for (; event < events[k]; ++event) {
+      const double survival = 1.0 - event / 600.0;
+      double w[4];
+      for (int j = 0; j < 4; ++j) w[j] = std::pow(survival, rho[j]) * std::pow(1.0 - survival, gamma[j]);
+      for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b) sum[a][b] += 0.25 * w[a] * w[b];
+    }
+    looks[k].count = count;
+    for (int a = 0; a < count; ++a)
+      for (int b = 0; b < count; ++b) looks[k](a, b) = static_cast<float>(sum[a][b]);
+  }
+  return looks;
+}
+
+// The share of `draws` normal score vectors (Cov(U_j at k, U_j' at k') the covariance at
+// min(k, k'), built look by look from independent increments) whose maximum standardised
+// statistic first reaches its critical value at each look; a last entry for no look.
+std::vector<double> simulatedCrossings(const std::vector<sim::ScoreCovariance>& looks,
+                                       const std::vector<float>& critical, int32_t sides,
+                                       int draws) {
+  const auto K = looks.size();
+  const int J = looks[0].count;
+  // Cholesky factors (with a small ridge: the increments may be singular) of the increments.
+  std::vector<std::vector<double>> factor(K, std::vector<double>(J * J, 0.0));
+  for (size_t k = 0; k < K; ++k) {
+    std::vector<double> c(J * J);
+    for (int a = 0; a < J; ++a)
+      for (int b = 0; b < J; ++b)
+        c[a * J + b] = looks[k](a, b) - (k > 0 ? looks[k - 1](a, b) : 0.0) + (a == b ? 1e-9 : 0.0);
+    std::vector<double>& l = factor[k];
+    for (int i = 0; i < J; ++i) {
+      for (int j = 0; j <= i; ++j) {
+        double x = c[i * J + j];
+        for (int m = 0; m < j; ++m) x -= l[i * J + m] * l[j * J + m];
+        l[i * J + j] = i == j ? std::sqrt(std::max(x, 0.0)) : (l[j * J + j] > 0 ? x / l[j * J + j] : 0.0);
+      }
+    }
+  }
+  std::mt19937_64 generator(20261207);
+  std::normal_distribution<double> normal;
+  std::vector<double> crossings(K + 1, 0.0), score(J), z(J);
+  for (int d = 0; d < draws; ++d) {
+    std::fill(score.begin(), score.end(), 0.0);
+    size_t first = K;
+    for (size_t k = 0; k < K; ++k) {
+      for (double& x : z) x = normal(generator);
+      double largest = -1e300;
+      for (int i = 0; i < J; ++i) {
+        for (int m = 0; m <= i; ++m) score[i] += factor[k][i * J + m] * z[m];
+        const double statistic = score[i] / std::sqrt(double(looks[k](i, i)));
+        largest = std::max(largest, sides == 2 ? std::fabs(statistic) : statistic);
+      }
+      if (first == K && largest >= critical[k]) first = k;
+    }
+    crossings[first] += 1.0 / draws;
+  }
+  return crossings;
+}
+
+TEST(CombinationBoundaries, CrossingsOfDrawnScoresSpendTheErrorLookByLook) {
+  // 200,000 draws: a crossing share p has Monte Carlo error sqrt(p (1 - p) / 200,000), at
+  // most 3.5e-4 for the overall 0.025 (one-sided) or 0.05 (two-sided); three errors allowed,
+  // the lattice's own (at most about 1e-5 per probability) negligible beside them.
+  struct Case { int32_t count, sides; std::vector<int> events; std::vector<float> spent; };
+  for (const Case& c : {Case{2, 1, {360}, {0.025f}}, Case{4, 2, {360}, {0.05f}},
+                        Case{3, 1, {180, 360}, {0.005f, 0.025f}},
+                        Case{2, 2, {180, 270, 360}, {0.003f, 0.02f, 0.05f}},
+                        Case{4, 1, {180, 270, 360}, {0.0015f, 0.0096f, 0.025f}}}) {
+    const std::vector<sim::ScoreCovariance> looks = trialCovariances(c.count, c.events);
+    CombinationState state;
+    std::vector<float> critical;
+    for (size_t k = 0; k < looks.size(); ++k) {
+      state.covariance[k + 1] = looks[k];
+      critical.push_back(combinationCriticalValue(static_cast<int32_t>(k + 1), c.spent[k], c.sides, state));
+    }
+    const int draws = 200000;
+    const std::vector<double> crossings = simulatedCrossings(looks, critical, c.sides, draws);
+    double cumulative = 0.0;
+    for (size_t k = 0; k < looks.size(); ++k) {
+      const double wanted = c.spent[k] - (k > 0 ? c.spent[k - 1] : 0.0);
+      cumulative += crossings[k];
+      const double error = std::sqrt(wanted * (1.0 - wanted) / draws);
+      EXPECT_NEAR(crossings[k], wanted, 3.0 * error) << c.count << " statistics, look " << k + 1;
+    }
+    EXPECT_NEAR(cumulative, c.spent.back(), 3.0 * std::sqrt(c.spent.back() / draws))
+        << c.count << " statistics, " << looks.size() << " looks";
+  }
 }
 
 }  // namespace
