@@ -34,6 +34,19 @@ struct PassResults {
   // Event-driven analyses only: the trials that took look k, and their calendar times summed.
   std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
   std::array<double, input::MaxAnalyses + 1> lookTimeSum{};
+  // A design with a combination only: its rejections, stopping times and looks
+  // (criticalValueSum, stoppedCount, futilityStoppedCount and reachedCount of lookSums),
+  // the largest standard error of a crossing probability behind a critical value, and the
+  // CPU time the trials spent finding critical values, summed over the threads (a
+  // measurement, not part of any result).
+  struct CombinationSums {
+    int32_t rejectionCount = 0;
+    double stoppingTimeSum = 0.0;
+    std::array<LookSums, input::MaxAnalyses + 1> lookSums{};
+    float largestError = 0.0f;
+    double probabilitySeconds = 0.0;
+  };
+  CombinationSums combination;
 };
 
 // The patients a trial of the run can need at most: the search never visits a rate
@@ -73,14 +86,16 @@ class SimulationPass {
   void fixHaybittleBoundary(input::DesignParameters& design,
                             const input::AnalysisValues& plannedInformation, Report& report);
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
-  void planBoundaries(const input::DesignParameters& design);
+  void planBoundaries(const input::DesignParameters& design, const bounds::LookSchedule& looks);
   void writeResults(const input::DesignParameters& design, Report& report);
+  void recordCombination(const input::DesignParameters& design, Report& report);
 
   int32_t patientCapacity_;
   TrialPipeline pipeline_;
   PassResults results_;
   IterationRecord record_;
   std::array<bounds::PlannedLooks, input::MaxStatistics + 1> plannedLooks_{};
+  bounds::PlannedLooks plannedCombination_{};
 };
 
 // The passes of one search on the same threads, the trial arrays sized for the first rate
