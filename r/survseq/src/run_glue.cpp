@@ -134,7 +134,7 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
          named_arg("text") = run::planText(design, analytic, basis, protocol),
          named_arg("warnings") = warnings.str()});
     if (withJson) {
-      result.push_back(named_arg("json") = run::planJson(analytic, basis, protocol).dump());
+      result.push_back(named_arg("json") = run::planJson(design, analytic, basis, protocol).dump());
     }
     return result;
   });
