@@ -81,7 +81,9 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
   const Axis y = powerAxis(
       record, hasTarget ? std::optional<double>(design.desiredPower) : std::nullopt, f);
 
-  svg.text(f.left, f.top - 10, "Power of statistic 1 at each rate visited",
+  svg.text(f.left, f.top - 10,
+           input::usesCombination(design) ? "Power of the combination at each rate visited"
+                                          : "Power of statistic 1 at each rate visited",
            {{"font-weight", "bold"}});
   svg.open("g", {{"class", "panel"}, {"data-panel", "search-path"}});
   svg.open("clipPath", {{"id", "search-frame"}});

@@ -107,6 +107,9 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
         named_arg("threads") = used,
         named_arg("console") = console.str(),
         named_arg("warnings") = warnings.str()});
+    if (input::usesCombination(asRead)) {
+      result.push_back(named_arg("combination") = r::combinationFrame(asRead, record));
+    }
     if (withJson) {
       result.push_back(named_arg("json") =
                            run::resultsJson(asRead, record, run::programVersion(),
