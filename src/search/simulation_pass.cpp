@@ -77,29 +77,11 @@ class PassTrials final : public TrialWork {
         results_.lookTimeSum[static_cast<size_t>(k)] += outcome.lookTime[k];
       }
     }
-    if (input::usesCombination(design_)) mergeCombination(outcome);
+    if (input::usesCombination(design_)) mergeCombination(outcome, results_.combination);
     if (observer_ != nullptr) observer_->trialsFinished(slot.trialNumber);
   }
 
  private:
-  void mergeCombination(const TrialOutcome& outcome) {
-    PassResults::CombinationSums& combination = results_.combination;
-    for (int32_t i = 1; i <= outcome.combinationLookCount; ++i) {
-      const CombinationLook& look = outcome.combinationLooks[static_cast<size_t>(i)];
-      auto& sums = combination.lookSums[static_cast<size_t>(look.analysis)];
-      ++sums.reachedCount;
-      sums.criticalValueSum += look.criticalValue;
-      if (look.rejected) {
-        ++combination.rejectionCount;
-        ++sums.stoppedCount;
-      }
-      if (look.futilityStopped) ++sums.futilityStoppedCount;
-    }
-    combination.stoppingTimeSum += outcome.combinationStoppingTime;
-    combination.largestError = std::max(combination.largestError, outcome.combinationLargestError);
-    combination.probabilitySeconds += outcome.probabilitySeconds;
-  }
-
   const DesignParameters& design_;
   const DesignParameters& drawnFrom_;
   int32_t subjectCount_;
@@ -298,29 +280,10 @@ void SimulationPass::writeResults(const DesignParameters& design, Report& report
       report.writePlannedLooks(design, static_cast<int32_t>(i + 1), record_.statistics[i]);
     }
   }
-  if (input::usesCombination(design)) recordCombination(design, report);
-}
-
-void SimulationPass::recordCombination(const DesignParameters& design, Report& report) {
-  const PassResults::CombinationSums& sums = results_.combination;
-  CombinationRecord combination;
-  combination.estimate = estimatePower(sums.rejectionCount, design.simulationCount);
-  combination.averageStoppingTime =
-      static_cast<float>(sums.stoppingTimeSum / double(design.simulationCount));
-  combination.largestError = sums.largestError;
-  combination.plannedLooks = plannedCombination_;
-  for (int32_t k = 1; k <= design.analysisCount; ++k) {
-    const PassResults::LookSums& lookSums = sums.lookSums[static_cast<size_t>(k)];
-    LookFigures& look = combination.looks[static_cast<size_t>(k)];
-    look.stoppedCount = lookSums.stoppedCount;
-    look.futilityStoppedCount = lookSums.futilityStoppedCount;
-    look.reachedCount = lookSums.reachedCount;
-    if (lookSums.reachedCount > 0) {
-      look.meanCriticalValue = static_cast<float>(lookSums.criticalValueSum / lookSums.reachedCount);
-    }
+  if (input::usesCombination(design)) {
+    record_.combination = combinationRecord(design, results_.combination, plannedCombination_);
+    report.writeCombination(design, *record_.combination);
   }
-  record_.combination = combination;
-  report.writeCombination(design, *record_.combination);
 }
 
 }  // namespace survseq::search

@@ -6,6 +6,7 @@
 
 #include "bounds/planned_boundaries.h"
 #include "input/design_parameters.h"
+#include "search/combination_counts.h"
 #include "search/report.h"
 #include "search/run_record.h"
 #include "search/trial_pipeline.h"
@@ -34,18 +35,7 @@ struct PassResults {
   // Event-driven analyses only: the trials that took look k, and their calendar times summed.
   std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
   std::array<double, input::MaxAnalyses + 1> lookTimeSum{};
-  // A design with a combination only: its rejections, stopping times and looks
-  // (criticalValueSum, stoppedCount, futilityStoppedCount and reachedCount of lookSums),
-  // the largest standard error of a crossing probability behind a critical value, and the
-  // CPU time the trials spent finding critical values, summed over the threads (a
-  // measurement, not part of any result).
-  struct CombinationSums {
-    int32_t rejectionCount = 0;
-    double stoppingTimeSum = 0.0;
-    std::array<LookSums, input::MaxAnalyses + 1> lookSums{};
-    float largestError = 0.0f;
-    double probabilitySeconds = 0.0;
-  };
+  // A design with a combination of statistics only.
   CombinationSums combination;
 };
 
@@ -88,7 +78,6 @@ class SimulationPass {
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
   void planBoundaries(const input::DesignParameters& design, const bounds::LookSchedule& looks);
   void writeResults(const input::DesignParameters& design, Report& report);
-  void recordCombination(const input::DesignParameters& design, Report& report);
 
   int32_t patientCapacity_;
   TrialPipeline pipeline_;

@@ -74,16 +74,51 @@ struct Pass {
   PassResults results;
 };
 
-Pass runPass(input::DesignParameters design, bool underNull) {
+Pass runPass(input::DesignParameters design, bool underNull, int32_t threads = 2) {
   std::ostringstream console, file;
   Report report(console, file);
   sim::UniformGenerator generator;
   generator.nextUniform(design.seed);
-  SimulationPass pass(patientCapacityFor(design), 2);
+  SimulationPass pass(patientCapacityFor(design), threads);
   const input::DesignParameters drawn = drawnUnderNull(design);
   Pass out{pass.run(design, generator, report, nullptr, underNull ? &drawn : nullptr), {}};
   out.results = pass.results();
   return out;
+}
+
+std::string describe(const IterationRecord& record) {
+  std::ostringstream out;
+  out.precision(9);
+  for (const StatisticRecord& statistic : record.statistics) {
+    out << statistic.summary.estimate.power << ' ' << statistic.summary.averageStoppingTime;
+    for (const LookFigures& look : statistic.looks) {
+      out << " | " << look.stoppedCount << ' ' << look.reachedCount << ' ' << look.meanCriticalValue;
+    }
+    out << '\n';
+  }
+  if (record.combination) {
+    out << record.combination->estimate.power << ' ' << record.combination->averageStoppingTime;
+    for (const LookFigures& look : record.combination->looks) {
+      out << " | " << look.stoppedCount << ' ' << look.reachedCount << ' ' << look.meanCriticalValue;
+    }
+  }
+  return out.str();
+}
+
+// Each statistic beside the combination is tested as if it alone were the trial's test: its
+// figures are those of the same design without [combination]; and the combination's figures
+// are the same on one thread and on two.
+TEST(Combination, TheStatisticsKeepTheirOwnFiguresAndTheThreadsChangeNothing) {
+  const std::string text = combinedDesign(2, 3, 1, 40, kDelayed);
+  std::string without = text;
+  without.erase(without.find("[combination]\n"), 14);
+  const Pass combined = runPass(keyed(text), false, 1);
+  const Pass alone = runPass(keyed(without), false, 1);
+  ASSERT_TRUE(combined.record.combination);
+  EXPECT_FALSE(alone.record.combination);
+  const std::string statistics = describe(alone.record);
+  EXPECT_EQ(describe(combined.record).substr(0, statistics.size()), statistics);
+  EXPECT_EQ(describe(runPass(keyed(text), false, 2).record), describe(combined.record));
 }
 
 // A single look: the trial's critical value c from its own covariance makes
