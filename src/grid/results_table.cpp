@@ -64,6 +64,22 @@ std::vector<TableColumn> tableColumns(const GridFile& grid,
     columns.push_back({"average_stopping_time" + suffix,
                        statisticCell(s, &StatisticResult::averageStoppingTime, false)});
   }
+  // The combination of statistics: only when a scenario has one.
+  if (std::any_of(results.begin(), results.end(),
+                  [](const ScenarioResult& r) { return r.combination.has_value(); })) {
+    const auto combinationCell = [](float StatisticResult::*figure, bool power) {
+      return [figure, power](int32_t, const ScenarioResult& r) {
+        if (!r.combination) return std::string();
+        return power ? run::powerText((*r.combination).*figure)
+                     : shortestText((*r.combination).*figure);
+      };
+    };
+    columns.push_back({"power_combination", combinationCell(&StatisticResult::power, true)});
+    columns.push_back({"standard_error_combination",
+                       combinationCell(&StatisticResult::standardError, false)});
+    columns.push_back({"average_stopping_time_combination",
+                       combinationCell(&StatisticResult::averageStoppingTime, false)});
+  }
   return columns;
 }
 

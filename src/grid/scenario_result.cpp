@@ -29,12 +29,15 @@ ScenarioResult readScenarioResult(const std::filesystem::path& jsonFile) {
     result.analyticPower = optionalReal(outcome.at("analytic_power"));
     const auto iteration = outcome.at("iteration").get<size_t>();
     if (iteration == 0) return result;  // no iteration ran
-    for (const nlohmann::json& statistic :
-         results.at("iterations").at(iteration - 1).at("statistics")) {
-      result.statistics.push_back({statistic.at("power").get<float>(),
-                                   statistic.at("standard_error").get<float>(),
-                                   statistic.at("average_stopping_time").get<float>()});
+    const auto figures = [](const nlohmann::json& test) {
+      return StatisticResult{test.at("power").get<float>(), test.at("standard_error").get<float>(),
+                             test.at("average_stopping_time").get<float>()};
+    };
+    const nlohmann::json& last = results.at("iterations").at(iteration - 1);
+    for (const nlohmann::json& statistic : last.at("statistics")) {
+      result.statistics.push_back(figures(statistic));
     }
+    if (last.contains("combination")) result.combination = figures(last.at("combination"));
     return result;
   } catch (const nlohmann::json::exception& error) {
     throw RunError("'" + jsonFile.string() + "' is not a results file of survseq: " + error.what());

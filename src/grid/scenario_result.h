@@ -3,7 +3,8 @@
 // What the results table and the grid picture show of one scenario, read back from the
 // JSON results in its folder: the outcome of the search and, at the iteration where it
 // ended, the rate, the patients and each statistic's power, standard error and average
-// stopping time; and the analytic rate and power beside them.
+// stopping time (and the combination's, for a design with one); and the analytic rate and
+// power beside them.
 
 #include <cstdint>
 #include <filesystem>
@@ -26,6 +27,7 @@ struct ScenarioResult {
   std::optional<float> analyticAccrualRate;  // none where the JSON has null
   std::optional<float> analyticPower;
   std::vector<StatisticResult> statistics;  // statistic 1 first
+  std::optional<StatisticResult> combination;  // a design with a combination of statistics
 };
 
 // Reads `jsonFile`; throws RunError when it is missing or not the program's results.

@@ -21,9 +21,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "input/design_parameters.h"
 #include "law/expected_moments.h"
+#include "plan/combination_power.h"
 
 namespace survseq::plan {
 
@@ -55,6 +57,8 @@ struct AnalyticPlan {
   int32_t statisticCount = 0;
   int32_t analysisCount = 0;
   std::array<AnalyticStatistic, input::MaxStatistics + 1> statistics{};  // [1..count]
+  // A design with a combination of statistics only (planOfDesign fills it).
+  std::optional<AnalyticCombination> combination;
 };
 
 // Everything about a design's analytic power that does not change with the number of

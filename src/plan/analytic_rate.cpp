@@ -83,7 +83,9 @@ AnalyticPlan planOfDesign(const input::DesignParameters& design) {
     rate = input::rateForPatients(design, static_cast<int32_t>(patients));
   }
   const double patients = input::patientsAtRate(design, rate);
-  return AnalyticModel(design, patients).plan(rate, patients);
+  AnalyticPlan plan = AnalyticModel(design, patients).plan(rate, patients);
+  if (input::usesCombination(design)) plan.combination = analyticCombination(design, rate, patients);
+  return plan;
 }
 
 }  // namespace survseq::plan

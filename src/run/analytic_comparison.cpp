@@ -31,8 +31,13 @@ AnalyticComparison compareWithAnalytic(const input::DesignParameters& design,
       comparison.accrualRate = static_cast<float>(plan::analyticAccrualRate(design));
     }
     if (!record.iterations.empty()) {
-      const double patients = record.iterations.back().patientCount;
-      if (patients > 0) {
+      const search::IterationRecord& last = record.iterations.back();
+      const double patients = last.patientCount;
+      if (patients > 0 && input::usesCombination(design)) {
+        comparison.ofCombination = true;
+        comparison.powerAtFinalRate =
+            plan::analyticCombination(design, last.accrualRate, patients).power;
+      } else if (patients > 0) {
         comparison.powerAtFinalRate = plan::AnalyticModel(design, patients).power(1, patients);
       }
     }
@@ -54,13 +59,15 @@ std::string analyticDistanceWarning(const AnalyticComparison& comparison,
     return "";
   }
   return formatted(
-      "at rate %.4g the simulated power of statistic 1, %.4f, lies more than three standard "
+      "at rate %.4g the simulated power of %s, %.4f, lies more than three standard "
       "errors (%.4f) from the analytic power %.4f; the usual causes are too few events for "
       "the asymptotic normal law, and the planned information, which takes each curve as "
       "linear between its points; add cut points where the curves fall steeply, raise the "
       "number of trials to see whether the gap stays, and trust the simulation when it does "
       "(see \"Analytic first, simulation to confirm\" in the README)",
-      double(outcome.accrualRate), simulated, standardError, analytic);
+      double(outcome.accrualRate),
+      comparison.ofCombination ? "the combination of statistics" : "statistic 1", simulated,
+      standardError, analytic);
 }
 
 std::string takeAnalyticStart(input::DesignParameters& design) {

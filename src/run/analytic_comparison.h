@@ -16,7 +16,10 @@ namespace survseq::run {
 
 struct AnalyticComparison {
   std::optional<float> accrualRate;        // none when the analytic power never reaches the target
-  std::optional<double> powerAtFinalRate;  // of statistic 1, at the last rate simulated
+  // Of the trial's test, at the last rate simulated: statistic 1's, or the combination of
+  // statistics' for a design with one (plan/combination_power.h).
+  std::optional<double> powerAtFinalRate;
+  bool ofCombination = false;
 };
 
 // Worked out after the search, once; a design the analytic power cannot treat gets none.
@@ -24,7 +27,7 @@ AnalyticComparison compareWithAnalytic(const input::DesignParameters& design,
                                        const search::RunRecord& record);
 
 // The warning line (without the "survseq: warning: " prefix) when the simulated power
-// of statistic 1 at the final rate lies more than three standard errors from the
+// of the trial's test at the final rate lies more than three standard errors from the
 // analytic power there; empty otherwise.
 std::string analyticDistanceWarning(const AnalyticComparison& comparison,
                                     const OutcomeFigures& outcome);

@@ -67,11 +67,6 @@ toml::table readKeyed(const std::string& text, const DesignSource& source, Use u
     throw;
   }
   input::readKeyedDesign(document, source.name, design);
-  // The trials do not test the combination yet: refused rather than silently ignored.
-  if (input::usesCombination(design)) {
-    throw RunError(input::keyedLocation(document, source.name, "combination") +
-                   ": the trials of this build cannot test a combination yet");
-  }
   input::warnOfSteepControlIntervals(
       design, warnings, input::keyedLocation(document, source.name, "baseline_survival"));
   input::warnOfEffectEndingEarly(

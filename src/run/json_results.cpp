@@ -63,6 +63,35 @@ json plannedLooksJson(const input::DesignParameters& design, const bounds::Plann
   return looks;
 }
 
+// The combination of statistics over the trials of a pass.
+json combinationJson(const input::DesignParameters& design,
+                     const search::CombinationRecord& combination) {
+  json chosen = json::array();
+  for (int32_t i = 0; i < design.combinationCount; ++i)
+    chosen.push_back(design.combinationStatistics[static_cast<size_t>(i)]);
+  json looks = json::array();
+  for (int32_t k = 1; k <= design.analysisCount; ++k) {
+    const search::LookFigures& look = combination.looks[static_cast<size_t>(k)];
+    const auto share = [&](int32_t count) {
+      return shortestDouble(static_cast<float>(double(count) / design.simulationCount));
+    };
+    looks.push_back({{"look", k},
+                     {"stopped", look.stoppedCount},
+                     {"stopped_share", share(look.stoppedCount)},
+                     {"futility_stopped", look.futilityStoppedCount},
+                     {"futility_stopped_share", share(look.futilityStoppedCount)},
+                     {"reached", look.reachedCount},
+                     {"mean_critical_value", meanOver(look, look.meanCriticalValue)}});
+  }
+  return {{"statistics", chosen},
+          {"power", shortestDouble(combination.estimate.power)},
+          {"standard_error", shortestDouble(combination.estimate.standardError)},
+          {"average_stopping_time", shortestDouble(combination.averageStoppingTime)},
+          {"largest_crossing_error", shortestDouble(combination.largestError)},
+          {"looks", looks},
+          {"planned_looks", plannedLooksJson(design, combination.plannedLooks)}};
+}
+
 json iterationJson(const input::DesignParameters& design,
                    const search::IterationRecord& iteration) {
   json statistics = json::array();
@@ -82,10 +111,12 @@ json iterationJson(const input::DesignParameters& design,
                           {"planned_looks",
                            plannedLooksJson(design, iteration.statistics[i].plannedLooks)}});
   }
-  return {{"iteration", iteration.iterationNumber},
-          {"accrual_rate", shortestDouble(iteration.accrualRate)},
-          {"patients", iteration.patientCount},
-          {"statistics", statistics}};
+  json figures = {{"iteration", iteration.iterationNumber},
+                  {"accrual_rate", shortestDouble(iteration.accrualRate)},
+                  {"patients", iteration.patientCount},
+                  {"statistics", statistics}};
+  if (iteration.combination) figures["combination"] = combinationJson(design, *iteration.combination);
+  return figures;
 }
 
 json outcomeJson(const search::RunRecord& record, std::optional<float> analyticRate,
@@ -121,9 +152,23 @@ json underNullJson(const input::DesignParameters& design, const search::Iteratio
                            shortestDouble(statistic.summary.estimate.standardError)},
                           {"looks", looks}});
   }
-  return {{"accrual_rate", shortestDouble(pass.accrualRate)},
-          {"patients", pass.patientCount},
-          {"statistics", statistics}};
+  json figures = {{"accrual_rate", shortestDouble(pass.accrualRate)},
+                  {"patients", pass.patientCount},
+                  {"statistics", statistics}};
+  if (pass.combination) {
+    json looks = json::array();
+    for (int32_t k = 1; k <= design.analysisCount; ++k) {
+      const auto& look = pass.combination->looks[static_cast<size_t>(k)];
+      looks.push_back({{"look", k},
+                       {"stopped_share", shortestDouble(static_cast<float>(
+                                             double(look.stoppedCount) / design.simulationCount))}});
+    }
+    figures["combination"] = {
+        {"rejection_share", shortestDouble(pass.combination->estimate.power)},
+        {"standard_error", shortestDouble(pass.combination->estimate.standardError)},
+        {"looks", looks}};
+  }
+  return figures;
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ int plan(std::istream& in, const DesignSource& source, std::ostream& console,
           {"schema_version", kResultsSchemaVersion},
           {"program", {{"name", "survseq"}, {"version", programVersion()}}},
           {"design", designJson(design)},
-          {"plan", planJson(analytic, basis, protocol)}};
+          {"plan", planJson(design, analytic, basis, protocol)}};
       const auto replaceInvalid = nlohmann::ordered_json::error_handler_t::replace;
       jsonFile.write(document.dump(2, ' ', false, replaceInvalid) + '\n');
     }

@@ -62,6 +62,45 @@ json expectationJson(const plan::StopExpectation& e) {
           {"patients", optionalRounded(e.patients)}};
 }
 
+// The combination of statistics: its planned bounds, the critical values of a trial that
+// observes the covariances expected under the alternative, and its cumulative power.
+std::string combinationText(const input::DesignParameters& design,
+                            const plan::AnalyticCombination& combination, int32_t analysisCount) {
+  std::string text = "\nThe combination of statistics";
+  for (int32_t i = 0; i < design.combinationCount; ++i) {
+    text += formatted(" %d", design.combinationStatistics[static_cast<size_t>(i)]);
+  }
+  text += formatted(" (%s): analytic power %.4f\n", design.sides == 2 ? "max |Z|" : "max Z",
+                    combination.power);
+  text += " look  efficacy z  nominal p  critical z alt  P(reject) alt\n";
+  for (int32_t k = 1; k <= analysisCount; ++k) {
+    const plan::AnalyticCombinationLook& look = combination.looks[static_cast<size_t>(k)];
+    text += formatted("%5d %11.4f %10.5f %15.4f %14.4f\n", k, double(look.efficacyZ),
+                      double(look.nominalP), double(look.alternativeCriticalValue),
+                      look.cumulativePower);
+  }
+  text += " (efficacy z: at the covariances expected on the planned information; critical z\n"
+          " alt: a trial's that observes those expected under the alternative)\n";
+  return text;
+}
+
+json combinationJson(const input::DesignParameters& design,
+                     const plan::AnalyticCombination& combination, int32_t analysisCount) {
+  json chosen = json::array();
+  for (int32_t i = 0; i < design.combinationCount; ++i)
+    chosen.push_back(design.combinationStatistics[static_cast<size_t>(i)]);
+  json looks = json::array();
+  for (int32_t k = 1; k <= analysisCount; ++k) {
+    const plan::AnalyticCombinationLook& look = combination.looks[static_cast<size_t>(k)];
+    looks.push_back({{"look", k},
+                     {"efficacy_z", shortestDouble(look.efficacyZ)},
+                     {"nominal_p", shortestDouble(look.nominalP)},
+                     {"alternative_critical_value", shortestDouble(look.alternativeCriticalValue)},
+                     {"cumulative_power", shortestSingle(look.cumulativePower)}});
+  }
+  return {{"statistics", chosen}, {"power", shortestSingle(combination.power)}, {"looks", looks}};
+}
+
 }  // namespace
 
 std::string planText(const input::DesignParameters& design, const plan::AnalyticPlan& plan,
@@ -97,10 +136,12 @@ std::string planText(const input::DesignParameters& design, const plan::Analytic
     }
     text += protocolText(protocol.statistics[static_cast<size_t>(s - 1)]);
   }
+  if (plan.combination) text += combinationText(design, *plan.combination, plan.analysisCount);
   return text;
 }
 
-json planJson(const plan::AnalyticPlan& plan, PlanBasis basis, const ProtocolTable& protocol) {
+json planJson(const input::DesignParameters& design, const plan::AnalyticPlan& plan,
+              PlanBasis basis, const ProtocolTable& protocol) {
   json statistics = json::array();
   for (int32_t s = 1; s <= plan.statisticCount; ++s) {
     const plan::AnalyticStatistic& statistic = plan.statistics[static_cast<size_t>(s)];
@@ -133,10 +174,14 @@ json planJson(const plan::AnalyticPlan& plan, PlanBasis basis, const ProtocolTab
                            {{"alternative", expectationJson(cited.expected.alternative)},
                             {"null", expectationJson(cited.expected.null)}}}});
   }
-  return {{"basis", basis == PlanBasis::DesiredPower ? "desired_power" : "given_size"},
-          {"accrual_rate", shortestDouble(plan.accrualRate)},
-          {"patients", plan.patients},
-          {"statistics", statistics}};
+  json figures = {{"basis", basis == PlanBasis::DesiredPower ? "desired_power" : "given_size"},
+                  {"accrual_rate", shortestDouble(plan.accrualRate)},
+                  {"patients", plan.patients},
+                  {"statistics", statistics}};
+  if (plan.combination) {
+    figures["combination"] = combinationJson(design, *plan.combination, plan.analysisCount);
+  }
+  return figures;
 }
 
 }  // namespace survseq::run

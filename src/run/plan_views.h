@@ -20,7 +20,8 @@ enum class PlanBasis { DesiredPower, GivenSize };
 std::string planText(const input::DesignParameters& design, const plan::AnalyticPlan& plan,
                      PlanBasis basis, const ProtocolTable& protocol);
 
-nlohmann::ordered_json planJson(const plan::AnalyticPlan& plan, PlanBasis basis,
+nlohmann::ordered_json planJson(const input::DesignParameters& design,
+                                const plan::AnalyticPlan& plan, PlanBasis basis,
                                 const ProtocolTable& protocol);
 
 }  // namespace survseq::run

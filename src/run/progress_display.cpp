@@ -61,7 +61,7 @@ void ProgressDisplay::iterationFinished(const search::IterationRecord& record) {
   finishedCount_ = trialCount_;
   std::string power;
   if (!record.statistics.empty()) {
-    power = "power " + estimateText(record.statistics.front().summary.estimate) + "  ";
+    power = "power " + estimateText(record.testedEstimate()) + "  ";
   }
   const std::string line = runningLine(power);
   if (live_) {
@@ -115,7 +115,7 @@ void ProgressDisplay::writeClosingLine(const search::RunRecord& record,
   }
   if (record.underNull) {
     out_ << ", type-I error "
-         << estimateText(record.underNull->statistics.front().summary.estimate)
+         << estimateText(record.underNull->testedEstimate())
          << " under the null";
   }
   out_ << ", report " << reportName << ", "

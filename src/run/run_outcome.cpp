@@ -12,7 +12,7 @@ OutcomeFigures outcomeFigures(const search::RunRecord& record) {
   figures.iterationNumber = last.iterationNumber;
   figures.accrualRate = last.accrualRate;
   figures.patientCount = last.patientCount;
-  if (!last.statistics.empty()) figures.estimate = last.statistics.front().summary.estimate;
+  if (!last.statistics.empty()) figures.estimate = last.testedEstimate();
   return figures;
 }
 

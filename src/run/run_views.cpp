@@ -67,8 +67,12 @@ void RunViews::finish(const input::DesignParameters& design, const search::RunRe
                              analytic.powerAtFinalRate));
   }
   if (plot_) {
-    plot_->write(searchPlotSvg(design, record,
-                               analyticPowerCurve(design, searchRateAxis(design, record, 0.0, 1.0))));
+    // The analytic curve is statistic 1's: it is left out where the combination is the test.
+    plot_->write(searchPlotSvg(
+        design, record,
+        input::usesCombination(design)
+            ? AnalyticPowerCurve{}
+            : analyticPowerCurve(design, searchRateAxis(design, record, 0.0, 1.0))));
   }
   if (table_) {
     const ProtocolTable table = protocolTableOfRun(design, record);

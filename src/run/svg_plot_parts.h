@@ -16,6 +16,8 @@ namespace survseq::run {
 // Colours that stay apart for the colour-blind (Okabe and Ito), one per statistic.
 inline constexpr std::array<const char*, input::MaxStatistics> kStatisticColours = {
     "#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E69F00"};
+// The combination of statistics, beside them.
+inline constexpr const char* kCombinationColour = "#000000";
 inline constexpr const char* kGrid = "#e4e4e4";
 inline constexpr const char* kInk = "#222222";
 inline constexpr const char* kTarget = "#666666";

@@ -1,4 +1,5 @@
-// The search panel of the plot: the simulated power of statistic 1 at each rate visited,
+// The search panel of the plot: the simulated power of the trial's test (statistic 1, or
+// the combination of statistics when the design has one) at each rate visited,
 // with its bars of two standard errors, the analytic power curve, the target power and
 // the rate where the search ended.
 
@@ -37,7 +38,7 @@ Axis powerAxis(const search::RunRecord& record, std::optional<double> target, co
   double low = target.value_or(1.0);
   double high = target.value_or(0.0);
   for (const auto& iteration : record.iterations) {
-    const auto& estimate = iteration.statistics.front().summary.estimate;
+    const auto& estimate = iteration.testedEstimate();
     const double twoSe = 2.0 * double(estimate.standardError);
     low = std::min(low, double(estimate.power) - twoSe);
     high = std::max(high, double(estimate.power) + twoSe);
@@ -80,7 +81,9 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
   const Axis y = powerAxis(
       record, hasTarget ? std::optional<double>(design.desiredPower) : std::nullopt, f);
 
-  svg.text(f.left, f.top - 10, "Power of statistic 1 at each rate visited",
+  svg.text(f.left, f.top - 10,
+           input::usesCombination(design) ? "Power of the combination at each rate visited"
+                                          : "Power of statistic 1 at each rate visited",
            {{"font-weight", "bold"}});
   svg.open("g", {{"class", "panel"}, {"data-panel", "search-path"}});
   svg.open("clipPath", {{"id", "search-frame"}});
@@ -108,7 +111,7 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
     bool above = true;
     for (const auto& iteration : record.iterations) {
       const double px0 = x.pixel(iteration.accrualRate);
-      const double py0 = y.pixel(iteration.statistics.front().summary.estimate.power);
+      const double py0 = y.pixel(iteration.testedEstimate().power);
       if (px0 > f.right - targetWidth - 20 && py0 < target && py0 > target - 24) above = false;
     }
     const double targetY = above ? target - 5 : target + 14;
@@ -126,7 +129,7 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
 
   std::string path;
   for (const auto& iteration : record.iterations) {
-    const auto& estimate = iteration.statistics.front().summary.estimate;
+    const auto& estimate = iteration.testedEstimate();
     path += px(x.pixel(iteration.accrualRate)) + "," + px(y.pixel(estimate.power)) + " ";
   }
   svg.element("polyline", {{"class", "search-path"},
@@ -137,7 +140,7 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
 
   // The points and their bars stand where no label may.
   for (const auto& iteration : record.iterations) {
-    const auto& estimate = iteration.statistics.front().summary.estimate;
+    const auto& estimate = iteration.testedEstimate();
     const double px0 = x.pixel(iteration.accrualRate);
     const double twoSe = 2.0 * double(estimate.standardError);
     labels.add(px0 - 4, y.pixel(estimate.power + twoSe), px0 + 4,
@@ -146,7 +149,7 @@ void drawSearchPath(SvgCanvas& svg, const input::DesignParameters& design,
   }
   const std::string colour = kStatisticColours[0];
   for (const auto& iteration : record.iterations) {
-    const auto& estimate = iteration.statistics.front().summary.estimate;
+    const auto& estimate = iteration.testedEstimate();
     const double px0 = x.pixel(iteration.accrualRate);
     const double twoSe = 2.0 * double(estimate.standardError);
     const std::string number = std::to_string(iteration.iterationNumber);

@@ -110,11 +110,12 @@ RunRecord AccrualSearch::run(const PassRunner& runPass) {
   state.stepFactor = descentStepFactor(design_.accrualRateLower, design_.accrualRateUpper);
   for (;;) {
     const IterationRecord& iteration = runIteration(state.iterationIndex + 1, runPass, record);
-    const PowerEstimate estimate = iteration.statistics.front().summary.estimate;
+    const PowerEstimate estimate = iteration.testedEstimate();
     if (const auto outcome = advanceSearch(state, design_, estimate)) {
       const ClosingValues closing{design_.desiredPower, design_.accrualRateLower,
                                   {state.lowerEndPower, state.lowerEndStandardError},
-                                  kMaxIterations, input::usesKeyedOnlyFeatures(design_)};
+                                  kMaxIterations, input::usesKeyedOnlyFeatures(design_),
+                                  input::usesCombination(design_)};
       close(*outcome, closing, record);
       return record;
     }
@@ -150,9 +151,10 @@ RunRecord AccrualSearch::runFromAnalyticRate(const PassRunner& runPass) {
   AnalyticSteering steering;
   for (int32_t iterationNumber = 1;; ++iterationNumber) {
     const IterationRecord& iteration = runIteration(iterationNumber, runPass, record);
-    const PowerEstimate estimate = iteration.statistics.front().summary.estimate;
+    const PowerEstimate estimate = iteration.testedEstimate();
     const ClosingValues closing{design_.desiredPower, iteration.accrualRate, estimate,
-                                kMaxIterations, input::usesKeyedOnlyFeatures(design_)};
+                                kMaxIterations, input::usesKeyedOnlyFeatures(design_),
+                                input::usesCombination(design_)};
     if (withinTwoStandardErrors(estimate, design_.desiredPower)) {
       close(SearchOutcome::WithinTwoStandardErrors, closing, record);
       return record;
@@ -174,10 +176,11 @@ RunRecord AccrualSearch::runGivenSize(const PassRunner& runPass) {
   const IterationRecord& iteration = runIteration(1, runPass, record);
   std::vector<StatisticSummary> summaries;
   for (const StatisticRecord& statistic : iteration.statistics) summaries.push_back(statistic.summary);
-  report_.writeFixedRateClosing(iteration.accrualRate, iteration.patientCount, summaries);
+  report_.writeFixedRateClosing(iteration.accrualRate, iteration.patientCount, summaries,
+                                iteration.combination ? &iteration.combination->estimate : nullptr);
   record.outcome = SearchOutcome::FixedRate;
   record.accrualRate = iteration.accrualRate;
-  record.estimate = iteration.statistics.front().summary.estimate;
+  record.estimate = iteration.testedEstimate();
   if (design_.boundaryMethod == input::Haybittle && design_.haybittleBInput < design_.haybittleB) {
     report_.writeHaybittleBWarning(design_.haybittleBInput, design_.haybittleB);
   }

@@ -38,7 +38,7 @@ void writeSuccess(std::ostream& out, const ClosingValues& values) {
       .fixed(values.accrualRate, 7, 1)
       .text(" the simulated power of")
       .endLine()
-      .text(" the first statistic is ")
+      .text(values.ofCombination ? " the combination is " : " the first statistic is ")
       .fixed(values.estimate.power, 7, 3)
       .text(". Since the standard   ")
       .endLine()
@@ -109,7 +109,8 @@ void Report::writeClosingBlock(SearchOutcome outcome, const ClosingValues& value
 }
 
 void Report::writeFixedRateClosing(float accrualRate, int32_t patientCount,
-                                   std::span<const StatisticSummary> statistics) {
+                                   std::span<const StatisticSummary> statistics,
+                                   const PowerEstimate* combination) {
   writeBanner(file_);
   LaidOutLine()
       .text(" The accrual rate given is")
@@ -121,6 +122,15 @@ void Report::writeFixedRateClosing(float accrualRate, int32_t patientCount,
       .text(" The simulated power of each statistic at this size:")
       .writeTo(file_);
   for (const StatisticSummary& summary : statistics) writePowerLine(file_, summary, " ");
+  if (combination != nullptr) {
+    LaidOutLine()
+        .text(" the combination of statistics:  power =")
+        .fixed(combination->power, 6, 4)
+        .blanks(3)
+        .text("s.d. = ")
+        .fixed(combination->standardError, 7, 5)
+        .writeTo(file_);
+  }
   LaidOutLine().text(std::string(56, '*')).writeTo(file_);
 }
 

@@ -15,6 +15,7 @@ namespace survseq::search {
 
 struct StatisticRecord;
 struct IterationRecord;
+struct CombinationRecord;
 
 // FixedRate: no search; the one iteration ran at the given rate or number of patients.
 enum class SearchOutcome {
@@ -49,6 +50,8 @@ struct ClosingValues {
   // one: for designs that only the keyed file can state (the others keep the positional
   // report byte for byte).
   bool namesKeys = false;
+  // The estimate is the combination of statistics', not the first statistic's.
+  bool ofCombination = false;
 };
 
 // The line "rho = ... tau = ... power = ... s.d. = ..." of one statistic, after `indent`;
@@ -91,13 +94,18 @@ class Report {
   void writePlannedLooks(const input::DesignParameters& design, int32_t statistic,
                          const StatisticRecord& record);
 
+  // For designs with a combination of statistics: the combination's power and looks.
+  void writeCombination(const input::DesignParameters& design, const CombinationRecord& record);
+
   void writeClosingBlock(SearchOutcome outcome, const ClosingValues& values);
   // The closing block of a run at a given rate: the rate, the patients per trial and the
   // power of every statistic.
   // The block of the pass under the null hypothesis (RunRecord::underNull).
   void writeUnderNullBlock(const input::DesignParameters& design, const IterationRecord& pass);
+  // `combination`, for a design with a combination of statistics: its power, after theirs.
   void writeFixedRateClosing(float accrualRate, int32_t patientCount,
-                             std::span<const StatisticSummary> statistics);
+                             std::span<const StatisticSummary> statistics,
+                             const PowerEstimate* combination = nullptr);
 
   // Lines of the features only a keyed design can use, written only for such designs:
   // the echo of allocation, accrual pieces, event-driven analyses and a given size, after

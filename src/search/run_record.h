@@ -33,6 +33,19 @@ struct StatisticRecord {
   bounds::PlannedLooks plannedLooks{};  // at the pass's planned information
 };
 
+// The combination of statistics over the trials of a pass: its power, the mean time at
+// which it stopped the trials, per look the trials it stopped (stoppedCount,
+// futilityStoppedCount), those that reached the look and their mean critical value, its
+// planned bounds, and the largest standard error of a crossing probability behind a
+// trial's critical value.
+struct CombinationRecord {
+  PowerEstimate estimate;
+  float averageStoppingTime = 0.0f;
+  std::array<LookFigures, input::MaxAnalyses + 1> looks{};  // [1..analysisCount]
+  bounds::PlannedLooks plannedLooks{};
+  float largestError = 0.0f;
+};
+
 // One iteration of the search.
 struct IterationRecord {
   int32_t iterationNumber = 0;
@@ -49,6 +62,14 @@ struct IterationRecord {
   input::AnalysisValues plannedLookTime{};
   std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
   input::AnalysisValues meanLookTime{};
+  // A design with a combination only.
+  std::optional<CombinationRecord> combination;
+
+  // The power of the trial's test: the combination's when there is one, else the first
+  // statistic's.
+  const PowerEstimate& testedEstimate() const {
+    return combination ? combination->estimate : statistics.front().summary.estimate;
+  }
 
   // The calendar time of look k: the design's, or for event-driven looks the time at which
   // it is expected under the alternative.

@@ -7,6 +7,7 @@
 
 #include "bounds/boundary_computation.h"
 #include "bounds/boundary_parameter.h"
+#include "bounds/planned_combination.h"
 #include "bounds/planned_information.h"
 #include "bounds/trial_boundaries.h"
 #include "input/accrual_profile.h"
@@ -91,6 +92,7 @@ class PassTrials final : public TrialWork {
         results_.lookTimeSum[static_cast<size_t>(k)] += outcome.lookTime[k];
       }
     }
+    if (input::usesCombination(design_)) mergeCombination(outcome, results_.combination);
     if (observer_ != nullptr) observer_->trialsFinished(slot.trialNumber);
   }
 
@@ -146,7 +148,7 @@ const IterationRecord& SimulationPass::run(DesignParameters& design,
   if (design.boundaryMethod == input::LanDeMets && input::usesHaybittleTypeFunction(design)) {
     checkUseFunctionB(design, report);
   }
-  planBoundaries(design);
+  planBoundaries(design, planned);
 
   const int32_t subjectCount = input::patientsAtRate(design, design.accrualRate);
   if (subjectCount > patientCapacity_) {
@@ -241,10 +243,15 @@ void SimulationPass::checkUseFunctionB(DesignParameters& design, Report& report)
 
 // The boundaries each statistic would have at its planned information, with the b of
 // this pass.
-void SimulationPass::planBoundaries(const DesignParameters& design) {
+void SimulationPass::planBoundaries(const DesignParameters& design,
+                                    const bounds::LookSchedule& looks) {
   for (int32_t s = 1; s <= design.statisticCount; ++s) {
     plannedLooks_[static_cast<size_t>(s)] = bounds::plannedBoundaries(
         design, record_.plannedInformation[static_cast<size_t>(s)], design.haybittleB);
+  }
+  if (input::usesCombination(design)) {
+    plannedCombination_ = bounds::plannedCombinationBoundaries(
+        design, design.accrualRate, looks, record_.plannedInformation, design.haybittleB);
   }
 }
 
@@ -290,6 +297,10 @@ void SimulationPass::writeResults(const DesignParameters& design, Report& report
     for (size_t i = 0; i < count; ++i) {
       report.writePlannedLooks(design, static_cast<int32_t>(i + 1), record_.statistics[i]);
     }
+  }
+  if (input::usesCombination(design)) {
+    record_.combination = combinationRecord(design, results_.combination, plannedCombination_);
+    report.writeCombination(design, *record_.combination);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "bounds/planned_boundaries.h"
 #include "input/design_parameters.h"
+#include "search/combination_counts.h"
 #include "search/report.h"
 #include "search/run_record.h"
 #include "search/trial_pipeline.h"
@@ -34,6 +35,8 @@ struct PassResults {
   // Event-driven analyses only: the trials that took look k, and their calendar times summed.
   std::array<int32_t, input::MaxAnalyses + 1> lookTakenCount{};
   std::array<double, input::MaxAnalyses + 1> lookTimeSum{};
+  // A design with a combination of statistics only.
+  CombinationSums combination;
 };
 
 // The patients a trial of the run can need at most: the search never visits a rate
@@ -76,7 +79,7 @@ class SimulationPass {
   void fixHaybittleBoundary(input::DesignParameters& design,
                             const input::AnalysisValues& plannedInformation, Report& report);
   void checkUseFunctionB(input::DesignParameters& design, Report& report);
-  void planBoundaries(const input::DesignParameters& design);
+  void planBoundaries(const input::DesignParameters& design, const bounds::LookSchedule& looks);
   void writeResults(const input::DesignParameters& design, Report& report);
 
   int32_t patientCapacity_;
@@ -84,6 +87,7 @@ class SimulationPass {
   PassResults results_;
   IterationRecord record_;
   std::array<bounds::PlannedLooks, input::MaxStatistics + 1> plannedLooks_{};
+  bounds::PlannedLooks plannedCombination_{};
 };
 
 // The passes of one search on the same threads, the trial arrays sized for the first rate

@@ -62,8 +62,24 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
   outcome.addsStoppingTime.fill(false);
   std::array<bool, input::MaxStatistics + 1> stopped{};
   int32_t stoppedCount = 0;
+  bool combinationRunning = input::usesCombination(design);
+  outcome.combinationLookCount = 0;
+  outcome.combinationLargestError = 0.0f;
+  outcome.probabilitySeconds = 0.0;
+  workspace.combination.largestError = 0.0f;
+  const auto analyseCombination = [&](int32_t k, float t, const sim::AnalysisData* seen) {
+    if (!combinationRunning) return;
+    const CombinationLook look = analyseCombinationLook(
+        run, k, seen, statistics, workspace.combination, outcome.probabilitySeconds);
+    outcome.combinationLooks[static_cast<size_t>(++outcome.combinationLookCount)] = look;
+    if (look.rejected || look.futilityStopped || k == K) {
+      combinationRunning = false;
+      outcome.combinationStoppingTime = t;
+    }
+    outcome.combinationLargestError = workspace.combination.largestError;
+  };
 
-  for (int32_t k = 1; k <= K && stoppedCount < statisticCount; ++k) {
+  for (int32_t k = 1; k <= K && (stoppedCount < statisticCount || combinationRunning); ++k) {
     const float t = (*lookTimes)[k];
     outcome.takenLooks = k;
     sim::collectAnalysisData(trial, subjectCount, t, data);
@@ -73,6 +89,7 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
       for (int32_t s = 1; s <= statisticCount; ++s) {
         if (!stopped[s]) addLook(outcome, s, k, criticalValueAt(s, k), 0, 0.0f, false);
       }
+      analyseCombination(k, t, nullptr);
       continue;
     }
     sim::sortAnalysisData(data);
@@ -84,6 +101,7 @@ void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTri
       }
       bounds::updateTrialBoundaries(k, run, boundaries, report.console());
     }
+    analyseCombination(k, t, &data);
 
     for (int32_t s = 1; s <= statisticCount; ++s) {
       if (stopped[s]) continue;

@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "bounds/combination_boundaries.h"
 #include "bounds/trial_boundaries.h"
 #include "input/design_parameters.h"
+#include "search/combination_analysis.h"
 #include "search/report.h"
 #include "sim/analysis_data.h"
 #include "sim/event_look_times.h"
@@ -43,6 +45,14 @@ struct TrialOutcome {
   // calendar times.
   int32_t takenLooks = 0;
   input::AnalysisValues lookTime{};
+  // A design with a combination only: its looks (1..combinationLookCount), when it
+  // stopped the trial, the largest standard error of a crossing probability behind its
+  // critical values, and the CPU time spent finding them.
+  std::array<CombinationLook, input::MaxAnalyses + 1> combinationLooks{};
+  int32_t combinationLookCount = 0;
+  float combinationStoppingTime = 0.0f;
+  float combinationLargestError = 0.0f;
+  double probabilitySeconds = 0.0;
 };
 
 // The working arrays of one thread that analyses trials; sized once, reused for every
@@ -53,6 +63,7 @@ struct TrialWorkspace {
   sim::AnalysisData analysisData;
   sim::StatisticResults statistics;
   bounds::TrialBoundaryState boundaries;
+  bounds::CombinationState combination;
   // Event-driven analyses only: the trial's looks, and the event times they are found from
   // (grown at the first such trial).
   sim::EventLooks eventLooks;
@@ -65,6 +76,11 @@ struct TrialWorkspace {
 // calendar time of the trial's eventTargets[k]-th event; a trial whose events run out
 // before a target takes that look at its last event as its final analysis, which spends
 // all the type-I error not yet spent, and takes no later look.
+// With a combination of statistics the combination is the trial's test: it stops the
+// trial at its rejection or futility stop. Each statistic is still tested on its own
+// beside it, at every look, as if it alone were the trial's test, so that its figures are
+// those of the same design without the combination (the trial goes on to the next look
+// while the combination or any statistic is still running).
 void analyseTrial(const input::DesignParameters& design, const sim::SimulatedTrial& trial,
                   int32_t subjectCount, int32_t trialNumber, TrialWorkspace& workspace,
                   Report& report, TrialOutcome& outcome,

@@ -33,16 +33,29 @@ void Report::writeUnderNullBlock(const input::DesignParameters& design,
       .integer(pass.patientCount, 8)
       .text(" patients). The share of trials that reject:")
       .writeTo(file_);
-  for (const StatisticRecord& statistic : pass.statistics) {
-    writePowerLine(file_, statistic.summary, " ", " type-I error =");
+  const auto writeLookShares = [&](const std::array<LookFigures, input::MaxAnalyses + 1>& looks) {
     LaidOutLine line;
     line.text("   at each look:");
     for (int32_t k = 1; k <= design.analysisCount; ++k) {
-      const double share = double(statistic.looks[static_cast<size_t>(k)].stoppedCount) /
-                           double(design.simulationCount);
+      const double share =
+          double(looks[static_cast<size_t>(k)].stoppedCount) / double(design.simulationCount);
       line.fixed(static_cast<float>(share), 8, 4);
     }
     line.writeTo(file_);
+  };
+  for (const StatisticRecord& statistic : pass.statistics) {
+    writePowerLine(file_, statistic.summary, " ", " type-I error =");
+    writeLookShares(statistic.looks);
+  }
+  if (pass.combination) {
+    LaidOutLine()
+        .text(" the combination of statistics:  type-I error =")
+        .fixed(pass.combination->estimate.power, 6, 4)
+        .blanks(3)
+        .text("s.d. = ")
+        .fixed(pass.combination->estimate.standardError, 7, 5)
+        .writeTo(file_);
+    writeLookShares(pass.combination->looks);
   }
   LaidOutLine().text(std::string(56, '*')).writeTo(file_);
 }

@@ -49,23 +49,6 @@ TEST(CommandLine, RefusalsAreOneLineOnStandardError) {
   }
 }
 
-// A combination of statistics is read, but the trials cannot test it yet: refused at its
-// table, before any report is written.
-TEST(CommandLine, ACombinationIsRefusedRatherThanIgnored) {
-  const std::filesystem::path directory = freshDirectory("combination");
-  writeFile(directory / "d.toml",
-            "analysis_times = [12, 24]\nsides = 1\n[[statistics]]\n[[statistics]]\nrho = 1\n"
-            "[combination]\n[accrual]\nperiod = 24\nrate_lower = 10\nrate_upper = 50\n"
-            "[baseline_survival]\nmedian = 12\n[alternative]\nhazard_ratio = 0.7\n");
-  const ProgramRun run = runWithArguments({(directory / "d.toml").string()});
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_NE(run.errors.find("d.toml:6:1: combination: the trials of this build cannot test a "
-                            "combination yet"),
-            std::string::npos)
-      << run.errors;
-  EXPECT_FALSE(std::filesystem::exists(directory / "d.out"));
-}
-
 TEST(CommandLine, HelpTemplateAndTheUsageForStandardInputOnATerminalInsteadOfAWait) {
   const ProgramRun help = runWithArguments({"--help"});
   EXPECT_EQ(help.exitStatus, 0);

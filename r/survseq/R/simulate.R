@@ -19,7 +19,9 @@
 #'   `iterations` (one row per iteration and statistic), `looks` (one row per
 #'   iteration, statistic and look) and `planned_looks` (the planned boundaries), the
 #'   `outcome` (a list as the JSON's), `analytic` (the analytic plan at the size where the
-#'   search ended, or `NULL`) and `threads`.
+#'   search ended, or `NULL`), `combination` (for a design with `[combination]`: one row
+#'   per iteration and look of the combination of statistics; `NULL` otherwise) and
+#'   `threads`.
 #' @examples
 #' design <- survseq_design(
 #'   analysis_times = c(12, 24, 36), simulations_per_iteration = 100,
@@ -47,6 +49,7 @@ run_object <- function(design, result, report) {
     iterations = result$iterations,
     looks = result$looks,
     planned_looks = result$planned_looks,
+    combination = result$combination,
     outcome = result$outcome,
     analytic = analytic,
     desired_power = result$desired_power,

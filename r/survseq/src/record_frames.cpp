@@ -173,6 +173,39 @@ SEXP plannedLookFrame(const input::DesignParameters& design, const search::RunRe
   return frame.done();
 }
 
+SEXP combinationFrame(const input::DesignParameters& design, const search::RunRecord& record) {
+  Frame frame;
+  frame.whole("iteration").real("power").real("standard_error").real("average_stopping_time");
+  frame.whole("look").whole("stopped").real("stopped_share").whole("futility_stopped");
+  frame.real("futility_stopped_share").whole("reached").real("mean_critical_value");
+  frame.real("efficacy_z").real("nominal_p");
+  const double trials = design.simulationCount;
+  for (const search::IterationRecord& iteration : record.iterations) {
+    if (!iteration.combination) continue;
+    const search::CombinationRecord& combination = *iteration.combination;
+    for (int32_t k = 1; k <= design.analysisCount; ++k) {
+      const auto at = static_cast<size_t>(k);
+      const search::LookFigures& look = combination.looks[at];
+      frame.add("iteration", iteration.iterationNumber);
+      frame.add("power", shortestDouble(combination.estimate.power));
+      frame.add("standard_error", shortestDouble(combination.estimate.standardError));
+      frame.add("average_stopping_time", shortestDouble(combination.averageStoppingTime));
+      frame.add("look", k);
+      frame.add("stopped", look.stoppedCount);
+      frame.add("stopped_share",
+                shortestDouble(static_cast<float>(double(look.stoppedCount) / trials)));
+      frame.add("futility_stopped", look.futilityStoppedCount);
+      frame.add("futility_stopped_share",
+                shortestDouble(static_cast<float>(double(look.futilityStoppedCount) / trials)));
+      frame.add("reached", look.reachedCount);
+      frame.add("mean_critical_value", meanOver(look, look.meanCriticalValue));
+      frame.add("efficacy_z", shortestDouble(combination.plannedLooks[at].efficacyZ));
+      frame.add("nominal_p", shortestDouble(combination.plannedLooks[at].nominalP));
+    }
+  }
+  return frame.done();
+}
+
 SEXP outcomeList(const search::RunRecord& record, std::optional<float> analyticRate,
                  std::optional<double> analyticPower) {
   const run::OutcomeFigures outcome = run::outcomeFigures(record);

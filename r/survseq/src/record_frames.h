@@ -27,6 +27,11 @@ SEXP lookFrame(const input::DesignParameters& design, const search::RunRecord& r
 // One row per iteration, statistic and look: the planned boundaries.
 SEXP plannedLookFrame(const input::DesignParameters& design, const search::RunRecord& record);
 
+// A design with a combination of statistics: one row per iteration and look, the JSON's
+// "combination" (power, standard_error, average_stopping_time, each look's figures and its
+// planned efficacy_z and nominal_p).
+SEXP combinationFrame(const input::DesignParameters& design, const search::RunRecord& record);
+
 // The JSON's "outcome".
 SEXP outcomeList(const search::RunRecord& record, std::optional<float> analyticRate,
                  std::optional<double> analyticPower);

@@ -107,6 +107,9 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
         named_arg("threads") = used,
         named_arg("console") = console.str(),
         named_arg("warnings") = warnings.str()});
+    if (input::usesCombination(asRead)) {
+      result.push_back(named_arg("combination") = r::combinationFrame(asRead, record));
+    }
     if (withJson) {
       result.push_back(named_arg("json") =
                            run::resultsJson(asRead, record, run::programVersion(),
@@ -134,7 +137,7 @@ SEXP analyticAtFinalSize(const input::DesignParameters& design, const search::Ru
          named_arg("text") = run::planText(design, analytic, basis, protocol),
          named_arg("warnings") = warnings.str()});
     if (withJson) {
-      result.push_back(named_arg("json") = run::planJson(analytic, basis, protocol).dump());
+      result.push_back(named_arg("json") = run::planJson(design, analytic, basis, protocol).dump());
     }
     return result;
   });
