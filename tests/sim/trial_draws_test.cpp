@@ -208,7 +208,8 @@ TEST(EventBeyondCut, DecidesOnTheResidueWhatTheInversionGives) {
 
 TEST(EventBeyondCut, ALawWithAFlatTailHasNoCut) {
   // The last interval is flat, so beyond it the hazard is 0 and the inversion divides by it.
-  const CurveHazards flatTail = withHazards(curve({0, 5, 10}, {1, 0.5f, 0.5f}));
+  const input::SurvivalCurve points = curve({0, 5, 10}, {1, 0.5f, 0.5f});
+  const CurveHazards flatTail = withHazards(points);  // keeps a pointer to the points
   EXPECT_FALSE(EventBeyondCut::forCurve(flatTail, 6.0f));
 }
 
