@@ -1,7 +1,7 @@
 // The tabulated generating vectors are the component-by-component rules they claim to be:
 // for the smaller rules every component is rebuilt here from the criterion alone (the
 // squared worst-case error in the weighted Korobov space of smoothness 2, product weights
-// 1/j^2), the lowest z winning ties; and every rule's components lie in 1..(n-1)/2.
+// 1/j^2), the lowest z winning ties.
 
 #include <gtest/gtest.h>
 
@@ -50,20 +50,6 @@ TEST(LatticeRules, SmallRulesAreRebuiltComponentByComponent) {
     for (int32_t j = 0; j < kLatticeCoordinates; ++j) {
       EXPECT_EQ(rule.generator[j], rebuilt[j]) << points << " points, component " << j + 1;
     }
-  }
-}
-
-TEST(LatticeRules, EveryRuleIsAPrimeWithComponentsInTheHalfRange) {
-  int32_t previous = 0;
-  for (int32_t wanted = 1; previous < largestLatticeRule(); wanted = previous + 1) {
-    const LatticeRule rule = latticeRuleFor(wanted);
-    ASSERT_GT(rule.points, previous);
-    for (int32_t d = 2; d * d <= rule.points; ++d) ASSERT_NE(rule.points % d, 0) << rule.points;
-    for (int32_t j = 0; j < kLatticeCoordinates; ++j) {
-      EXPECT_GE(rule.generator[j], 1);
-      EXPECT_LE(rule.generator[j], (rule.points - 1) / 2);
-    }
-    previous = rule.points;
   }
 }
 

@@ -77,6 +77,19 @@ std::optional<double> meanOver(const search::LookFigures& look, float mean) {
   return shortestDouble(mean);
 }
 
+// The stop counts of a look, their shares of `trials`, the trials that reached it and
+// their mean critical value: the columns a statistic's look and the combination's share.
+void addStopsAndCriticalValue(Frame& frame, const search::LookFigures& look, double trials) {
+  frame.add("stopped", look.stoppedCount);
+  frame.add("stopped_share",
+            shortestDouble(static_cast<float>(double(look.stoppedCount) / trials)));
+  frame.add("futility_stopped", look.futilityStoppedCount);
+  frame.add("futility_stopped_share",
+            shortestDouble(static_cast<float>(double(look.futilityStoppedCount) / trials)));
+  frame.add("reached", look.reachedCount);
+  frame.add("mean_critical_value", meanOver(look, look.meanCriticalValue));
+}
+
 std::optional<double> futilityOf(bool has, float z) {
   if (!has) return std::nullopt;
   return shortestDouble(z);
@@ -130,14 +143,7 @@ SEXP lookFrame(const input::DesignParameters& design, const search::RunRecord& r
         frame.add("time", shortestDouble(iteration.lookTime(design, k)));
         frame.add(planned,
                   shortestDouble(iteration.plannedInformation[static_cast<size_t>(s)][at]));
-        frame.add("stopped", look.stoppedCount);
-        frame.add("stopped_share",
-                  shortestDouble(static_cast<float>(double(look.stoppedCount) / trials)));
-        frame.add("futility_stopped", look.futilityStoppedCount);
-        frame.add("futility_stopped_share",
-                  shortestDouble(static_cast<float>(double(look.futilityStoppedCount) / trials)));
-        frame.add("reached", look.reachedCount);
-        frame.add("mean_critical_value", meanOver(look, look.meanCriticalValue));
+        addStopsAndCriticalValue(frame, look, trials);
         frame.add("mean_events", meanOver(look, look.meanEventCount));
         frame.add("mean_information", meanOver(look, look.meanInformation));
         if (eventDriven(design)) {
@@ -191,14 +197,7 @@ SEXP combinationFrame(const input::DesignParameters& design, const search::RunRe
       frame.add("standard_error", shortestDouble(combination.estimate.standardError));
       frame.add("average_stopping_time", shortestDouble(combination.averageStoppingTime));
       frame.add("look", k);
-      frame.add("stopped", look.stoppedCount);
-      frame.add("stopped_share",
-                shortestDouble(static_cast<float>(double(look.stoppedCount) / trials)));
-      frame.add("futility_stopped", look.futilityStoppedCount);
-      frame.add("futility_stopped_share",
-                shortestDouble(static_cast<float>(double(look.futilityStoppedCount) / trials)));
-      frame.add("reached", look.reachedCount);
-      frame.add("mean_critical_value", meanOver(look, look.meanCriticalValue));
+      addStopsAndCriticalValue(frame, look, trials);
       frame.add("efficacy_z", shortestDouble(combination.plannedLooks[at].efficacyZ));
       frame.add("nominal_p", shortestDouble(combination.plannedLooks[at].nominalP));
     }
