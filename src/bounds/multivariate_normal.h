@@ -69,7 +69,7 @@ class BoxProbability {
   struct Walk {
     double probability = 1.0;  // of staying in the box
     double leaving = 0.0;      // of leaving it, row by row
-    double upwards = 0.0;      // of leaving it above
+    double upwards = 0.0;      // of leaving it through a coordinate's upper limit
   };
   Walk walk(int32_t begin, int32_t end, const double* base, const double* lower,
             const double* upper, const double* w, double* draws, bool tilted) const;
@@ -87,6 +87,7 @@ class BoxProbability {
   std::vector<std::vector<int32_t>> attached_;
   std::vector<char> drawn_;
   std::vector<double> tilt_;
+  std::vector<int32_t> component_;  // the lattice component of each row
   bool symmetric_ = false;  // the limits given to the constructor are symmetric about 0
   std::vector<double> shifts_;        // kLatticeShifts rows of kMaxNormalDimension
   int32_t points_ = 0;

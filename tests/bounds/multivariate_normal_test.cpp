@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "bounds/multivariate_normal.h"
@@ -197,6 +198,41 @@ TEST(BoxProbability, TiltedDrawsKeepTheProbabilities) {
     box.growTo(1021);
     expectClose(box.outside(Reals(4, -kInfinity), Reals(4, c)),
                 1.0 - equicorrelatedBox(4, 0.7, -kInfinity, c), "one look");
+  }
+}
+
+TEST(BoxProbability, DependentCoordinateLeftThroughEitherLimit) {
+  // FH(0,0)'s score is FH(0,1)'s plus FH(1,0)'s: X3 = (X1 + X2) / s, s = sqrt(2 + 2r), has
+  // no variance left. With X3's interval the narrowest it is drawn first, and X2 = s X3 - X1
+  // limits the draw of X1 from the other side: a walk can leave through X2's lower limit
+  // while that draw goes above its interval. Given X1 = x, X2 ~ N(r x, 1 - r^2) must lie
+  // in [max(-c, -d s - x), min(c, d s - x)] (one-sided, no lower limits): one integral.
+  struct Case {
+    double r, c, d;
+    int sides;
+  };
+  // Correlations as weighted log-rank scores have them (their weights are not negative):
+  // the tilt towards the upper limits serves strongly correlated coordinates.
+  for (const Case& t : {Case{0.8, 2.6, 2.4, 2}, Case{0.95, 3.0, 2.9, 2}, Case{0.6, 2.6, 2.2, 2},
+                        Case{0.8, 2.6, 2.4, 1}, Case{0.6, 2.6, 2.2, 1}}) {
+    const double s = std::sqrt(2.0 + 2.0 * t.r), spread = std::sqrt(1.0 - t.r * t.r);
+    const double low = t.sides == 2 ? -1.0 : -kInfinity;  // times the upper limit
+    const double staying = integrateOverLine(
+        [&](double x) {
+          const double high = std::min(t.c, t.d * s - x);
+          const double from = std::max(low * t.c, low * t.d * s - x);
+          if (!(from < high)) return 0.0;
+          return density(x) * (lowerTail((high - t.r * x) / spread) -
+                               lowerTail((from - t.r * x) / spread));
+        },
+        t.c, std::max(low * t.c, -12.0));
+    const double shared = (1.0 + t.r) / s;
+    const Reals sigma = {1.0, t.r, shared, t.r, 1.0, shared, shared, shared, 1.0};
+    const Reals upper = {t.c, t.c, t.d}, lower = {low * t.c, low * t.c, low * t.d};
+    BoxProbability box(sigma, 3, 3, Reals{}, Reals{}, lower, upper);
+    box.growTo(1021);
+    expectClose(box.outside(lower, upper), 1.0 - staying,
+                (std::to_string(t.sides) + "-sided, r " + std::to_string(t.r)).c_str());
   }
 }
 
