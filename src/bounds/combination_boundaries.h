@@ -20,6 +20,9 @@ namespace survseq::bounds {
 struct CombinationState {
   std::array<sim::ScoreCovariance, input::MaxAnalyses + 1> covariance{};  // [1..k]
   input::AnalysisValues criticalValue{};                                  // [1..k]
+  // P0(crossing at a look up to k) as estimated when c_k was searched for; NaN where it
+  // was not (a critical value the design gives, or the cap for want of information).
+  input::AnalysisValues crossedBy{};
   // The largest standard error of a crossing probability the trial's searches ended with.
   float largestError = 0.0f;
 };

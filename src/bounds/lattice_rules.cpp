@@ -96,7 +96,7 @@ constexpr std::array<LatticeRule, 10> kRules = {{
 
 LatticeRule latticeRuleFor(int32_t points) {
   for (const LatticeRule& rule : kRules) {
-    if (rule.points >= points) return rule;
+    if (rule.points >= 0.98 * points) return rule;
   }
   return kRules.back();
 }

@@ -20,7 +20,9 @@ struct LatticeRule {
   const int32_t* generator = nullptr;  // z, kLatticeCoordinates components
 };
 
-// The rule with the fewest points at least `points`; the largest rule when none has that many.
+// The rule with the fewest points at least `points`, a rule within 2 % below counting as
+// enough (the rules' numbers of points are primes just below powers of two, so that twice
+// a rule's points asks for the next rule); the largest rule when none has that many.
 LatticeRule latticeRuleFor(int32_t points);
 
 // The number of points of the largest rule.

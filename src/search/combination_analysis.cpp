@@ -20,6 +20,7 @@ double threadSeconds() {
 
 float criticalValueAt(const input::DesignParameters& run, int32_t k, float information,
                       bounds::CombinationState& state, double& probabilitySeconds) {
+  state.crossedBy[k] = std::numeric_limits<float>::quiet_NaN();  // unless searched below
   if (run.boundaryMethod == input::GivenBoundaries) {
     return state.criticalValue[k] = run.boundaryValues[k];
   }
