@@ -37,7 +37,7 @@ class BoxProbability {
   // coordinate with no variance left given the earlier ones is held at its conditional
   // mean); limits may be infinite. Limits for the moving block given here (optional) order
   // it as the fixed block is ordered; without them it keeps its order. When they are upper
-  // limits only, or a box symmetric about 0 with a fixed block, the draws are tilted
+  // limits only, or a box symmetric about 0, the draws are tilted
   // towards them (importance sampling: the probabilities stay the same, their errors shrink
   // when the box is left mostly near its upper limits); fixedBlock() and outside() are then
   // summed as chances of leaving the box, inside() as the tilted chance of staying.
