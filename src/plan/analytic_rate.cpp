@@ -1,8 +1,10 @@
 #include "plan/analytic_rate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "bounds/normal_quantile.h"
 #include "input/accrual_profile.h"
 #include "plan/analytic_power.h"
 #include "plan/effect_direction.h"
@@ -10,7 +12,8 @@
 #include "report/run_error.h"
 
 // Bisection in the logarithm of the patients for the analytic rate, on one model of the
-// design (its boundaries and moments per patient do not move with the rate).
+// design (its boundaries and moments per patient do not move with the rate). Where the
+// design combines statistics, secant steps from there to the combination's rate.
 
 namespace survseq::plan {
 
@@ -24,6 +27,12 @@ constexpr int32_t kBisections = 32;  // to a ratio of 2^(1/2^32) - 1, about 1.6e
 constexpr int32_t kModelRounds = 4;
 // The patients of the first model when the design gives no rate to start from.
 constexpr double kFirstModelPatients = 1000.0;
+// The combination's secant steps: at most this many, until the patients move by less than
+// kSettledPatients; the quantile of the power must then lie within kQuantileTolerance of
+// the target's (a fifth of a patient at typical sizes).
+constexpr int32_t kSecantSteps = 12;
+constexpr double kSettledPatients = 0.01;
+constexpr double kQuantileTolerance = 1.0e-3;
 
 // The smallest number of patients whose analytic power of statistic 1 in `model` reaches
 // `target`.
@@ -50,6 +59,41 @@ double patientsReaching(const input::DesignParameters& design, const AnalyticMod
   return high;
 }
 
+// The rate at which the combination's analytic power reaches `target`, by secant steps
+// from statistic 1's rate `start` on the normal quantile of the power against the root of
+// the patients: the means of the combined statistics grow as that root and their
+// correlations, hence the critical values, do not move, so the quantile is close to
+// linear in it. Each step costs a whole analytic combination (its multivariate normal
+// probabilities), which bisection would take thirty times.
+double combinationRateReaching(const input::DesignParameters& design, double start,
+                               double target) {
+  const double aim = bounds::standardNormalQuantile(target);
+  const double most = std::sqrt(double(input::kMaxPatientsPerTrial));
+  const auto gap = [&](double root) {
+    const double patients = root * root;
+    const double power = analyticCombination(design, static_cast<float>(rateOf(design, patients)),
+                                             patients).power;
+    return bounds::standardNormalQuantile(std::clamp(power, 1e-12, 1.0 - 1e-12)) - aim;
+  };
+  double x0 = std::sqrt(patientsOf(design, start)), g0 = gap(x0);
+  double x1 = x0 * (g0 > 0.0 ? 0.9 : 1.1), g1 = gap(x1);
+  for (int32_t step = 0; step < kSecantSteps && g1 != g0; ++step) {
+    const double x2 = std::clamp(x1 - g1 * (x1 - x0) / (g1 - g0), 1.0, most);
+    x0 = x1;
+    g0 = g1;
+    x1 = x2;
+    g1 = gap(x1);
+    if (std::fabs(x1 - x0) * (x1 + x0) < kSettledPatients) break;
+  }
+  if (!(std::fabs(g1) <= kQuantileTolerance)) {
+    throw RunError("the analytic power of the combination of statistics does not reach the "
+                   "desired power " + report::numberText(static_cast<float>(target)) +
+                   " at any size up to " + std::to_string(int64_t(input::kMaxPatientsPerTrial)) +
+                   " patients");
+  }
+  return rateOf(design, x1 * x1);
+}
+
 }  // namespace
 
 AnalyticModel analyticModelAt(const input::DesignParameters& design, double rate) {
@@ -67,7 +111,15 @@ double analyticAccrualRate(const input::DesignParameters& design, double desired
     rate = rateOf(design, patients);
     if (design.analysisTiming == input::AnalysisTiming::Calendar || settled) break;
   }
-  return rate;
+  return input::usesCombination(design) ? combinationRateReaching(design, rate, desiredPower)
+                                        : rate;
+}
+
+double analyticTestPower(const input::DesignParameters& design, double rate, double patients) {
+  if (input::usesCombination(design)) {
+    return analyticCombination(design, static_cast<float>(rate), patients).power;
+  }
+  return analyticModelAt(design, rate).power(1, patients);
 }
 
 double analyticAccrualRate(const input::DesignParameters& design) {

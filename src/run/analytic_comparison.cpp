@@ -1,5 +1,6 @@
 #include "run/analytic_comparison.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -14,11 +15,13 @@ namespace {
 
 constexpr double kWarningStandardErrors = 3.0;
 
+// The messages here run to about 500 characters: sized to fit, never cut.
 template <typename... Values>
 std::string formatted(const char* format, Values... values) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, format, values...);
-  return buffer;
+  const int size = std::snprintf(nullptr, 0, format, values...);
+  std::string text(static_cast<size_t>(std::max(size, 0)), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, values...);
+  return text;
 }
 
 }  // namespace
@@ -76,11 +79,12 @@ std::string takeAnalyticStart(input::DesignParameters& design) {
   design.accrualRate = input::rateForPatients(design, static_cast<int32_t>(patients));
   design.accrualRateLower = design.accrualRateUpper = design.accrualRate;
   return formatted(
-      " The search starts at the analytic rate %.4g, where the analytic power of statistic 1 "
+      " The search starts at the analytic rate %.4g, where the analytic power of %s "
       "is the desired power; each next rate is where the analytic power curve, shifted on "
       "the normal scale by the gap between the simulated and the analytic powers so far, "
       "reaches it.",
-      double(design.accrualRate));
+      double(design.accrualRate),
+      input::usesCombination(design) ? "the combination of statistics" : "statistic 1");
 }
 
 }  // namespace survseq::run

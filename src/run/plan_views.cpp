@@ -110,13 +110,15 @@ std::string planText(const input::DesignParameters& design, const plan::Analytic
       "crossing probabilities (no simulation; see \"Analytic first, simulation to confirm\").\n";
   text += formatted("Accrual rate %.4f per unit of time, %d patients", double(plan.accrualRate),
                     plan.patients);
+  // The trial's test: the combination where the design combines statistics.
+  const bool combined = plan.combination.has_value();
+  const char* test = combined ? "the combination of statistics" : "statistic 1";
   if (basis == PlanBasis::DesiredPower) {
-    text += formatted(
-        ",\nthe fewest at which the analytic power of statistic 1 reaches the desired %g\n",
-        double(design.desiredPower));
+    text += formatted(",\nthe fewest at which the analytic power of %s reaches the desired %g\n",
+                      test, double(design.desiredPower));
   } else {
-    text += formatted(" as given: the analytic power of statistic 1 is %.4f\n",
-                      plan.statistics[1].power);
+    text += formatted(" as given: the analytic power of %s is %.4f\n", test,
+                      combined ? plan.combination->power : plan.statistics[1].power);
   }
   for (int32_t s = 1; s <= plan.statisticCount; ++s) {
     const plan::AnalyticStatistic& statistic = plan.statistics[static_cast<size_t>(s)];

@@ -163,8 +163,8 @@ RunRecord AccrualSearch::runFromAnalyticRate(const PassRunner& runPass) {
       close(SearchOutcome::IterationLimit, closing, record);
       return record;
     }
-    const double analyticPower = plan::analyticModelAt(design_, iteration.accrualRate)
-                                     .power(1, double(iteration.patientCount));
+    const double analyticPower =
+        plan::analyticTestPower(design_, iteration.accrualRate, double(iteration.patientCount));
     steering.add({analyticPower, estimate, design_.simulationCount});
     design_.accrualRate = wholePatientRate(
         design_, plan::analyticAccrualRate(design_, steering.analyticTarget(design_.desiredPower)));

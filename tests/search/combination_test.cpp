@@ -20,6 +20,7 @@
 #include "build_kind.h"
 #include "input/keyed_design_file.h"
 #include "law/expected_moments.h"
+#include "plan/analytic_rate.h"
 #include "search/simulation_pass.h"
 #include "search/trial_analysis.h"
 
@@ -227,6 +228,41 @@ TEST(Combination, PowerMatchesTheAnalyticMaxComboPowerUnderDelayedAndProportiona
               << ", FH(0,1) " << pass.record.statistics[1].summary.estimate.power
               << ", multiplicity cost " << cost << '\n';
   }
+}
+
+
+// A design that combines statistics is planned by the combination's analytic power: one
+// look of FH(0,0) and FH(0,1) under the delayed effect, whose max-combo power at N patients
+// is 1 - P(Z1 < c - mu1 sqrt(N), Z2 < c - mu2 sqrt(N)) with c and the correlation from the
+// expected covariances (as in the test above); the plan's patients are the fewest reaching
+// 0.8 by that reference, within one patient (the plan's probabilities carry errors of 1e-5).
+TEST(Combination, ThePlanIsSizedByTheCombinationsAnalyticPower) {
+  std::string text = combinedDesign(1, 2, 1, 100, kDelayed);
+  text.replace(text.find("patients = 400\n"), 15, "");
+  input::DesignParameters design = keyed("desired_power = 0.8\n" + text);
+  const law::ExpectedMoments moments(design, law::Hypothesis::Alternative);
+  const law::PatientMoments m1 = moments.at(36.0, 0.0f, 0.0f), m2 = moments.at(36.0, 0.0f, 1.0f),
+                            m12 = moments.at(36.0, 0.0f, 0.5f);
+  const double rho = m12.information / std::sqrt(m1.information * m2.information);
+  double low = 1.5, high = 3.5;
+  for (int32_t i = 0; i < 50; ++i) {
+    const double c = (low + high) / 2.0;
+    (1.0 - bivariateBelow(c, c, rho, 1) > 0.025 ? low : high) = c;
+  }
+  const double c = (low + high) / 2.0;
+  const auto power = [&](double n) {
+    return 1.0 - bivariateBelow(c - std::sqrt(n) * m1.drift / std::sqrt(m1.information),
+                                c - std::sqrt(n) * m2.drift / std::sqrt(m2.information), rho, 1);
+  };
+  double fewer = 10.0, more = 5000.0;
+  for (int32_t i = 0; i < 40; ++i) {
+    const double n = (fewer + more) / 2.0;
+    (power(n) < 0.8 ? fewer : more) = n;
+  }
+  const plan::AnalyticPlan planned = plan::planOfDesign(design);
+  ASSERT_TRUE(planned.combination);
+  EXPECT_NEAR(planned.patients, std::ceil(more), 1.0);
+  EXPECT_GE(planned.combination->power, 0.8 - 1e-4);
 }
 
 }  // namespace
