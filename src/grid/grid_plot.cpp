@@ -27,9 +27,19 @@ bool searchFoundNoRate(const ScenarioResult& result) {
          result.outcome == "iteration_limit";
 }
 
+// The power of a scenario's test: its combination's where it combines statistics.
 double plotted(const ScenarioResult& result, PlottedFigure figure) {
   if (figure == PlottedFigure::Patients) return result.patients;
+  if (result.combination) return double(result.combination->power);
   return result.statistics.empty() ? 0.0 : double(result.statistics.front().power);
+}
+
+std::string powerTitle(const std::vector<ScenarioResult>& results) {
+  const auto combined = std::count_if(results.begin(), results.end(),
+                                      [](const ScenarioResult& r) { return r.combination.has_value(); });
+  if (combined == 0) return "power of statistic 1";
+  if (combined == static_cast<std::ptrdiff_t>(results.size())) return "power of the combination";
+  return "power of the trial's test";
 }
 
 }  // namespace
@@ -62,7 +72,7 @@ std::string gridSvg(const GridFile& grid, const std::vector<ScenarioResult>& res
 
   const int height = static_cast<int>(kLegendTop + kLegendStep * (lines > 1 ? lines : 0) + 20);
   const std::string yTitle =
-      figure == PlottedFigure::Patients ? "patients per trial" : "power of statistic 1";
+      figure == PlottedFigure::Patients ? "patients per trial" : powerTitle(results);
   run::SvgCanvas svg(700, height, yTitle + " across the grid");
   svg.text(kLeft, kTop - 24, yTitle + " by " + across.key, {{"font-weight", "bold"}});
   for (double value : y.ticks) {

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "grid/grid_file.h"
+#include "grid/grid_plot.h"
 #include "grid/scenarios.h"
 #include "report/run_error.h"
 #include "search/program_runner.h"
@@ -313,6 +314,32 @@ TEST(GridTest, ARerunRedoesEveryAlteredScenarioRemovesLeftoversAndWaitsForNoOthe
     EXPECT_EQ(errors, "survseq: " + std::string(said) + "; nothing was written\n");
     EXPECT_EQ(tree(folder / "inside"), before);
   }
+}
+
+
+TEST(GridTest, ThePowerPlottedIsTheCombinationsWhereAScenarioCombinesStatistics) {
+  // Two scenarios of a given size, statistic 1's power 0.2 and the combination's 0.9 and
+  // 0.95: they stand where scenarios whose statistic 1 had 0.9 and 0.95 would, and the
+  // axis names the combination.
+  GridFile grid;
+  grid.axes.push_back({"alternative.hazard_ratio", toml::array{0.6, 0.7}, {}});
+  std::vector<ScenarioResult> combined(2), single(2);
+  for (size_t i = 0; i < 2; ++i) {
+    const float power = i == 0 ? 0.9f : 0.95f;
+    combined[i].statistics = {{0.2f, 0.01f, 30.0f}};
+    combined[i].combination = StatisticResult{power, 0.01f, 28.0f};
+    single[i].statistics = {{power, 0.01f, 30.0f}};
+  }
+  const auto circles = [](const std::string& svg) {
+    std::string found;
+    for (size_t at = svg.find("<circle"); at != std::string::npos; at = svg.find("<circle", at + 1)) {
+      found += svg.substr(at, svg.find('>', at) - at) + "\n";
+    }
+    return found;
+  };
+  const std::string plotted = gridSvg(grid, combined, PlottedFigure::Power);
+  EXPECT_EQ(circles(plotted), circles(gridSvg(grid, single, PlottedFigure::Power)));
+  EXPECT_NE(plotted.find("power of the combination by alternative.hazard_ratio"), std::string::npos);
 }
 
 }  // namespace
