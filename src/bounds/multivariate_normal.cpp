@@ -252,16 +252,20 @@ void BoxProbability::growTo(int32_t points) {
   movingPoint_.assign(total * m, 0.0);
   const std::vector<double> zeros(static_cast<size_t>(p), 0.0);
   std::vector<double> w(static_cast<size_t>(n)), draws(static_cast<size_t>(n));
+  // Row i's lattice coordinate q z_j mod n, stepped from point to point by adding z_j.
+  std::vector<int32_t> turn(static_cast<size_t>(n));
   for (int32_t s = 0; s < kLatticeShifts; ++s) {
     const double* shift = &shifts_[static_cast<size_t>(s) * kMaxNormalDimension];
+    std::fill(turn.begin(), turn.end(), 0);
     for (int32_t q = 0; q < points_; ++q) {
       const size_t at = static_cast<size_t>(s) * points_ + q;
       // The lattice point under the baker's transformation |2x - 1|.
       for (int32_t i = 0; i < n; ++i) {
         const int32_t j = component_[i];
-        const int64_t turn = int64_t(q) * rule.generator[j] % points_;
-        const double x = double(turn) / points_ + shift[j];
+        const double x = double(turn[i]) / points_ + shift[j];
         w[i] = std::fabs(2.0 * (x - std::floor(x)) - 1.0);
+        turn[i] += rule.generator[j];
+        if (turn[i] >= points_) turn[i] -= points_;
       }
       const Walk fixed = walk(0, p, zeros.data(), fixedLower_.data(), fixedUpper_.data(),
                               w.data(), draws.data(), tilted);

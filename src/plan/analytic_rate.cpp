@@ -94,6 +94,19 @@ double combinationRateReaching(const input::DesignParameters& design, double sta
   return rateOf(design, x1 * x1);
 }
 
+// The rate at which statistic 1's analytic power reaches `target`: the model is made again
+// at the patients found until they settle (event-driven looks move with them).
+double firstStatisticRate(const input::DesignParameters& design, double target) {
+  double rate = design.accrualRate;
+  for (int32_t round = 0; round < kModelRounds; ++round) {
+    const double patients = patientsReaching(design, analyticModelAt(design, rate), target);
+    const bool settled = rate > 0.0 && std::fabs(patients - patientsOf(design, rate)) < 0.5;
+    rate = rateOf(design, patients);
+    if (design.analysisTiming == input::AnalysisTiming::Calendar || settled) break;
+  }
+  return rate;
+}
+
 }  // namespace
 
 AnalyticModel analyticModelAt(const input::DesignParameters& design, double rate) {
@@ -104,15 +117,16 @@ AnalyticModel analyticModelAt(const input::DesignParameters& design, double rate
 }
 
 double analyticAccrualRate(const input::DesignParameters& design, double desiredPower) {
-  double rate = design.accrualRate;
-  for (int32_t round = 0; round < kModelRounds; ++round) {
-    const double patients = patientsReaching(design, analyticModelAt(design, rate), desiredPower);
-    const bool settled = rate > 0.0 && std::fabs(patients - patientsOf(design, rate)) < 0.5;
-    rate = rateOf(design, patients);
-    if (design.analysisTiming == input::AnalysisTiming::Calendar || settled) break;
+  if (!input::usesCombination(design)) return firstStatisticRate(design, desiredPower);
+  // Statistic 1's rate is only where the combination's search starts: a statistic that
+  // sees no effect (FH(1,0) under a late one) may never reach the power the others reach.
+  double start = 0.0;
+  try {
+    start = firstStatisticRate(design, desiredPower);
+  } catch (const RunError&) {
+    start = rateOf(design, kFirstModelPatients);
   }
-  return input::usesCombination(design) ? combinationRateReaching(design, rate, desiredPower)
-                                        : rate;
+  return combinationRateReaching(design, start, desiredPower);
 }
 
 double analyticTestPower(const input::DesignParameters& design, double rate, double patients) {
