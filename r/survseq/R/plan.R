@@ -1,8 +1,9 @@
 #' The analytic plan of a design
 #'
 #' Works out at once, without simulation, what `survseq plan FILE` prints: the accrual
-#' rate and patients (the fewest at which the analytic power of statistic 1 reaches
-#' the desired power, or the design's given size), and for each statistic and look the
+#' rate and patients (the fewest at which the analytic power of statistic 1, or of the
+#' combination for a design with `[combination]`, reaches the desired power, or the
+#' design's given size), and for each statistic and look the
 #' expected time and events, the planned boundaries and the cumulative probabilities
 #' of rejecting under the alternative and under the null hypothesis. The numbers are
 #' those of the program's JSON plan (docs/plan-json.md).
