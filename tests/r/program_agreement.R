@@ -1,6 +1,7 @@
-# The R package against the program on every shipped example: simulate_trials() and
-# plan_design() must hold exactly the numbers of `survseq --json` and `survseq plan --json`,
-# and the report asked of simulate_trials() must be the program's, byte for byte.
+# The R package against the program on every shipped example and a small max-combo design:
+# simulate_trials() and plan_design() must hold exactly the numbers of `survseq --json` and
+# `survseq plan --json`, and the report asked of simulate_trials() must be the program's,
+# byte for byte.
 #
 # Usage: Rscript program_agreement.R SURVSEQ SOURCE_DIR R_LIBRARY
 # Exits 77 (skipped) when the package is not installed in R_LIBRARY.
@@ -21,9 +22,11 @@ source(file.path(source_dir, "r/survseq/tests/testthat/helper-json.R"))
 
 examples <- list.files(file.path(source_dir, "examples"), pattern = "\\.(toml|par)$",
                        full.names = TRUE)
-# Not the templates, nor the max-combo example: its trials take a second each (their
-# normal probabilities reach dimension twelve), too long to run twice here.
+# Not the templates, nor the max-combo example: its 2,000 trials take a quarter of a second
+# each (their normal probabilities reach dimension twelve), too long to run twice here; a
+# design of two looks and two statistics stands in for it.
 examples <- examples[!grepl("^(defaults|grid|max_combo)", basename(examples))]
+examples <- c(examples, file.path(source_dir, "tests/r/max_combo_two_looks.toml"))
 
 run_program <- function(...) {
   status <- system2(program, c(...), stdout = FALSE, stderr = FALSE)
@@ -36,6 +39,23 @@ plan_looks <- function(json) {
     do.call(rbind, lapply(s$looks, function(l) {
       as.data.frame(lapply(c(list(statistic = s$statistic), l),
                            function(v) if (is.null(v)) NA_real_ else v))
+    }))
+  }))
+}
+
+# The rows of the JSON's combination: per iteration and look, the iteration's figures, the
+# look's and its planned bound, as the R frame has them.
+combination_rows <- function(json) {
+  do.call(rbind, lapply(json$iterations, function(it) {
+    combination <- it$combination
+    do.call(rbind, lapply(seq_along(combination$looks), function(k) {
+      look <- combination$looks[[k]]
+      planned <- combination$planned_looks[[k]]
+      values <- c(list(iteration = it$iteration, power = combination$power,
+                       standard_error = combination$standard_error,
+                       average_stopping_time = combination$average_stopping_time),
+                  look, list(efficacy_z = planned$efficacy_z, nominal_p = planned$nominal_p))
+      as.data.frame(lapply(values, function(v) if (is.null(v)) NA_real_ else v))
     }))
   }))
 }
@@ -62,6 +82,10 @@ for (path in examples) {
     for (table in c("iterations", "looks", "planned_looks")) {
       expect_same_numbers(run[[table]], expected[[table]])
       numbers <- numbers + length(unlist(run[[table]]))
+    }
+    if (!is.null(json$iterations[[1]]$combination)) {
+      expect_same_numbers(run$combination, combination_rows(json))
+      numbers <- numbers + length(unlist(run$combination))
     }
     for (key in names(json$outcome)) {
       value <- if (is.null(json$outcome[[key]])) NA else json$outcome[[key]]

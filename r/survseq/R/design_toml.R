@@ -51,8 +51,10 @@ toml_scalar <- function(x, key) {
   abort_survseq(paste0("cannot be written in a design: a value of class ", class(x)[1]), key)
 }
 
+# A named list, an empty one too: a table whose keys all keep their defaults
+# ([[statistics]] for the log-rank statistic, [combination] for all statistics).
 is_table <- function(x) {
-  is.list(x) && !is.data.frame(x) && length(x) > 0 && !is.null(names(x)) && all(nzchar(names(x)))
+  is.list(x) && !is.data.frame(x) && !is.null(names(x)) && all(nzchar(names(x)))
 }
 
 # A list of tables or a data frame: an array of tables.

@@ -82,8 +82,10 @@ SEXP tomlToList(const toml::table& table) {
   std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
     return before(a.second->source().begin, b.second->source().begin);
   });
-  cpp11::writable::list values;
-  cpp11::writable::strings names;
+  // Sized from the start: an empty table ([[statistics]] with every key left to its
+  // default) is an empty named list, where a list never grown would be R's NULL.
+  cpp11::writable::list values(static_cast<R_xlen_t>(0));
+  cpp11::writable::strings names(static_cast<R_xlen_t>(0));
   for (const auto& [key, node] : entries) {
     values.push_back(nodeToR(*node));
     names.push_back(key);

@@ -64,6 +64,24 @@ test_that("write_design and read_design give the design back, and the same plan"
   expect_identical(plan_design(again)$looks, plan_design(design)$looks)
 })
 
+test_that("tables whose keys all keep their defaults read, write and run", {
+  # [[statistics]] alone is the log-rank statistic, [combination] alone combines them all.
+  path <- tempfile(fileext = ".toml")
+  writeLines(c("seed = 7", "analysis_times = [30.0]", "simulations_per_iteration = 20",
+               "[[statistics]]", "[[statistics]]", "tau = 1.0", "[combination]",
+               "[accrual]", "period = 24.0", "patients = 200",
+               "[baseline_survival]", "median = 12.0", "[alternative]", "hazard_ratio = 0.7"),
+             path)
+  design <- read_design(path)
+  expect_identical(length(design$statistics), 2L)
+  again <- tempfile(fileext = ".toml")
+  write_design(design, again)
+  expect_true(any(readLines(again) == "[combination]"))
+  expect_equal(unclass(read_design(again))$statistics, unclass(design)$statistics)
+  run <- simulate_trials(design, threads = 1L, progress = FALSE)
+  expect_identical(nrow(run$combination), 1L)
+})
+
 test_that("a positional file reads as the keyed file the program converts it to", {
   positional <- read_design(example_path("haybittle.par"))
   keyed <- read_design(example_path("haybittle.toml"))
