@@ -215,9 +215,11 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
       }
     }
     if (!(a < b)) {
-      // No room: the leaving is upwards when the limits lie below the row's centre.
+      // No room: the draw lies beyond the limit on the side of its centre, b when the
+      // limits lie below it, and that limit's kind says which way the box is left (as
+      // x -> -x asks: the mirrored walk leaves the other way).
       result.leaving += result.probability;
-      if (a + b < 0.0) result.upwards += result.probability;
+      if (a + b < 0.0 ? bFromUpper : aFromUpper) result.upwards += result.probability;
       result.probability = 0.0;
       return result;
     }
