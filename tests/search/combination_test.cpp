@@ -71,6 +71,17 @@ double bivariateBelow(double a, double b, double rho, int32_t sides) {
   return sum * h / 3.0;
 }
 
+// The one-sided critical value of two statistics of correlation rho at one look, alpha
+// 0.025: 1 - P(Z1 < c, Z2 < c) = 0.025, by bisection.
+double oneLookCriticalValue(double rho) {
+  double low = 1.5, high = 3.5;
+  for (int32_t i = 0; i < 50; ++i) {
+    const double c = (low + high) / 2.0;
+    (1.0 - bivariateBelow(c, c, rho, 1) > 0.025 ? low : high) = c;
+  }
+  return (low + high) / 2.0;
+}
+
 struct Pass {
   IterationRecord record;
   PassResults results;
@@ -203,12 +214,7 @@ TEST(Combination, PowerMatchesTheAnalyticMaxComboPowerUnderDelayedAndProportiona
     const double rho = m12.information / std::sqrt(m1.information * m2.information);
     const double mu1 = std::sqrt(n) * m1.drift / std::sqrt(m1.information);
     const double mu2 = std::sqrt(n) * m2.drift / std::sqrt(m2.information);
-    double low = 1.5, high = 3.5;  // bisection for c
-    for (int32_t i = 0; i < 50; ++i) {
-      const double c = (low + high) / 2.0;
-      (1.0 - bivariateBelow(c, c, rho, 1) > 0.025 ? low : high) = c;
-    }
-    const double c = (low + high) / 2.0;
+    const double c = oneLookCriticalValue(rho);
     const double analytic = 1.0 - bivariateBelow(c - mu1, c - mu2, rho, 1);
 
     const Pass pass = runPass(design, false);
@@ -244,12 +250,7 @@ TEST(Combination, ThePlanIsSizedByTheCombinationsAnalyticPower) {
   const law::PatientMoments m1 = moments.at(36.0, 0.0f, 0.0f), m2 = moments.at(36.0, 0.0f, 1.0f),
                             m12 = moments.at(36.0, 0.0f, 0.5f);
   const double rho = m12.information / std::sqrt(m1.information * m2.information);
-  double low = 1.5, high = 3.5;
-  for (int32_t i = 0; i < 50; ++i) {
-    const double c = (low + high) / 2.0;
-    (1.0 - bivariateBelow(c, c, rho, 1) > 0.025 ? low : high) = c;
-  }
-  const double c = (low + high) / 2.0;
+  const double c = oneLookCriticalValue(rho);
   const auto power = [&](double n) {
     return 1.0 - bivariateBelow(c - std::sqrt(n) * m1.drift / std::sqrt(m1.information),
                                 c - std::sqrt(n) * m2.drift / std::sqrt(m2.information), rho, 1);
