@@ -9,7 +9,7 @@ namespace survseq::search {
 void mergeCombination(const TrialOutcome& outcome, CombinationSums& sums) {
   for (int32_t i = 1; i <= outcome.combinationLookCount; ++i) {
     const CombinationLook& look = outcome.combinationLooks[static_cast<size_t>(i)];
-    CombinationSums::LookSums& at = sums.lookSums[static_cast<size_t>(look.analysis)];
+    LookSums& at = sums.lookSums[static_cast<size_t>(look.analysis)];
     ++at.reachedCount;
     at.criticalValueSum += look.criticalValue;
     if (look.rejected) {
@@ -33,14 +33,7 @@ CombinationRecord combinationRecord(const input::DesignParameters& design,
   combination.largestError = sums.largestError;
   combination.plannedLooks = plannedLooks;
   for (int32_t k = 1; k <= design.analysisCount; ++k) {
-    const CombinationSums::LookSums& at = sums.lookSums[static_cast<size_t>(k)];
-    LookFigures& look = combination.looks[static_cast<size_t>(k)];
-    look.stoppedCount = at.stoppedCount;
-    look.futilityStoppedCount = at.futilityStoppedCount;
-    look.reachedCount = at.reachedCount;
-    if (at.reachedCount > 0) {
-      look.meanCriticalValue = static_cast<float>(at.criticalValueSum / at.reachedCount);
-    }
+    combination.looks[static_cast<size_t>(k)] = lookFigures(sums.lookSums[static_cast<size_t>(k)]);
   }
   return combination;
 }

@@ -18,12 +18,6 @@ namespace survseq::search {
 // crossing probability behind a critical value; and the CPU time the trials spent finding
 // critical values, summed over the threads (a measurement, not part of any result).
 struct CombinationSums {
-  struct LookSums {
-    int32_t stoppedCount = 0;
-    int32_t futilityStoppedCount = 0;
-    int32_t reachedCount = 0;
-    double criticalValueSum = 0.0;
-  };
   int32_t rejectionCount = 0;
   double stoppingTimeSum = 0.0;
   std::array<LookSums, input::MaxAnalyses + 1> lookSums{};

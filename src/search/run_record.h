@@ -26,6 +26,33 @@ struct LookFigures {
   int32_t futilityStoppedCount = 0;  // trials in which the statistic stopped here for futility
 };
 
+// The sums behind one look's figures over the trials of a pass (a statistic's or the
+// combination's), in double: ten thousand single-precision terms would lose the last
+// digits of the means.
+struct LookSums {
+  int32_t stoppedCount = 0;
+  int32_t futilityStoppedCount = 0;
+  int32_t reachedCount = 0;
+  double criticalValueSum = 0.0;
+  double eventCountSum = 0.0;
+  double informationSum = 0.0;
+};
+
+// The look's figures from its sums: the counts, and the means over the trials that
+// reached it.
+inline LookFigures lookFigures(const LookSums& sums) {
+  LookFigures look;
+  look.stoppedCount = sums.stoppedCount;
+  look.futilityStoppedCount = sums.futilityStoppedCount;
+  look.reachedCount = sums.reachedCount;
+  if (sums.reachedCount > 0) {
+    look.meanCriticalValue = static_cast<float>(sums.criticalValueSum / sums.reachedCount);
+    look.meanEventCount = static_cast<float>(sums.eventCountSum / sums.reachedCount);
+    look.meanInformation = static_cast<float>(sums.informationSum / sums.reachedCount);
+  }
+  return look;
+}
+
 // One statistic over the trials of a pass: the report's figures and the per-analysis ones.
 struct StatisticRecord {
   StatisticSummary summary;

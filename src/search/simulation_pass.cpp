@@ -268,16 +268,8 @@ void SimulationPass::writeResults(const DesignParameters& design, Report& report
 
     StatisticRecord statistic{summaries[i], {}, plannedLooks_[i + 1]};
     for (int32_t k = 1; k <= design.analysisCount; ++k) {
-      const PassResults::LookSums& sums = results_.lookSums[i + 1][static_cast<size_t>(k)];
-      LookFigures& look = statistic.looks[static_cast<size_t>(k)];
-      look.stoppedCount = sums.stoppedCount;
-      look.futilityStoppedCount = sums.futilityStoppedCount;
-      look.reachedCount = sums.reachedCount;
-      if (sums.reachedCount > 0) {
-        look.meanCriticalValue = static_cast<float>(sums.criticalValueSum / sums.reachedCount);
-        look.meanEventCount = static_cast<float>(sums.eventCountSum / sums.reachedCount);
-        look.meanInformation = static_cast<float>(sums.informationSum / sums.reachedCount);
-      }
+      statistic.looks[static_cast<size_t>(k)] =
+          lookFigures(results_.lookSums[i + 1][static_cast<size_t>(k)]);
     }
     record_.statistics.push_back(statistic);
   }

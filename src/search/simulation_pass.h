@@ -20,16 +20,6 @@ struct PassResults {
   std::array<int32_t, input::MaxStatistics + 1> rejectionCount{};  // [1..statisticCount]
   input::StatisticValues stoppingTimeSum{};
 
-  struct LookSums {
-    int32_t stoppedCount = 0;
-    int32_t futilityStoppedCount = 0;
-    int32_t reachedCount = 0;
-    // Summed in double: ten thousand single-precision terms would lose the last digits
-    // of the means.
-    double criticalValueSum = 0.0;
-    double eventCountSum = 0.0;
-    double informationSum = 0.0;
-  };
   // lookSums[s][k]
   std::array<std::array<LookSums, input::MaxAnalyses + 1>, input::MaxStatistics + 1> lookSums{};
   // Event-driven analyses only: the trials that took look k, and their calendar times summed.

@@ -55,7 +55,7 @@ std::string describe(const PassResults& results, const IterationRecord& record,
     out << s << ": " << results.rejectionCount[s] << ' ' << bits(results.stoppingTimeSum[s]) << ' '
         << bits(design.informationFloor[s]) << ' ' << bits(design.informationCeiling[s]);
     for (size_t k = 1; k <= size_t(design.analysisCount); ++k) {
-      const PassResults::LookSums& sums = results.lookSums[size_t(s)][k];
+      const LookSums& sums = results.lookSums[size_t(s)][k];
       out << " | " << sums.stoppedCount << ' ' << sums.reachedCount << ' '
           << bits(sums.criticalValueSum) << ' ' << bits(sums.eventCountSum) << ' '
           << bits(sums.informationSum) << ' '
