@@ -22,6 +22,11 @@ constexpr uint64_t kShiftSeed = 0x5eed'0f'1a77'1ce5ULL;
 // near 1e-5 where a dependent row has none).
 constexpr double kNoCoefficient = 1.0e-3;
 constexpr int32_t kFirstPoints = 251;
+// Draws per lattice point of the row before the moving block's last row with a pivot
+// (walk()): measured at three looks of four statistics, four strata cut the crossing's
+// error at 4,093 points from 1.5e-5 to 7.9e-6 (eight: 6.9e-6) for 2.8 times the moving
+// block's work.
+constexpr int32_t kLastDrawStrata = 4;
 // The largest tilt of a standardised draw: a shift t multiplies the variance of the weights
 // by up to exp(t^2), and a small pivot could ask for a large one.
 constexpr double kMostTilt = 3.0;
@@ -111,9 +116,6 @@ BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimen
   drawn_.assign(static_cast<size_t>(n), 0);
   for (int32_t r = 0; r < n; ++r) {
     const double scale = std::sqrt(covariance[order[r] * (n + 1)]);
-    for (int32_t m = 0; m < r; ++m) {
-      if (std::fabs(cholesky_[r * n + m]) > kNoCoefficient * scale) drawn_[m] = 1;
-    }
     if (cholesky_[r * n + r] > 0.0) continue;
     const int32_t begin = r < fixedCount_ ? 0 : fixedCount_;
     for (int32_t m = r - 1; m >= begin; --m) {
@@ -122,6 +124,14 @@ BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimen
         attached_[m].push_back(r);
         break;
       }
+    }
+  }
+  // A row reads the draws before it, an attached row those before the row it is attached to.
+  for (int32_t r = 0; r < n; ++r) {
+    const double scale = std::sqrt(covariance[order[r] * (n + 1)]);
+    const int32_t read = attachedTo_[r] >= 0 ? attachedTo_[r] : r;
+    for (int32_t m = 0; m < read; ++m) {
+      if (std::fabs(cholesky_[r * n + m]) > kNoCoefficient * scale) drawn_[m] = 1;
     }
   }
   // Moving limits above, with none below or the box symmetric about 0: the draws that
@@ -163,6 +173,16 @@ BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimen
     }
   }
   component_ = componentsByShare(cholesky_, covariance, order, n);
+  // The row before the moving block's last row with a pivot: the chance of leaving through
+  // the last row carries most of the moving block's error, and its draw is where it comes
+  // from (conditional on the fixed block, only the draws of the moving rows vary).
+  std::vector<int32_t> pivoted;
+  for (int32_t i = fixedCount_; i < n; ++i) {
+    if (cholesky_[i * n + i] > 0.0 && attachedTo_[i] < 0) pivoted.push_back(i);
+  }
+  if (pivoted.size() >= 2 && drawn_[pivoted[pivoted.size() - 2]]) {
+    stratifiedRow_ = pivoted[pivoted.size() - 2];
+  }
   std::mt19937_64 uniforms(kShiftSeed);
   shifts_.resize(static_cast<size_t>(kLatticeShifts) * kMaxNormalDimension);
   for (double& shift : shifts_) shift = double(uniforms() >> 11) * 0x1.0p-53;
@@ -228,13 +248,34 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
     result.leaving += result.probability * ((1.0 - e) + d);
     result.upwards += result.probability * ((bFromUpper ? 1.0 - e : 0.0) + (aFromUpper ? d : 0.0));
     const double theta = tilted && drawn_[i] ? tilt_[i] : 0.0;
-    if (theta == 0.0) {
+    if (theta == 0.0 && i != stratifiedRow_) {
       result.probability *= e - d;
       if (drawn_[i]) draws[i] = quantileInside(d + w[i - begin] * (e - d));
       continue;
     }
-    const double dTilted = a == -INFINITY ? 0.0 : lowerTail(a - theta);
-    const double eTilted = b == INFINITY ? 1.0 : lowerTail(b - theta);
+    const double dTilted = theta == 0.0 ? d : a == -INFINITY ? 0.0 : lowerTail(a - theta);
+    const double eTilted = theta == 0.0 ? e : b == INFINITY ? 1.0 : lowerTail(b - theta);
+    if (i == stratifiedRow_) {
+      // The rest of the walk, one row and those attached to it, is averaged over
+      // kLastDrawStrata draws of this row, one in each stratum of its lattice coordinate.
+      std::array<double, kMaxNormalDimension> restBase{};
+      const double start = result.probability;
+      result.probability = 0.0;
+      for (int32_t k = 0; k < kLastDrawStrata; ++k) {
+        const double u = (k + w[i - begin]) / kLastDrawStrata;
+        draws[i] = theta + quantileInside(dTilted + u * (eTilted - dTilted));
+        const double weight = start * (eTilted - dTilted) *
+                              std::exp(theta * (0.5 * theta - draws[i])) / kLastDrawStrata;
+        for (int32_t r = i + 1; r < end; ++r) restBase[r - i - 1] = partial(r, i + 1);
+        const int32_t skip = i + 1 - begin;
+        const Walk rest = walk(i + 1, end, restBase.data(), lower + skip, upper + skip, w + skip,
+                               draws, tilted);
+        result.probability += weight * rest.probability;
+        result.leaving += weight * rest.leaving;
+        result.upwards += weight * rest.upwards;
+      }
+      return result;
+    }
     draws[i] = theta + quantileInside(dTilted + w[i - begin] * (eTilted - dTilted));
     result.probability *= (eTilted - dTilted) * std::exp(theta * (0.5 * theta - draws[i]));
   }

@@ -88,6 +88,8 @@ class BoxProbability {
   std::vector<char> drawn_;
   std::vector<double> tilt_;
   std::vector<int32_t> component_;  // the lattice component of each row
+  // The moving block's row whose draw is stratified (walk()), or -1.
+  int32_t stratifiedRow_ = -1;
   bool symmetric_ = false;  // the limits given to the constructor are symmetric about 0
   std::vector<double> shifts_;        // kLatticeShifts rows of kMaxNormalDimension
   int32_t points_ = 0;
