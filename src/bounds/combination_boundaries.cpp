@@ -33,6 +33,10 @@ constexpr double kRelativeTolerance = 1.0e-4;
 // The least step outwards while the root is not bracketed.
 constexpr double kLeastWidth = 0.05;
 constexpr int32_t kMostSteps = 60;
+// How far the slope of log crossing in c, found by secant steps on fewer points, is taken
+// to be from the slope on more, relatively (measured: within 3 % at two and three looks of
+// the combination benchmark, one- and two-sided).
+constexpr double kSlopeError = 0.05;
 // An interim look with this share of the planned information spends no error.
 constexpr float kNearlyComplete = 0.99f;
 
@@ -79,17 +83,17 @@ struct Root {
 // still above the target.
 template <class Crossing>
 std::optional<Root> solve(Crossing crossing, double target, double first, double second,
-                          double slope) {
+                          double slope, std::optional<ProbabilityEstimate> atFirst = {}) {
   struct Point {
     double c, gap;
     ProbabilityEstimate at;
   };
-  const auto point = [&](double c) {
-    const ProbabilityEstimate at = crossing(c);
+  const auto pointAt = [&](double c, const ProbabilityEstimate& at) {
     return Point{c, std::log(std::max(at.value, 1e-300) / target), at};
   };
+  const auto point = [&](double c) { return pointAt(c, crossing(c)); };
   const auto close = [](const Point& x) { return std::fabs(x.gap) <= kRelativeTolerance; };
-  Point a = point(first);
+  Point a = atFirst ? pointAt(first, *atFirst) : point(first);
   if (close(a)) return Root{a.c, a.at, slope};
   if (slope < 0.0) second = a.c - a.gap / slope;
   Point b = point(std::clamp(second, 0.0, double(kBoundaryCap)));
@@ -189,15 +193,28 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
                  : ProbabilityEstimate{last == 0 ? 1.0 : 1.0 - double(state.crossedBy[last]), 0.0};
     const double target = double(cumulativeError) - (1.0 - stayed.value);
     if (!(target > 0.0)) return result;
-    // One statistic's quantile lies about below the root, Bonferroni's bound above it.
-    const std::optional<Root> root =
-        std::isnan(value)
-            ? solve(crossing, target,
-                    std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides)),
-                    std::min(double(kBoundaryCap),
-                             standardNormalQuantile(1.0 - target / (sides * J))),
-                    0.0)
-            : solve(crossing, target, value, value, slope);
+    std::optional<Root> root;
+    if (std::isnan(value)) {
+      // One statistic's quantile lies about below the root, Bonferroni's bound above it.
+      root = solve(crossing, target,
+                   std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides)),
+                   std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / (sides * J))),
+                   0.0);
+    } else {
+      // On more points the root moves little: one evaluation at the root found on fewer, and
+      // a Newton step from it with the slope found there, taken without evaluating again
+      // when what a slope wrong by kSlopeError would make of it is within the error.
+      const ProbabilityEstimate at = crossing(value);
+      const double gap = std::log(std::max(at.value, 1e-300) / target);
+      const double stepError = kSlopeError * std::fabs(gap) * target;
+      const double step = slope < 0.0 ? value - gap / slope : -1.0;
+      if (step > 0.0 && step < kBoundaryCap &&
+          std::hypot(at.standardError, stepError, stayed.standardError) <= kTargetError) {
+        root = Root{step, {target, std::hypot(at.standardError, stepError)}, slope};
+      } else {
+        root = solve(crossing, target, value, value, slope, at);
+      }
+    }
     if (!root) return result;
     value = root->value;
     if (root->slope < 0.0) slope = root->slope;
