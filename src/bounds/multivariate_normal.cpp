@@ -191,7 +191,8 @@ BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimen
 
 BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const double* base,
                                           const double* lower, const double* upper,
-                                          const double* w, double* draws, bool tilted) const {
+                                          const double* w, double* draws, bool tilted,
+                                          bool summed) const {
   const int32_t n = dimension_;
   // The part of row r's mean from the draws begin..i-1.
   const auto partial = [&](int32_t r, int32_t i) {
@@ -243,11 +244,16 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
       result.probability = 0.0;
       return result;
     }
-    const double d = a == -INFINITY ? 0.0 : lowerTail(a);
-    const double e = b == INFINITY ? 1.0 : lowerTail(b);
-    result.leaving += result.probability * ((1.0 - e) + d);
-    result.upwards += result.probability * ((bFromUpper ? 1.0 - e : 0.0) + (aFromUpper ? d : 0.0));
     const double theta = tilted && drawn_[i] ? tilt_[i] : 0.0;
+    // The interval's untilted chances: for the chances of leaving and the untilted draw.
+    double d = 0.0, e = 1.0;
+    if (summed || theta == 0.0) {
+      d = a == -INFINITY ? 0.0 : lowerTail(a);
+      e = b == INFINITY ? 1.0 : lowerTail(b);
+      result.leaving += result.probability * ((1.0 - e) + d);
+      result.upwards +=
+          result.probability * ((bFromUpper ? 1.0 - e : 0.0) + (aFromUpper ? d : 0.0));
+    }
     if (theta == 0.0 && i != stratifiedRow_) {
       result.probability *= e - d;
       if (drawn_[i]) draws[i] = quantileInside(d + w[i - begin] * (e - d));
@@ -269,7 +275,7 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
         for (int32_t r = i + 1; r < end; ++r) restBase[r - i - 1] = partial(r, i + 1);
         const int32_t skip = i + 1 - begin;
         const Walk rest = walk(i + 1, end, restBase.data(), lower + skip, upper + skip, w + skip,
-                               draws, tilted);
+                               draws, tilted, summed);
         result.probability += weight * rest.probability;
         result.leaving += weight * rest.leaving;
         result.upwards += weight * rest.upwards;
@@ -286,11 +292,17 @@ void BoxProbability::growTo(int32_t points) {
   const LatticeRule rule = latticeRuleFor(points);
   if (rule.points == points_) return;
   points_ = rule.points;
+  generator_ = rule.generator;
+  walkFixedBlock();
+}
+
+void BoxProbability::walkFixedBlock() {
   const int32_t n = dimension_, p = fixedCount_, m = movingCount_;
   const auto total = static_cast<size_t>(kLatticeShifts) * points_;
   fixedFactor_.assign(total, 0.0);
   const bool tilted = std::any_of(tilt_.begin(), tilt_.end(), [](double t) { return t != 0.0; });
-  fixedLeaving_.assign(tilted ? total : 0, 0.0);
+  const bool summed = tilted && leavingAsked_;
+  fixedLeaving_.assign(summed ? total : 0, 0.0);
   movingMean_.assign(total * m, 0.0);
   movingPoint_.assign(total * m, 0.0);
   const std::vector<double> zeros(static_cast<size_t>(p), 0.0);
@@ -307,14 +319,14 @@ void BoxProbability::growTo(int32_t points) {
         const int32_t j = component_[i];
         const double x = double(turn[i]) / points_ + shift[j];
         w[i] = std::fabs(2.0 * (x - std::floor(x)) - 1.0);
-        turn[i] += rule.generator[j];
+        turn[i] += generator_[j];
         if (turn[i] >= points_) turn[i] -= points_;
       }
       const Walk fixed = walk(0, p, zeros.data(), fixedLower_.data(), fixedUpper_.data(),
-                              w.data(), draws.data(), tilted);
+                              w.data(), draws.data(), tilted, summed);
       const double factor = fixed.probability;
       fixedFactor_[at] = factor;
-      if (tilted) fixedLeaving_[at] = symmetric_ ? 2.0 * fixed.upwards : fixed.leaving;
+      if (summed) fixedLeaving_[at] = symmetric_ ? 2.0 * fixed.upwards : fixed.leaving;
       for (int32_t r = 0; r < m; ++r) {
         double mean = 0.0;
         if (factor > 0.0) {
@@ -342,14 +354,20 @@ ProbabilityEstimate BoxProbability::moving(std::span<const double> lower,
     const double factor = fixedFactor_[at];
     if (!(factor > 0.0)) return 0.0;
     const Walk walked = walk(p, dimension_, &movingMean_[at * m], low.data(), high.data(),
-                             &movingPoint_[at * m], draws.data(), Outside);
+                             &movingPoint_[at * m], draws.data(), Outside, Outside);
     if (!Outside) return factor * walked.probability;
     return factor * (doubled ? 2.0 * walked.upwards : walked.leaving);
   });
 }
 
-ProbabilityEstimate BoxProbability::fixedBlock() const {
-  // Tilted, the fixed block is summed as the chance of leaving it, which the tilt is for.
+ProbabilityEstimate BoxProbability::fixedBlock() {
+  // Tilted, the fixed block is summed as the chance of leaving it, which the tilt is for;
+  // those chances are summed from the first time they are asked for.
+  const bool tilted = std::any_of(tilt_.begin(), tilt_.end(), [](double t) { return t != 0.0; });
+  if (tilted && !leavingAsked_) {
+    leavingAsked_ = true;
+    walkFixedBlock();
+  }
   if (!fixedLeaving_.empty()) {
     return overShifts(points_, [&](size_t at) { return 1.0 - fixedLeaving_[at]; });
   }

@@ -51,8 +51,9 @@ class BoxProbability {
   void growTo(int32_t points);
   int32_t pointsPerShift() const { return points_; }
 
-  // P(fixed block in its box).
-  ProbabilityEstimate fixedBlock() const;
+  // P(fixed block in its box). Tilted, the first call walks the fixed block again to sum
+  // its chances of leaving, which the walks leave out until they are asked for.
+  ProbabilityEstimate fixedBlock();
   // P(fixed block in its box, lower <= moving block <= upper).
   ProbabilityEstimate inside(std::span<const double> lower, std::span<const double> upper) const;
   // P(fixed block in its box, moving block not in [lower, upper]), estimated point by
@@ -65,14 +66,18 @@ class BoxProbability {
   ProbabilityEstimate moving(std::span<const double> lower, std::span<const double> upper) const;
   // The probability of rows begin..end-1 given the draws before begin (their share of each
   // row's mean in base[row - begin]), the draws of these rows written to draws[row]; when
-  // `tilted`, drawn with tilt_ and weighted back.
+  // `tilted`, drawn with tilt_ and weighted back; the chances of leaving are summed when
+  // `summed` (each costs the untilted chances of every tilted row).
   struct Walk {
     double probability = 1.0;  // of staying in the box
     double leaving = 0.0;      // of leaving it, row by row
     double upwards = 0.0;      // of leaving it through a coordinate's upper limit
   };
   Walk walk(int32_t begin, int32_t end, const double* base, const double* lower,
-            const double* upper, const double* w, double* draws, bool tilted) const;
+            const double* upper, const double* w, double* draws, bool tilted,
+            bool summed) const;
+  // Walks the fixed block at every point of the rule in hand.
+  void walkFixedBlock();
 
   int32_t dimension_;
   int32_t fixedCount_;
@@ -93,8 +98,11 @@ class BoxProbability {
   bool symmetric_ = false;  // the limits given to the constructor are symmetric about 0
   std::vector<double> shifts_;        // kLatticeShifts rows of kMaxNormalDimension
   int32_t points_ = 0;
+  const int32_t* generator_ = nullptr;  // the rule's
+  bool leavingAsked_ = false;           // fixedBlock() has been asked for
   // Point by point, the shifted copies one after another: the fixed block's factor (tilted
-  // when tilt_ is not all zero, and then the chance of leaving it in fixedLeaving_), the
+  // when tilt_ is not all zero, and then, once asked for, the chance of leaving it in
+  // fixedLeaving_), the
   // moving block's conditional means given the fixed block, and its lattice coordinates.
   std::vector<double> fixedFactor_, fixedLeaving_, movingMean_, movingPoint_;
 };
