@@ -165,6 +165,30 @@ TEST(CombinationBoundaries, TwoLooksSpendTheErrorAsAnIndependentIntegralFindsIt)
   }
 }
 
+TEST(CombinationBoundaries, ASimulatedTrialsOwnCovariancesReachTheStatedError) {
+  // The first two looks' covariances of FH(0,0), FH(0,1), FH(1,0), FH(1,1) in a simulated
+  // trial of bench/designs/max_combo.toml (delayed effect, looks at 30 and 42 months).
+  // Their second look has a moving row with a small pivot whose tilt towards the upper
+  // limits came out negative; drawn downwards, its crossing stopped at the largest lattice
+  // rule with a standard error of 3e-5.
+  const float looks[2][16] = {
+      {56.6146812f, 16.8965111f, 39.718174f, 9.89061928f, 16.8965111f, 7.00589132f, 9.89061928f,
+       3.63393855f, 39.718174f, 9.89061928f, 29.8275528f, 6.25668049f, 9.89061928f, 3.63393855f,
+       6.25668049f, 2.0347836f},
+      {73.6913452f, 27.4874496f, 46.2038956f, 13.665803f, 27.4874496f, 13.8216467f, 13.665803f,
+       5.92534256f, 46.2038956f, 13.665803f, 32.5380936f, 7.7404604f, 13.665803f, 5.92534256f,
+       7.7404604f, 2.88387489f}};
+  CombinationState state;
+  for (int32_t k = 1; k <= 2; ++k) {
+    state.covariance[k].count = 4;
+    for (int32_t a = 0; a < 4; ++a)
+      for (int32_t b = 0; b < 4; ++b) state.covariance[k](a, b) = looks[k - 1][a * 4 + b];
+  }
+  EXPECT_LT(combinationCriticalValue(1, 0.0049f, 1, state), kBoundaryCap);
+  EXPECT_LT(combinationCriticalValue(2, 0.0175f, 1, state), kBoundaryCap);
+  EXPECT_LE(state.largestError, 1e-5f);
+}
+
 TEST(CombinationBoundaries, NoInformationOrNoErrorLeftCannotReject) {
   CombinationState state;
   state.covariance[1] = equicorrelated(2, 0.0f, 0.5f);
