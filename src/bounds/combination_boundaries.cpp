@@ -198,7 +198,8 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
       // One statistic's quantile lies about below the root, Bonferroni's bound above it.
       root = solve(crossing, target,
                    std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides)),
-                   std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / (sides * J))),
+                   std::min(double(kBoundaryCap),
+                            standardNormalQuantile(1.0 - target / (sides * J))),
                    0.0);
     } else {
       // On more points the root moves little: one evaluation at the root found on fewer, and

@@ -31,6 +31,10 @@ struct ProbabilityEstimate {
 // evaluation. At each lattice point the fixed block's factor and the moving block's
 // conditional means are kept, so an evaluation costs the moving block only, and as every
 // evaluation uses the same points the estimate is a smooth function of the moving limits.
+// Given the fixed block, the moving block's error comes from its draws; the draw of the row
+// before its last row with a pivot is stratified (several draws per lattice point, one in
+// each stratum of its coordinate), which integrates the last row's chance of leaving far
+// more closely.
 class BoxProbability {
  public:
   // `covariance` is dimension x dimension, row by row, positive semi-definite (a
@@ -102,8 +106,8 @@ class BoxProbability {
   bool leavingAsked_ = false;           // fixedBlock() has been asked for
   // Point by point, the shifted copies one after another: the fixed block's factor (tilted
   // when tilt_ is not all zero, and then, once asked for, the chance of leaving it in
-  // fixedLeaving_), the
-  // moving block's conditional means given the fixed block, and its lattice coordinates.
+  // fixedLeaving_), the moving block's conditional means given the fixed block, and its
+  // lattice coordinates.
   std::vector<double> fixedFactor_, fixedLeaving_, movingMean_, movingPoint_;
 };
 
