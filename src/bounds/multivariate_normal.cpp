@@ -30,8 +30,24 @@ constexpr int32_t kLastDrawStrata = 4;
 // The largest tilt of a standardised draw: a shift t multiplies the variance of the weights
 // by up to exp(t^2), and a small pivot could ask for a large one.
 constexpr double kMostTilt = 3.0;
+// The standard deviations of tilted standardised draws. Shifted alone, N(t, 1) has the
+// standard normal's tails, and its weight exp(t^2 / 2 - t x) grows without bound below the
+// shift; drawn with a larger spread s, the weight s exp(z^2 / 2 - x^2 / 2) at x = t + s z is
+// bounded, the rule that an importance density's tails be no thinner than the integrand's
+// (Geweke, 1989, Econometrica 57, 1317-1339). Measured on the max-combo example's own
+// trials: the crossing's error at 4,093 points fell 2.5 times at second looks and at 8,191
+// points 1.6 times at third looks, best near 1.3 for the earlier looks and 1.2 for the look
+// in hand (1.2 to 1.5 differ little).
+constexpr double kFixedSpread = 1.3;
+constexpr double kMovingSpread = 1.2;
 
 double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
+
+// The standard normal density at x over that of the draw's law, N(theta, spread^2), at x =
+// theta + spread z.
+double densityRatio(double x, double z, double spread) {
+  return spread * std::exp(0.5 * (z * z - x * x));
+}
 
 // The point whose lower tail is p, with p kept inside the open unit interval.
 double quantileInside(double p) {
@@ -136,13 +152,13 @@ BoxProbability::BoxProbability(std::span<const double> covariance, int32_t dimen
   }
   // Moving limits above, with none below or the box symmetric about 0: the draws that
   // matter lie near the upper limits, where the uniform lattice puts few points. They are
-  // drawn tilted there (importance sampling by a shift of each standardised draw, weighted
-  // back by the ratio of the densities): the fixed block towards its regression on the
-  // moving block's mean at the mean of the moving limits, the moving block towards its
-  // upper limits. A symmetric box is first left through a lower limit as often as through
-  // an upper one (the law is centred, and x -> -x maps the one walk onto the other), so
-  // only the leaving through upper limits, which the tilt draws towards, is summed, twice:
-  // the leaving downwards lies where the tilted draws hardly go.
+  // drawn tilted there (importance sampling by a shift and a widening of each standardised
+  // draw, weighted back by the ratio of the densities): the fixed block towards its
+  // regression on the moving block's mean at the mean of the moving limits, the moving
+  // block towards its upper limits. A symmetric box is first left through a lower limit as
+  // often as through an upper one (the law is centred, and x -> -x maps the one walk onto
+  // the other), so only the leaving through upper limits, which the tilt draws towards, is
+  // summed, twice: the leaving downwards lies where the tilted draws hardly go.
   tilt_.assign(static_cast<size_t>(n), 0.0);
   const bool finite = orderMoving && std::all_of(movingUpper.begin(), movingUpper.end(),
                                                  [](double x) { return std::isfinite(x); });
@@ -273,8 +289,10 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
       if (drawn_[i]) draws[i] = quantileInside(d + w[i - begin] * (e - d));
       continue;
     }
-    const double dTilted = theta == 0.0 ? d : a == -INFINITY ? 0.0 : lowerTail(a - theta);
-    const double eTilted = theta == 0.0 ? e : b == INFINITY ? 1.0 : lowerTail(b - theta);
+    const double spread = theta == 0.0 ? 1.0 : i < fixedCount_ ? kFixedSpread : kMovingSpread;
+    const double dTilted =
+        theta == 0.0 ? d : a == -INFINITY ? 0.0 : lowerTail((a - theta) / spread);
+    const double eTilted = theta == 0.0 ? e : b == INFINITY ? 1.0 : lowerTail((b - theta) / spread);
     if (i == stratifiedRow_) {
       // The rest of the walk, one row and those attached to it, is averaged over
       // kLastDrawStrata draws of this row, one in each stratum of its lattice coordinate.
@@ -283,9 +301,10 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
       result.probability = 0.0;
       for (int32_t k = 0; k < kLastDrawStrata; ++k) {
         const double u = (k + w[i - begin]) / kLastDrawStrata;
-        draws[i] = theta + quantileInside(dTilted + u * (eTilted - dTilted));
-        const double weight = start * (eTilted - dTilted) *
-                              std::exp(theta * (0.5 * theta - draws[i])) / kLastDrawStrata;
+        const double z = quantileInside(dTilted + u * (eTilted - dTilted));
+        draws[i] = theta + spread * z;
+        const double weight =
+            start * (eTilted - dTilted) * densityRatio(draws[i], z, spread) / kLastDrawStrata;
         for (int32_t r = i + 1; r < end; ++r) restBase[r - i - 1] = partial(r, i + 1);
         const int32_t skip = i + 1 - begin;
         const Walk rest = walk(i + 1, end, restBase.data(), lower + skip, upper + skip, w + skip,
@@ -296,8 +315,9 @@ BoxProbability::Walk BoxProbability::walk(int32_t begin, int32_t end, const doub
       }
       return result;
     }
-    draws[i] = theta + quantileInside(dTilted + w[i - begin] * (eTilted - dTilted));
-    result.probability *= (eTilted - dTilted) * std::exp(theta * (0.5 * theta - draws[i]));
+    const double z = quantileInside(dTilted + w[i - begin] * (eTilted - dTilted));
+    draws[i] = theta + spread * z;
+    result.probability *= (eTilted - dTilted) * densityRatio(draws[i], z, spread);
   }
   return result;
 }

@@ -70,8 +70,8 @@ class BoxProbability {
   ProbabilityEstimate moving(std::span<const double> lower, std::span<const double> upper) const;
   // The probability of rows begin..end-1 given the draws before begin (their share of each
   // row's mean in base[row - begin]), the draws of these rows written to draws[row]; when
-  // `tilted`, drawn with tilt_ and weighted back; the chances of leaving are summed when
-  // `summed` (each costs the untilted chances of every tilted row).
+  // `tilted`, drawn shifted by tilt_ and widened, and weighted back; the chances of leaving
+  // are summed when `summed` (each costs the untilted chances of every tilted row).
   struct Walk {
     double probability = 1.0;  // of staying in the box
     double leaving = 0.0;      // of leaving it, row by row
