@@ -19,17 +19,8 @@
 namespace survseq::bounds {
 namespace {
 
-double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
-
-// Simpson's rule in 24,000 steps on [a, b].
-template <class F>
-double simpson(F f, double a, double b) {
-  const int steps = 24000;
-  const double h = (b - a) / steps;
-  double sum = f(a) + f(b);
-  for (int i = 1; i < steps; ++i) sum += (i % 2 == 1 ? 4.0 : 2.0) * f(a + i * h);
-  return sum * h / 3.0;
-}
+using testing::lowerTail;
+using testing::simpson;
 
 // P(M >= c) for n equicorrelated standard normals: given the shared part they are
 // independent, so P(M < c) is one integral.
@@ -42,7 +33,7 @@ double maxTail(int n, double rho, double c, int sides) {
                                           (sides == 2 ? lowerTail((-c - centre) / sd) : 0.0);
                      return testing::phi(z) * std::pow(inner, n);
                    },
-                   -12.0, 12.0);
+                   -12.0, 12.0, 24000);
 }
 
 // A look's covariances: variance v of every statistic, covariance rho v between them.
@@ -104,11 +95,7 @@ double normalMean(F f) {
 double bivariateLower(double h, double k, double r) {
   const double s = std::sqrt(1.0 - r * r);
   const auto f = [&](double x) { return testing::phi(x) * lowerTail((k - r * x) / s); };
-  const int steps = 400;
-  const double a = -10.0, end = std::clamp(h, a, 10.0), step = (end - a) / steps;
-  double sum = f(a) + f(end);
-  for (int i = 1; i < steps; ++i) sum += (i % 2 == 1 ? 4.0 : 2.0) * f(a + i * step);
-  return sum * step / 3.0;
+  return simpson(f, -10.0, std::clamp(h, -10.0, 10.0), 400);
 }
 
 // For `count` statistics whose scores are sqrt(rho) B0(t) + sqrt(1 - rho) Bj(t) for
@@ -203,7 +190,8 @@ TEST(CombinationBoundaries, SimulatedTrialsOwnCovariancesReachTheStatedError) {
          15.7346306f, 7.50229502f, 8.23233604f, 3.24117446f}}},
   };
   for (const Trial& trial : trials) {
-    SCOPED_TRACE(::testing::Message() << trial.sides << "-sided, " << trial.looks.size() << " looks");
+    SCOPED_TRACE(::testing::Message() << trial.sides << "-sided, " << trial.looks.size()
+                                      << " looks");
     CombinationState state;
     for (size_t k = 1; k <= trial.looks.size(); ++k) {
       state.covariance[k].count = 4;

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <string>
 #include <vector>
 
 #include "bounds/multivariate_normal.h"
 #include "bounds/normal_quantile.h"
+#include "bounds/reference_recursion.h"
 
 namespace survseq::bounds {
 namespace {
@@ -18,20 +18,15 @@ namespace {
 using Reals = std::vector<double>;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
-double density(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * std::numbers::pi); }
+using testing::lowerTail;
+using testing::phi;
 
 // Simpson's rule on [lower, upper] (by default [-12, 12]) in 24,000 steps: the integrals
 // below are smooth and their integrands negligible beyond, so the grid is exact far below
 // the tolerances used.
 template <class F>
 double integrateOverLine(F f, double upper = 12.0, double lower = -12.0) {
-  const double a = lower;
-  const int steps = 24000;
-  const double h = (upper - a) / steps;
-  double sum = f(a) + f(upper);
-  for (int i = 1; i < steps; ++i) sum += (i % 2 == 1 ? 4.0 : 2.0) * f(a + i * h);
-  return sum * h / 3.0;
+  return testing::simpson(f, lower, upper, 24000);
 }
 
 // Equicorrelated coordinates X_i = sqrt(rho) Z + sqrt(1 - rho) E_i: given Z they are
@@ -41,7 +36,7 @@ double equicorrelatedBox(int n, double rho, double lower, double upper) {
     const double sd = std::sqrt(1.0 - rho);
     const double inner = lowerTail((upper - std::sqrt(rho) * z) / sd) -
                          lowerTail((lower - std::sqrt(rho) * z) / sd);
-    return density(z) * std::pow(inner, n);
+    return phi(z) * std::pow(inner, n);
   });
 }
 
@@ -122,7 +117,7 @@ TEST(BoxProbability, BivariateAgainstOneIntegral) {
                         Case{0.7, 1.5, -0.5}, Case{0.99, 2.0, 2.1}}) {
     const double reference = integrateOverLine(
         [&](double x) {
-          return density(x) * lowerTail((c.b - c.rho * x) / std::sqrt(1.0 - c.rho * c.rho));
+          return phi(x) * lowerTail((c.b - c.rho * x) / std::sqrt(1.0 - c.rho * c.rho));
         },
         c.a);
     const Reals sigma = {1.0, c.rho, c.rho, 1.0};
@@ -185,7 +180,7 @@ TEST(BoxProbability, TiltedDrawsKeepTheProbabilities) {
         [&](double x) {
           const double staying = lowerTail((t.c - t.r * x) / s) -
                                  (t.sides == 2 ? lowerTail((-t.c - t.r * x) / s) : 0.0);
-          return density(x) * (1.0 - staying);
+          return phi(x) * (1.0 - staying);
         },
         t.a, std::max(lowerA, -12.0));
     BoxProbability box(Reals{1.0, t.r, t.r, 1.0}, 2, 1, Reals{lowerA}, Reals{t.a},
@@ -222,7 +217,7 @@ TEST(BoxProbability, DependentCoordinateLeftThroughEitherLimit) {
           const double high = std::min(t.c, t.d * s - x);
           const double from = std::max(low * t.c, low * t.d * s - x);
           if (!(from < high)) return 0.0;
-          return density(x) * (lowerTail((high - t.r * x) / spread) -
+          return phi(x) * (lowerTail((high - t.r * x) / spread) -
                                lowerTail((from - t.r * x) / spread));
         },
         t.c, std::max(low * t.c, -12.0));

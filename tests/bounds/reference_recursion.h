@@ -1,7 +1,8 @@
 #pragma once
 
-// Independent crossing probabilities of a group-sequential test, in double precision: the
-// score's sub-density on 1200 Simpson intervals of each continuation region, then erfc.
+// Independent reference computations for the tests, in double precision: the standard
+// normal law, Simpson's rule, and the crossing probabilities of a group-sequential test (the
+// score's sub-density on 1200 Simpson intervals of each continuation region, then erfc).
 
 #include <cmath>
 #include <vector>
@@ -10,6 +11,16 @@ namespace survseq::testing {
 
 inline double phi(double x) { return std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI); }
 inline double upperTail(double x) { return 0.5 * std::erfc(x / std::sqrt(2.0)); }
+inline double lowerTail(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
+
+// Simpson's rule on [a, b] in `steps` intervals, an even number.
+template <class F>
+double simpson(F f, double a, double b, int steps) {
+  const double h = (b - a) / steps;
+  double sum = f(a) + f(b);
+  for (int i = 1; i < steps; ++i) sum += (i % 2 == 1 ? 4.0 : 2.0) * f(a + i * h);
+  return sum * h / 3.0;
+}
 
 // A look at the score: its mean and variance, its bounds (lower -infinity: none). A NaN
 // upper bound is solved for, so that the upward crossings so far add up to `spent`.

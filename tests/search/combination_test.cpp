@@ -17,6 +17,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "bounds/reference_recursion.h"
 #include "build_kind.h"
 #include "input/keyed_design_file.h"
 #include "law/expected_moments.h"
@@ -53,22 +54,18 @@ std::string combinedDesign(int32_t looks, int32_t statistics, int32_t sides, int
 const std::string kDelayed = "[alternative]\ninterval_ends = [6, 60]\nhazard_ratios = [1, 0.6]\n";
 const std::string kProportional = "[alternative]\nhazard_ratio = 0.75\n";
 
-double normal(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
+using testing::lowerTail;
+using testing::phi;
+using testing::simpson;
 
 // P(X < a, Y < b) (two-sided: |X| < a, |Y| < b) for standard normals of correlation rho.
 double bivariateBelow(double a, double b, double rho, int32_t sides) {
   const double s = std::sqrt(1.0 - rho * rho);
-  const double from = sides == 2 ? -a : -12.0;
-  const int32_t panels = 20000;
-  const double h = (a - from) / panels;
-  double sum = 0.0;
-  for (int32_t i = 0; i <= panels; ++i) {
-    const double x = from + i * h;
-    const double inner = normal((b - rho * x) / s) - (sides == 2 ? normal((-b - rho * x) / s) : 0.0);
-    const double weight = (i == 0 || i == panels) ? 1.0 : (i % 2 == 1 ? 4.0 : 2.0);
-    sum += weight * std::exp(-0.5 * x * x) / std::sqrt(2.0 * M_PI) * inner;
-  }
-  return sum * h / 3.0;
+  const auto f = [&](double x) {
+    const double inner = lowerTail((b - rho * x) / s);
+    return phi(x) * (sides == 2 ? inner - lowerTail((-b - rho * x) / s) : inner);
+  };
+  return simpson(f, sides == 2 ? -a : -12.0, a, 20000);
 }
 
 // The one-sided critical value of two statistics of correlation rho at one look, alpha
@@ -225,7 +222,7 @@ TEST(Combination, PowerMatchesTheAnalyticMaxComboPowerUnderDelayedAndProportiona
 
     const bool lateBest = mu2 > mu1;
     const double best = std::max(mu1, mu2);
-    const double cost = normal(best - 1.959963985) - normal(best - c);
+    const double cost = lowerTail(best - 1.959963985) - lowerTail(best - c);
     const float single = pass.record.statistics[lateBest ? 1 : 0].summary.estimate.power;
     EXPECT_GE(combined.power, single - cost - 3.0 * se) << effect;
     std::cout << "[ max-combo ] " << (effect == kDelayed ? "delayed" : "proportional")
