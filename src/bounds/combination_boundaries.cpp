@@ -26,7 +26,7 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // What the crossing probabilities aim at, and the points per shift the lattice may grow to.
 constexpr double kTargetError = 1.0e-5;
-constexpr int32_t kMostPoints = 1 << 15;
+constexpr int32_t kMostPoints = 1 << 16;
 constexpr double kTolerance = 1.0e-6;  // on c
 // The search stops once the crossing probability is this close to its target, relatively.
 constexpr double kRelativeTolerance = 1.0e-4;
