@@ -24,9 +24,8 @@ namespace survseq::bounds {
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-// What the crossing probabilities aim at, and the points per shift the lattice may grow to.
+// What the crossing probabilities aim at; the lattice may grow to the largest rule.
 constexpr double kTargetError = 1.0e-5;
-constexpr int32_t kMostPoints = 1 << 16;
 constexpr double kTolerance = 1.0e-6;  // on c
 // The search stops once the crossing probability is this close to its target, relatively.
 constexpr double kRelativeTolerance = 1.0e-4;
@@ -214,7 +213,7 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
           std::hypot(at.standardError, stepError, stayed.standardError) <= kTargetError) {
         root = Root{step, {target, std::hypot(at.standardError, stepError)}, slope};
       } else if (stepInside && std::hypot(at.standardError, stayed.standardError) > kTargetError &&
-                 box.pointsPerShift() < latticeRuleFor(kMostPoints).points) {
+                 box.pointsPerShift() < largestLatticeRule()) {
         // These points are too few whatever the root: the step is where the next, larger
         // rule starts from, and solving on these would be work thrown away.
         root = Root{step, at, slope};
@@ -226,7 +225,7 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
     value = root->value;
     if (root->slope < 0.0) slope = root->slope;
     const double error = std::hypot(root->crossing.standardError, stayed.standardError);
-    if (error <= kTargetError || box.pointsPerShift() >= latticeRuleFor(kMostPoints).points) {
+    if (error <= kTargetError || box.pointsPerShift() >= largestLatticeRule()) {
       state.largestError = std::max(state.largestError, static_cast<float>(error));
       state.crossedBy[analysis] = static_cast<float>((1.0 - stayed.value) + root->crossing.value);
       break;
@@ -238,7 +237,8 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
     // many costs less than a second step, which walks the fixed block anew (200 of the
     // example's trials: 9.0 s against 10 to 12 s with -0.8).
     const double more = std::clamp(std::pow(error / kTargetError, 1.0 / 0.65), 2.0, 64.0);
-    box.growTo(static_cast<int32_t>(std::min(double(kMostPoints), more * box.pointsPerShift())));
+    // A request beyond the largest rule gets the largest rule.
+    box.growTo(static_cast<int32_t>(more * box.pointsPerShift()));
   }
   result = static_cast<float>(value);
   return result;
