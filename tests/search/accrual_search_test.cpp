@@ -82,36 +82,6 @@ TEST(AccrualSearch, OutcomesAtTheUpperBoundTheIterationLimitAndAGivenRate) {
   }
 }
 
-// Powers above the target all the way down: four rates, each the one before times the
-// step factor (0.3333 falls short of a third, so the fourth lies a hair above the bound);
-// with equal bounds the same rate four times.
-TEST(AccrualSearch, DescentThatStaysAboveTargetEndsAtTheFourthRate) {
-  for (const float lower : {10.0f, 50.0f}) {
-    FakeSearch search;
-    EXPECT_EQ(search.run([](float) { return 100; }, 0.8f, lower).outcome,
-              SearchOutcome::LowerBoundTooBig);
-    const float f = descentStepFactor(lower, 50.0f);
-    EXPECT_EQ(search.visitedRates, (std::vector<float>{50.0f, 50 * f, 50 * f * f, 50 * f * f * f}));
-    EXPECT_GE(search.visitedRates[3], lower);
-    EXPECT_NEAR(search.visitedRates[3], lower, 0.01f);
-  }
-}
-
-TEST(AccrualSearch, BracketIsInterpolatedLinearly) {
-  // Above target at 50, clearly below at 50 f: the next rate interpolates the powers 0.95
-  // at the upper end and 0.5 at the lower end.
-  FakeSearch search;
-  const RunRecord record = search.run([&](float rate) {
-    return rate == 50.0f ? 95 : search.visitedRates.size() == 2 ? 50 : 80;
-  });
-  EXPECT_EQ(record.outcome, SearchOutcome::WithinTwoStandardErrors);
-  ASSERT_EQ(search.visitedRates.size(), 3u);
-  const double lower = search.visitedRates[1];
-  EXPECT_NEAR(search.visitedRates[2], ((0.95 - 0.8f) * lower + (0.8f - 0.5) * 50) / (0.95 - 0.5),
-              1e-4);
-  EXPECT_EQ(search.design.accrualRateUpper, 50.0f);
-}
-
 // The steering without a bracket: no gap leaves the desired power as the analytic
 // target; a simulated power above the analytic one lowers the target, below raises it; a
 // pooled gap lies between its points' gaps, nearer the more precise; a power of 1 still
