@@ -9,6 +9,7 @@
 #include "bounds/boundary_computation.h"
 #include "bounds/lattice_rules.h"
 #include "bounds/multivariate_normal.h"
+#include "bounds/normal_distribution.h"
 #include "bounds/normal_quantile.h"
 
 // The probabilities are normal box probabilities (multivariate_normal.h): the earlier
@@ -113,11 +114,16 @@ std::optional<Root> solve(Crossing crossing, double target, double first, double
     b = next;
   }
   Point low = a.gap > 0.0 ? a : b, high = a.gap > 0.0 ? b : a;
+  // The slope handed on is the secant of the last two points evaluated, nearest the root;
+  // not that of the bracket, whose gaps the Illinois rule may have halved.
+  Point before = a, latest = b;
+  const auto latestSecant = [&] { return (latest.gap - before.gap) / (latest.c - before.c); };
   int32_t side = 0;
   for (int32_t step = 0; step < kMostSteps && high.c - low.c > kTolerance; ++step) {
     const Point x = point(high.c - high.gap * (high.c - low.c) / (high.gap - low.gap));
-    const double secant = (high.gap - low.gap) / (high.c - low.c);
-    if (close(x)) return Root{x.c, x.at, secant};
+    before = latest;
+    latest = x;
+    if (close(x)) return Root{x.c, x.at, latestSecant()};
     if (x.gap > 0.0) {
       low = x;
       if (side == 1) high.gap /= 2.0;
@@ -128,8 +134,8 @@ std::optional<Root> solve(Crossing crossing, double target, double first, double
       side = -1;
     }
   }
-  const double secant = (high.gap - low.gap) / (high.c - low.c);
-  return -low.gap < high.gap ? Root{low.c, low.at, secant} : Root{high.c, high.at, secant};
+  return -low.gap < high.gap ? Root{low.c, low.at, latestSecant()}
+                             : Root{high.c, high.at, latestSecant()};
 }
 
 }  // namespace
@@ -194,12 +200,14 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
     if (!(target > 0.0)) return result;
     std::optional<Root> root;
     if (std::isnan(value)) {
-      // One statistic's quantile lies about below the root, Bonferroni's bound above it.
-      root = solve(crossing, target,
-                   std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides)),
-                   std::min(double(kBoundaryCap),
-                            standardNormalQuantile(1.0 - target / (sides * J))),
-                   0.0);
+      // One statistic's quantile lies about below the root; from it a Newton step with the
+      // slope of one normal's log tail there, minus its hazard (the maximum's log tail falls
+      // about as fast): on 200 of the max-combo example's trials, 4 first-rule evaluations
+      // a look instead of 6 from Bonferroni's bound.
+      const double single =
+          std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides));
+      root = solve(crossing, target, single, single,
+                   -standardNormalDensity(single) / standardNormalUpperTail(single));
     } else {
       // On more points the root moves little: one evaluation at the root found on fewer, and
       // a Newton step from it with the slope found there, taken without evaluating again
