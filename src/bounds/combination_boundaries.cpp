@@ -16,8 +16,8 @@
 // looks that could reject are the fixed block, the look in hand the moving block, so the
 // root search in c moves over the same lattice points throughout and sees a smooth
 // function. The search works on log P(cross at look k) - log(target): first on few points
-// from one statistic's quantile and Bonferroni's bound, by secant steps and the Illinois
-// variant of regula falsi; then, while the error (the crossing's and the earlier looks')
+// from one statistic's quantile, by a Newton step with the normal hazard as slope, secant
+// steps and the Illinois variant of regula falsi; then, while the error (the crossing's and the earlier looks')
 // is above 1e-5, on more points from the root and slope found, by a Newton step first.
 
 namespace survseq::bounds {
@@ -205,7 +205,7 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
       // One statistic's quantile lies about below the root; from it a Newton step with the
       // slope of one normal's log tail there, minus its hazard (the maximum's log tail falls
       // about as fast): on 200 of the max-combo example's trials, 4 first-rule evaluations
-      // a look instead of 6 from Bonferroni's bound.
+      // a look instead of 6 from a second start at Bonferroni's bound.
       const double single =
           std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides));
       root = solve(crossing, target, single, single,
