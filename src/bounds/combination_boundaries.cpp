@@ -17,8 +17,9 @@
 // root search in c moves over the same lattice points throughout and sees a smooth
 // function. The search works on log P(cross at look k) - log(target): first on few points
 // from one statistic's quantile, by a Newton step with the normal hazard as slope, secant
-// steps and the Illinois variant of regula falsi; then, while the error (the crossing's and the earlier looks')
-// is above 1e-5, on more points from the root and slope found, by a Newton step first.
+// steps and the Illinois variant of regula falsi; then, while the error (the crossing's
+// and the earlier looks') is above 1e-5, on more points from the root and slope found, by
+// a Newton step first.
 
 namespace survseq::bounds {
 
@@ -78,14 +79,14 @@ struct Root {
   double slope;                  // of log crossing in c, from the last two values tried
 };
 
-// Finds c with crossing(c) = target, crossing decreasing in c, starting from `first` and
-// either `second` or, given the slope of log crossing in c (negative), a Newton step from
-// `first`; then secant steps outwards until the root is bracketed, and the Illinois variant
-// of regula falsi on log crossing - log target. Nothing when crossing(kBoundaryCap) is
-// still above the target.
+// Finds c with crossing(c) = target, crossing decreasing in c, starting from `first` and a
+// Newton step from it with `slope`, the slope of log crossing in c (negative; otherwise a
+// step of kLeastWidth the way the gap points); then secant steps outwards until the root
+// is bracketed, and the Illinois variant of regula falsi on log crossing - log target.
+// Nothing when crossing(kBoundaryCap) is still above the target.
 template <class Crossing>
-std::optional<Root> solve(Crossing crossing, double target, double first, double second,
-                          double slope, std::optional<ProbabilityEstimate> atFirst = {}) {
+std::optional<Root> solve(Crossing crossing, double target, double first, double slope,
+                          std::optional<ProbabilityEstimate> atFirst = {}) {
   struct Point {
     double c, gap;
     ProbabilityEstimate at;
@@ -97,7 +98,8 @@ std::optional<Root> solve(Crossing crossing, double target, double first, double
   const auto close = [](const Point& x) { return std::fabs(x.gap) <= kRelativeTolerance; };
   Point a = atFirst ? pointAt(first, *atFirst) : point(first);
   if (close(a)) return Root{a.c, a.at, slope};
-  if (slope < 0.0) second = a.c - a.gap / slope;
+  const double second =
+      slope < 0.0 ? a.c - a.gap / slope : a.c + (a.gap > 0.0 ? kLeastWidth : -kLeastWidth);
   Point b = point(std::clamp(second, 0.0, double(kBoundaryCap)));
   if (close(b)) return Root{b.c, b.at, (b.gap - a.gap) / (b.c - a.c)};
   // Outwards by secant steps (at least kLeastWidth, at most twice the last step) until
@@ -208,7 +210,7 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
       // a look instead of 6 from a second start at Bonferroni's bound.
       const double single =
           std::min(double(kBoundaryCap), standardNormalQuantile(1.0 - target / sides));
-      root = solve(crossing, target, single, single,
+      root = solve(crossing, target, single,
                    -standardNormalDensity(single) / standardNormalUpperTail(single));
     } else {
       // On more points the root moves little: one evaluation at the root found on fewer, and
@@ -229,7 +231,7 @@ float combinationCriticalValue(int32_t analysis, float cumulativeError, int32_t 
         // rule starts from, and solving on these would be work thrown away.
         root = Root{step, at, slope};
       } else {
-        root = solve(crossing, target, value, value, slope, at);
+        root = solve(crossing, target, value, slope, at);
       }
     }
     if (!root) return result;
