@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "bounds/lattice_walk.h"
+
 namespace survseq::bounds {
 
 // The largest dimension the boxes below are used for (statistics times analyses).
@@ -59,56 +61,40 @@ class BoxProbability {
   // its chances of leaving, which the walks leave out until they are asked for.
   ProbabilityEstimate fixedBlock();
   // P(fixed block in its box, lower <= moving block <= upper).
-  ProbabilityEstimate inside(std::span<const double> lower, std::span<const double> upper) const;
+  ProbabilityEstimate inside(std::span<const double> lower, std::span<const double> upper);
   // P(fixed block in its box, moving block not in [lower, upper]), estimated point by
   // point as fixedBlock() - inside() when the fixed block is not tilted (see the
   // constructor), so its error is that of the difference.
-  ProbabilityEstimate outside(std::span<const double> lower, std::span<const double> upper) const;
+  ProbabilityEstimate outside(std::span<const double> lower, std::span<const double> upper);
+
+  // What the walks know of the box (lattice_walk.h).
+  const WalkFactor& walkFactor() const { return factor_; }
 
  private:
   template <bool Outside>
-  ProbabilityEstimate moving(std::span<const double> lower, std::span<const double> upper) const;
-  // The probability of rows begin..end-1 given the draws before begin (their share of each
-  // row's mean in base[row - begin]), the draws of these rows written to draws[row]; when
-  // `tilted`, drawn shifted by tilt_ and widened, and weighted back; the chances of leaving
-  // are summed when `summed` (each costs the untilted chances of every tilted row).
-  struct Walk {
-    double probability = 1.0;  // of staying in the box
-    double leaving = 0.0;      // of leaving it, row by row
-    double upwards = 0.0;      // of leaving it through a coordinate's upper limit
-  };
-  Walk walk(int32_t begin, int32_t end, const double* base, const double* lower,
-            const double* upper, const double* w, double* draws, bool tilted,
-            bool summed) const;
+  ProbabilityEstimate moving(std::span<const double> lower, std::span<const double> upper);
   // Walks the fixed block at every point of the rule in hand.
   void walkFixedBlock();
+  // Whether any row's draw is tilted.
+  bool tilted() const;
 
-  int32_t dimension_;
-  int32_t fixedCount_;
+  WalkFactor factor_;
   int32_t movingCount_;
-  std::vector<double> cholesky_;  // lower factor, row by row, in the order used
-  std::vector<double> fixedLower_, fixedUpper_;
   std::vector<int32_t> movingOrder_;  // the given moving coordinate at each place
-  // A row with no variance left is a limit on the last earlier draw of its block it depends
-  // on (Genz and Bretz, section 4.1.3): attachedTo_ that row or -1, attached_ the rows of
-  // each; drawn_ whether a later row needs the row's draw.
-  std::vector<int32_t> attachedTo_;
-  std::vector<std::vector<int32_t>> attached_;
-  std::vector<char> drawn_;
-  std::vector<double> tilt_;
-  std::vector<int32_t> component_;  // the lattice component of each row
-  // The moving block's row whose draw is stratified (walk()), or -1.
-  int32_t stratifiedRow_ = -1;
   bool symmetric_ = false;  // the limits given to the constructor are symmetric about 0
-  std::vector<double> shifts_;        // kLatticeShifts rows of kMaxNormalDimension
+  std::vector<int32_t> component_;  // the lattice component of each row
+  std::vector<double> shifts_;      // kLatticeShifts rows of kMaxNormalDimension
   int32_t points_ = 0;
   const int32_t* generator_ = nullptr;  // the rule's
   bool leavingAsked_ = false;           // fixedBlock() has been asked for
-  // Point by point, the shifted copies one after another: the fixed block's factor (tilted
-  // when tilt_ is not all zero, and then, once asked for, the chance of leaving it in
-  // fixedLeaving_), the moving block's conditional means given the fixed block, and its
-  // lattice coordinates.
+  // The shifted copies' points one after another, each row's values for every point taking
+  // stride_ values (lattice_walk.h): the fixed block's factor (tilted when the tilts are not
+  // all zero, and then, once asked for, the chance of leaving it in fixedLeaving_), and row
+  // by row the moving block's conditional means given the fixed block and its lattice
+  // coordinates.
+  size_t stride_ = 0;
   std::vector<double> fixedFactor_, fixedLeaving_, movingMean_, movingPoint_;
+  std::vector<double> values_;  // of an evaluation, point by point
 };
 
 // P(lower <= X <= upper), with lattice points added until the standard error is at most
