@@ -276,7 +276,8 @@ void WalkFixedPoints(const WalkFactor& f, const double* point, size_t pointStrid
   const size_t lanes = hn::Lanes(d);
   const int32_t n = f.dimension, p = f.fixedCount, m = n - p;
   HWY_ALIGN double zeros[kMaxNormalDimension * kMaxLanes] = {};
-  HWY_ALIGN double draws[kMaxNormalDimension * kMaxLanes];
+  // Rows after the end of a vector's walk keep what they held, read only where masked out.
+  HWY_ALIGN double draws[kMaxNormalDimension * kMaxLanes] = {};
   for (size_t q = 0; q < count; q += lanes) {
     const auto walked =
         WalkLanes(d, f, 0, p, zeros, lanes, f.fixedLower.data(), f.fixedUpper.data(), point + q,
@@ -304,7 +305,8 @@ void WalkMovingPoints(const WalkFactor& f, const double* lower, const double* up
   const hn::ScalableTag<double> d;
   const size_t lanes = hn::Lanes(d);
   const int32_t p = f.fixedCount;
-  HWY_ALIGN double draws[kMaxNormalDimension * kMaxLanes];
+  // Rows after the end of a vector's walk keep what they held, read only where masked out.
+  HWY_ALIGN double draws[kMaxNormalDimension * kMaxLanes] = {};
   for (size_t q = 0; q < count; q += lanes) {
     const auto factor = hn::LoadU(d, stay + q);
     const auto walked = WalkLanes(d, f, p, f.dimension, mean + q, stride, lower, upper, point + q,
