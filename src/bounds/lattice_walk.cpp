@@ -45,6 +45,7 @@ using M = hn::Mask<D>;
 // f of each lane where `use` holds, `otherwise` elsewhere.
 template <class D, class F>
 HWY_INLINE V<D> EachLane(D d, V<D> x, M<D> use, V<D> otherwise, F f) {
+  if (hn::AllFalse(d, use)) return otherwise;  // one-sided: no lower limits
   HWY_ALIGN double in[kMaxLanes];
   HWY_ALIGN double out[kMaxLanes];
   uint8_t bits[(kMaxLanes + 7) / 8] = {};
