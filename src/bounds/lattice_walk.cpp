@@ -16,15 +16,15 @@
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "bounds/lattice_walk.cpp"
-#include "bounds/lattice_walk.h"
-
 #include <hwy/foreach_target.h>  // must come before highway.h
+
 #include <hwy/highway.h>
 
 #include <cmath>
 #include <cstdint>
 #include <utility>
 
+#include "bounds/lattice_walk.h"
 #include "bounds/multivariate_normal.h"
 #include "bounds/normal_quantile.h"
 
