@@ -215,7 +215,8 @@ TEST(LatticeWalk, EveryLaneWalksAsItsPointWalksAlone) {
     }
     // The point-by-point walks: the fixed block, then the moving block both ways.
     const Reals zeros(n, 0.0);
-    Reals stay(count), leaving(count), mean(stride * J, 0.0), inside(count), outside(count);
+    // stay and mean feed the moving walks, which read whole vectors: padded like the points.
+    Reals stay(stride, 0.0), leaving(count), mean(stride * J, 0.0), inside(count), outside(count);
     const bool symmetric = c.sides == 2 && limits;
     for (size_t q = 0; q < count; ++q) {
       Reals w(n), draws(n, 0.0);
