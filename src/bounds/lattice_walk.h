@@ -60,8 +60,8 @@ struct WalkFactor {
 // for the fixed rows. Writes stay[q], the probability of staying in the fixed block (tilted
 // when `tilted`); leaving[q] when `summed`, its chances of leaving summed (twice those upwards
 // when `symmetric`); and mean[r * meanStride + q], the moving row r's conditional mean given
-// the fixed draws (0 where stay[q] is 0). Arrays have room for count rounded up to a multiple
-// of kPointPadding.
+// the fixed draws (0 where stay[q] is 0). The points' arrays are read and written in whole
+// vectors: each row of them has room for count rounded up to a multiple of kPointPadding.
 void walkFixedPoints(const WalkFactor& box, const double* point, size_t pointStride, size_t count,
                      bool tilted, bool summed, bool symmetric, double* stay, double* leaving,
                      double* mean, size_t meanStride);
@@ -70,7 +70,9 @@ void walkFixedPoints(const WalkFactor& box, const double* point, size_t pointStr
 // `count` points, from the fixed block's stay[q], conditional means mean[r * stride + q] and
 // coordinates point[r * stride + q]. Writes value[q]: stay[q] times the chance of staying in
 // the moving block, or with `outside` of leaving it (tilted, and twice the chance upwards
-// when `doubled`); 0 where stay[q] is not above 0.
+// when `doubled`); 0 where stay[q] is not above 0. The points' arrays are read and written in
+// whole vectors: each row of them has room for count rounded up to a multiple of
+// kPointPadding.
 void walkMovingPoints(const WalkFactor& box, const double* lower, const double* upper,
                       const double* stay, const double* mean, const double* point, size_t stride,
                       size_t count, bool outside, bool doubled, double* value);
