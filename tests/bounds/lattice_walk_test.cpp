@@ -201,6 +201,9 @@ TEST(LatticeWalk, EveryLaneWalksAsItsPointWalksAlone) {
     const WalkFactor& f = box.walkFactor();
     const bool tilted = std::any_of(f.tilt.begin(), f.tilt.end(), [](double t) { return t > 0.0; });
     EXPECT_EQ(tilted, limits);
+    // FH(0,0)'s row has no variance of its own: its limits bound an earlier row's draw.
+    const auto attached = [](int32_t r) { return r >= 0; };
+    EXPECT_GE(std::count_if(f.attachedTo.begin(), f.attachedTo.end(), attached), c.looks);
     if (limits && c.looks > 1) {
       EXPECT_GE(f.stratifiedRow, p);
     }
