@@ -214,8 +214,9 @@ void BoxProbability::walkFixedBlock() {
   fixedLeaving_.assign(summed ? stride_ : 0, 0.0);
   movingMean_.assign(stride_ * m, 0.0);
   movingPoint_.assign(stride_ * m, 0.0);
-  // The points' coordinates, a chunk of points at a time, row by row, padded with the
-  // centre of the cube.
+  // The points' coordinates, a chunk of points at a time, row by row. The lanes of a last
+  // vector past the chunk's points walk whatever points of the cube the chunk held before,
+  // and what they give is never read.
   constexpr size_t kChunk = 16 * kPointPadding;
   std::vector<double> chunk(kChunk * n);
   // Row i's lattice coordinate q z_j mod n, stepped from point to point by adding z_j.
@@ -229,9 +230,7 @@ void BoxProbability::walkFixedBlock() {
       std::copy_n(&chunk[(p + r) * kChunk], count, &movingPoint_[r * stride_ + first]);
     }
     first += count;
-    std::fill(chunk.begin(), chunk.end(), 0.5);
   };
-  std::fill(chunk.begin(), chunk.end(), 0.5);
   for (int32_t s = 0; s < kLatticeShifts; ++s) {
     const double* shift = &shifts_[static_cast<size_t>(s) * kMaxNormalDimension];
     std::fill(turn.begin(), turn.end(), 0);

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <limits>
 #include <random>
-#include <string>
 #include <utility>
 #include <vector>
 
